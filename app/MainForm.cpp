@@ -1,0 +1,114 @@
+#include "app/MainForm.h"
+
+#include <string>
+
+#include "app/FileTitle.h"
+#include "app/Program.h"
+#include "platform/MailLibrary.h"
+#include "platform/ProcessControl.h"
+#include "platform/SoundDevice.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/ServerSettings.h"
+#include "settings/SetForm.h"
+
+namespace breezel {
+
+namespace {
+constexpr const char* kSoundAlias = "bgm";
+constexpr const char* kNoMailProgram = "未設定";
+constexpr const char* kNoMailProgramLabel = "設定されていません。";
+
+// The label runs from right to left over the banner and jumps back after the left stop. Both
+// start positions lie on the 20-twip grid that reaches the stop exactly.
+constexpr Twips kLabelStep = 20;
+constexpr Twips kLabelLeftStop = -1500;
+constexpr Twips kLabelRestart = 2760;
+}  // namespace
+
+MainForm::MainForm(Program& program)
+    : Form("MainForm", "Kazeyomi\u3000Ver 1.0", 3315, 1785), program_(program) {
+    Timer4.onTimer.connect([this] { Timer4_Timer(); });
+    Check4.onClick.connect([this] { Check4_Click(); });
+    Command9.onClick.connect([this] { Command9_Click(); });
+    Picture1.onClick.connect([this] { Command9_Click(); });
+}
+
+std::vector<Timer*> MainForm::timers() {
+    return {&Timer1, &Timer2, &Timer3, &Timer4, &Timer5};
+}
+
+void MainForm::Form_Load() {
+    const Services& services = program_.services();
+    const IniFile preferences = program_.preferences();
+
+    // Always on top, shown at once.
+    window.setTopmost(true);
+    window.setVisible(true);
+
+    // Creating the preferences dialog loads the interval, which arms the one-second count.
+    const int hangUp = preferences.readInt(kProfileSection, "NUMBER", 0);
+    if (hangUp == 0 || hangUp == 1) {
+        program_.setForm().Check1.setValue(hangUp);
+    }
+
+    LoadServerSettings(program_.settings(), program_.serverSettingsFile());
+
+    services.mail.NMailInitializeWinSock();
+    services.mail.NMailSetOption(1, 8192);
+
+    if (program_.settings().Pop3Server.empty()) {
+        program_.optionForm();
+    }
+
+    IdPassForm& account = program_.idPassForm();
+    if (account.IdText.text().empty() || account.PassText.text().empty()) {
+        account.window.show();
+    }
+
+    WebBrowser1.navigate("file://" + program_.programFile("/画像データ/FanMove.gif"));
+
+    services.sound.stop(kSoundAlias);
+    services.sound.close(kSoundAlias);
+
+    program_.setForm().Text2.setText(
+        std::to_string(preferences.readInt(kProfileSection, "NUMBER2", 0)));
+
+    Text7.setText(preferences.readString(kProfileSection, "NAME", kNoMailProgram));
+
+    Check2.applyStored(preferences.readInt(kProfileSection, "NUMBER3", 0));
+    Check4.applyStored(preferences.readInt(kProfileSection, "NUMBER5", 0));
+}
+
+void MainForm::Form_Unload() {
+    const Services& services = program_.services();
+    services.sound.stop(kSoundAlias);
+    services.sound.close(kSoundAlias);
+    Timer2.setEnabled(false);
+
+    IniFile preferences = program_.preferences();
+    preferences.writeString(kProfileSection, "NAME", Text7.text());
+    preferences.writeString(kProfileSection, "NUMBER3", Check2.value() == 1 ? "1" : "0");
+    preferences.writeString(kProfileSection, "NUMBER5", Check4.value() == 1 ? "1" : "0");
+
+    services.mail.NMailEndWinSock();
+    services.process.endProcess();
+}
+
+void MainForm::Timer4_Timer() {
+    Text8.setText(FileTitle(Text7.text()));
+    Label1.setCaption(Text7.text().empty() ? std::string(kNoMailProgramLabel) : Text8.text());
+    const Twips left = Label1.rect().left;
+    Label1.setLeft(left == kLabelLeftStop ? kLabelRestart : left - kLabelStep);
+}
+
+void MainForm::Check4_Click() {
+    program_.services().sound.stop(kSoundAlias);
+    program_.services().sound.close(kSoundAlias);
+}
+
+void MainForm::Command9_Click() {
+    program_.setForm().window.show();
+}
+
+}  // namespace breezel

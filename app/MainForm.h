@@ -1,0 +1,83 @@
+#pragma once
+
+#include <vector>
+
+#include "app/controls/CheckBox.h"
+#include "app/controls/CommandButton.h"
+#include "app/controls/Form.h"
+#include "app/controls/Label.h"
+#include "app/controls/PictureBox.h"
+#include "app/controls/TextBox.h"
+#include "app/controls/Timer.h"
+#include "app/controls/WebBrowser.h"
+
+namespace breezel {
+
+class Program;
+
+/// The main window: the fan, the interval status, the alert options, the scrolling label that
+/// names the mail program, and the status lamp. Controls placed outside the client area hold
+/// run-time state or serve as entry points for the menus; they have no widget.
+class MainForm : public Form {
+public:
+    explicit MainForm(Program& program);
+
+    std::vector<Timer*> timers() override;
+
+    /// Start-up: runs once when the process starts.
+    void Form_Load();
+    /// Shutdown: stops the sound, saves the window's three options and ends the process.
+    void Form_Unload();
+    /// Refresh of the scrolling mail program label, every 20 ms.
+    void Timer4_Timer();
+    /// The mute box changed: silence a sound that may be playing.
+    void Check4_Click();
+    /// Opens the preferences dialog.
+    void Command9_Click();
+
+    // Visible controls, in twips inside the client area (Picture5's children inside Picture5).
+    PictureBox Picture2{"Picture2", {0, 0, 1575, 1455}};
+    WebBrowser WebBrowser1{"WebBrowser1", {-200, -250, 3615, 3255}};
+    Label Label4{"Label4", {1635, 120, 495, 255}};
+    CheckBox Check3{"Check3", {2160, 120, 255, 180}};
+    TextBox Text5{"Text5", {2400, 80, 495, 270}};
+    Label Label2{"Label2", {3000, 120, 375, 255}, "分"};
+    Label Label3{"Label3", {1680, 440, 1320, 375}, "新着有りで設定メーラーを起動"};
+    CheckBox Check2{"Check2", {2940, 540, 255, 255}, "Check2"};
+    CommandButton Command2{"Command2", {1680, 840, 855, 300}, "確認♪"};
+    CommandButton Command3{"Command3", {2520, 840, 615, 300}, "戻す"};
+    CheckBox Check4{"Check4", {1680, 1160, 1935, 255}, "風鈴を鳴らさない"};
+    PictureBox Picture5{"Picture5", {0, 1480, 3495, 300}};
+    PictureBox Image1{"Image1", {0, 0, 240, 240}};
+    Label Label1{"Label1", {3240, 0, 2415, 255}, "インターバルチェック"};
+
+    // Off-screen entry points and state holders.
+    CommandButton Command1{"Command1", {6480, 360, 615, 420}, "タスク"};
+    CommandButton Command5{"Command5", {4320, 120, 1215, 375}, "切断"};
+    CommandButton Command7{"Command7", {6240, 1320, 360, 1860}, "メ｜ラ｜設定"};
+    CommandButton Command8{"Command8", {6720, 1320, 375, 1860}, "メ｜ルチェック"};
+    CommandButton Command9{"Command9", {480, 3960, 615, 400}, "設定"};
+    CommandButton Command10{"Command10", {1080, 3960, 735, 400}, "HP"};
+    CommandButton Command11{"Command11", {5160, 2040, 1335, 255}, "フラッシュ開始"};
+    PictureBox Picture7{"Picture7", {120, 6000, 315, 315}};
+    PictureBox Picture10{"Picture10", {840, 6000, 315, 315}};
+    PictureBox Picture1{"Picture1", {480, 6000, 315, 315}};
+    PictureBox Picture8{"Picture8", {1200, 6000, 315, 315}};
+    CheckBox Check1{"Check1", {3120, 6000, 1995, 510}, "ループ", 1};
+    TextBox Text1{"Text1", {5160, 2760, 0, 0}, "Text1"};
+    TextBox Text4{"Text4", {5160, 3000, 0, 0}, "Text4"};
+    TextBox Text7{"Text7", {5160, 1200, 0, 0}};
+    TextBox Text8{"Text8", {5160, 1560, 0, 0}};
+    TextBox Text2{"Text2", {1680, 6000, 0, 0}, "Text2"};
+
+    Timer Timer1{"Timer1", 100};
+    Timer Timer2{"Timer2", 100};
+    Timer Timer3{"Timer3", 0};
+    Timer Timer4{"Timer4", 20};
+    Timer Timer5{"Timer5", 1000};
+
+private:
+    Program& program_;
+};
+
+}  // namespace breezel

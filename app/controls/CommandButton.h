@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/controls/Control.h"
+
+namespace breezel {
+
+/// A push button or a clickable picture. Menus and other forms perform its click the same way
+/// the user does.
+class CommandButton : public Control {
+public:
+    CommandButton(std::string name, Rect rect, std::string caption = {})
+        : Control(std::move(name), rect), caption_(std::move(caption)) {}
+
+    const std::string& caption() const { return caption_; }
+
+    /// Performs the click.
+    void click() { onClick.emit(); }
+
+    Signal<> onClick;
+
+private:
+    std::string caption_;
+};
+
+}  // namespace breezel

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "app/controls/Geometry.h"
+#include "app/controls/Signal.h"
+
+namespace breezel {
+
+/// The window of a form: caption, visibility, stacking and client size in twips.
+class FormWindow {
+public:
+    FormWindow(std::string caption, Twips clientWidth, Twips clientHeight)
+        : caption_(std::move(caption)), clientWidth_(clientWidth), clientHeight_(clientHeight) {}
+    FormWindow(const FormWindow&) = delete;
+    FormWindow& operator=(const FormWindow&) = delete;
+
+    const std::string& caption() const { return caption_; }
+    bool visible() const { return visible_; }
+    bool topmost() const { return topmost_; }
+    Twips clientWidth() const { return clientWidth_; }
+    Twips clientHeight() const { return clientHeight_; }
+
+    void setCaption(std::string caption) { update(caption_, std::move(caption)); }
+    void setVisible(bool visible) { update(visible_, visible); }
+    void setTopmost(bool topmost) { update(topmost_, topmost); }
+
+    /// Shows the window and brings it to the front, also when it is shown already.
+    void show() {
+        visible_ = true;
+        changed.emit();
+        raised.emit();
+    }
+
+    Signal<> changed;
+    /// Asks the view to bring the window forward.
+    Signal<> raised;
+
+private:
+    template <typename T>
+    void update(T& field, T value) {
+        if (field != value) {
+            field = std::move(value);
+            changed.emit();
+        }
+    }
+
+    std::string caption_;
+    Twips clientWidth_;
+    Twips clientHeight_;
+    bool visible_ = false;
+    bool topmost_ = false;
+};
+
+}  // namespace breezel

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/controls/Control.h"
+
+namespace breezel {
+
+/// A label showing a caption.
+class Label : public Control {
+public:
+    Label(std::string name, Rect rect, std::string caption = {})
+        : Control(std::move(name), rect), caption_(std::move(caption)) {}
+
+    const std::string& caption() const { return caption_; }
+
+    void setCaption(std::string caption) {
+        if (caption != caption_) {
+            caption_ = std::move(caption);
+            changed.emit();
+        }
+    }
+
+private:
+    std::string caption_;
+};
+
+}  // namespace breezel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/controls/Control.h"
+
+namespace breezel {
+
+/// A text box; its Change event runs only when the text really changes.
+class TextBox : public Control {
+public:
+    TextBox(std::string name, Rect rect, std::string text = {})
+        : Control(std::move(name), rect), text_(std::move(text)) {}
+
+    const std::string& text() const { return text_; }
+
+    void setText(std::string text) {
+        if (text == text_) {
+            return;
+        }
+        text_ = std::move(text);
+        changed.emit();
+        onChange.emit();
+    }
+
+    /// The Change event, for the form's reactions.
+    Signal<> onChange;
+
+private:
+    std::string text_;
+};
+
+}  // namespace breezel

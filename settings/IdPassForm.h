@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/controls/CheckBox.h"
+#include "app/controls/CommandButton.h"
+#include "app/controls/Form.h"
+#include "app/controls/Label.h"
+#include "app/controls/TextBox.h"
+
+namespace breezel {
+
+class Program;
+
+/// The account dialog "ID,PASS": the POP3 user ID and password, saved to the account file when
+/// its save box is ticked.
+class IdPassForm : public Form {
+public:
+    explicit IdPassForm(Program& program);
+
+    /// Load step: fills the ID and password from the account file.
+    void Form_Load();
+    /// OK: takes the account for this run, saves it when asked, records the choice, closes.
+    void OKCommand_Click();
+    /// Cancel: closes without changes.
+    void CancelCommand_Click();
+
+    Label Label1{"Label1", {}, "ID"};
+    TextBox IdText{"IdText", {}};
+    Label Label2_0{"Label2(0)", {}, "Password"};
+    TextBox PassText{"PassText", {}};
+    CheckBox Check1{"Check1", {}};
+    Label Label2_1{"Label2(1)", {}, "IDパスワードを保存する"};
+    CommandButton OKCommand{"OKCommand", {}, "OK"};
+    CommandButton CancelCommand{"CancelCommand", {}, "Cancel"};
+
+private:
+    Program& program_;
+};
+
+}  // namespace breezel

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/controls/CheckBox.h"
+#include "app/controls/CommandButton.h"
+#include "app/controls/Form.h"
+#include "app/controls/Label.h"
+#include "app/controls/TextBox.h"
+
+namespace breezel {
+
+class Program;
+
+/// The server settings dialog "サーバー設定": edits the four server settings and rewrites
+/// vbmail.ini on OK. It exists only while shown and stays above ordinary windows.
+class OptionForm : public Form {
+public:
+    explicit OptionForm(Program& program);
+
+    /// Load step: topmost and shown, fields from the shared variables.
+    void Form_Load();
+    /// OK: the fields into the shared variables, the file rewritten, the dialog closed.
+    void OKCommand_Click();
+    /// Cancel: closes without saving.
+    void CancelCommand_Click();
+
+    Label Label1{"Label1", {}, "SMTPサーバー名(&S)"};
+    TextBox SmtpText{"SmtpText", {}};
+    Label Label2{"Label2", {}, "POP3サーバー名(&P)"};
+    TextBox Pop3Text{"Pop3Text", {}};
+    Label Label3{"Label3", {}, "メールアドレス(&M)"};
+    TextBox MailText{"MailText", {}};
+    CheckBox ApopCheck{"ApopCheck", {}, "APOP を使用する(&A)"};
+    CommandButton OKCommand{"OKCommand", {}, "設定"};
+    CommandButton CancelCommand{"CancelCommand", {}, "中止"};
+
+private:
+    Program& program_;
+};
+
+}  // namespace breezel

@@ -1,0 +1,67 @@
+#include "settings/SetForm.h"
+
+#include <string>
+
+#include "app/MainForm.h"
+#include "app/Program.h"
+#include "settings/IdPassForm.h"
+#include "settings/NumberText.h"
+#include "settings/OptionForm.h"
+
+namespace breezel {
+
+namespace {
+constexpr int kOneSecond = 1000;
+}
+
+SetForm::SetForm(Program& program) : Form("SetForm", "設定", 0, 0), program_(program) {
+    Text2.onChange.connect([this] { ApplyInterval(); });
+    Command1.onClick.connect([this] { Command1_Click(); });
+    Command2.onClick.connect([this] { Command2_Click(); });
+}
+
+void SetForm::Form_Load() {
+    const IniFile preferences = program_.preferences();
+    Check1.applyStored(preferences.readInt(kProfileSection, "NUMBER", 0));
+    Text2.setText(std::to_string(preferences.readInt(kProfileSection, "NUMBER2", 0)));
+    Check2.applyStored(preferences.readInt(kProfileSection, "NUMBER4", 0));
+}
+
+void SetForm::Form_Unload() {
+    IniFile preferences = program_.preferences();
+    preferences.writeString(kProfileSection, "NUMBER", Check1.value() == 1 ? "1" : "0");
+    preferences.writeString(kProfileSection, "NUMBER2", Text2.text());
+    preferences.writeString(kProfileSection, "NUMBER4", Check2.value() == 1 ? "1" : "0");
+}
+
+void SetForm::ApplyInterval() {
+    if (Text2.text().empty()) {
+        // A change of its own: the nested run handles "0" before this one goes on.
+        Text2.setText("0");
+    }
+    const double minutes = LeadingNumber(Text2.text());
+    MainForm& main = program_.mainForm();
+    if (minutes > 0) {
+        main.Label4.setCaption("ON");
+        main.Check3.setValue(1);
+        main.Text5.setText(Text2.text());
+        main.Timer3.setInterval(kOneSecond);
+    } else if (minutes == 0) {
+        main.Label4.setCaption("OFF");
+        main.Check3.setValue(0);
+        main.Text5.setText(Text2.text());
+        main.Timer3.setInterval(0);
+        program_.preferences().writeString(kProfileSection, "NUMBER2", Text2.text());
+    }
+    // A negative interval changes nothing; it is still saved as typed when the dialog closes.
+}
+
+void SetForm::Command1_Click() {
+    program_.idPassForm().window.show();
+}
+
+void SetForm::Command2_Click() {
+    program_.optionForm().window.show();
+}
+
+}  // namespace breezel

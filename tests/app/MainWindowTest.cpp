@@ -1,0 +1,119 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/FileTitle.h"
+#include "settings/SetForm.h"
+#include "support/ProgramFixture.h"
+
+namespace breezel {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+class MainWindowTest : public ProgramFixture {};
+
+TEST_F(MainWindowTest, LabelScrollsOnTheTwentyTwipGridAndWrapsAtTheLeftStop) {
+    MainForm& main = start().mainForm();
+    ASSERT_EQ(main.Label1.rect().left, 3240);
+
+    std::vector<Twips> lefts;
+    for (int tick = 0; tick < 700; ++tick) {
+        timers_.advance(20);
+        lefts.push_back(main.Label1.rect().left);
+    }
+    EXPECT_EQ(lefts[0], 3220);
+    EXPECT_EQ(lefts[1], 3200);
+    EXPECT_EQ(lefts[236], -1500) << "the first pass takes 237 ticks";
+    EXPECT_EQ(lefts[237], 2760);
+    EXPECT_EQ(lefts[238], 2740);
+    EXPECT_EQ(lefts[237 + 213], -1500) << "later passes take 213 ticks to the stop";
+    EXPECT_EQ(lefts[237 + 214], 2760);
+    EXPECT_GE(*std::min_element(lefts.begin(), lefts.end()), -1500);
+    EXPECT_EQ(main.Label1.caption(), "未設定");
+    EXPECT_EQ(main.Text2.text(), "Text2");
+}
+
+TEST_F(MainWindowTest, LabelNamesTheMailProgramByItsFileTitle) {
+    MainForm& main = start().mainForm();
+    struct Row {
+        const char* text7;
+        const char* text8;
+        const char* label;
+    };
+    for (const Row& row :
+         {Row{"未設定", "未設定", "未設定"}, Row{"", "", "設定されていません。"},
+          Row{"/usr/bin/メーラー", "メーラー", "メーラー"},
+          Row{"/opt/My Mail/mail.sh", "mail.sh", "mail.sh"}, Row{"/usr/bin/", "", ""}}) {
+        SCOPED_TRACE(row.text7);
+        main.Text7.setText(row.text7);
+        timers_.advance(20);
+        EXPECT_EQ(main.Text8.text(), row.text8);
+        EXPECT_EQ(main.Label1.caption(), row.label);
+    }
+}
+
+TEST(FileTitleTest, TitleThatDoesNotFitTheBufferIsEmpty) {
+    EXPECT_EQ(FileTitle("/x/" + std::string(249, 'a')), std::string(249, 'a'));
+    EXPECT_EQ(FileTitle("/x/" + std::string(250, 'a')), "");
+    std::string kana;
+    for (int i = 0; i < 249; ++i) {
+        kana += "あ";
+    }
+    EXPECT_EQ(FileTitle("/x/" + kana), kana) << "the limit counts characters, not bytes";
+}
+
+TEST_F(MainWindowTest, ShutdownSilencesSavesThreeOptionsAndEndsLast) {
+    writePreferences("NUMBER2=5\n");
+    Program& program = start();
+    MainForm& main = program.mainForm();
+    main.Check2.setValue(1);
+    main.Text7.setText("/usr/bin/mailer");
+    program.setForm().Check1.setValue(1);  // an open dialog's change is not saved at exit
+    log_.clear();
+
+    main.Form_Unload();
+
+    EXPECT_THAT(log_, ElementsAre("stop bgm", "close bgm", "NMailEndWinSock", "end process"));
+    EXPECT_FALSE(main.Timer2.running());
+    const std::string saved = preferencesText();
+    EXPECT_THAT(saved, HasSubstr("NAME=/usr/bin/mailer"));
+    EXPECT_THAT(saved, HasSubstr("NUMBER3=1"));
+    EXPECT_THAT(saved, HasSubstr("NUMBER5=0"));
+    EXPECT_THAT(saved, ::testing::Not(HasSubstr("NUMBER=")));
+
+    // The next start reads the options back.
+    log_.clear();
+    MainForm& next = start().mainForm();
+    EXPECT_EQ(next.Check2.value(), 1);
+    EXPECT_EQ(next.Check4.value(), 0);
+    EXPECT_EQ(next.Text7.text(), "/usr/bin/mailer");
+}
+
+TEST_F(MainWindowTest, EmptyMailProgramIsSavedEmptyAndReadBackAsUnset) {
+    MainForm& main = start().mainForm();
+    main.Text7.setText("");
+    main.Form_Unload();
+    EXPECT_THAT(preferencesText(), HasSubstr("NAME=\n"));
+    EXPECT_EQ(start().mainForm().Text7.text(), "未設定");
+}
+
+TEST_F(MainWindowTest, MuteBoxStopsTheSoundEitherWay) {
+    MainForm& main = start().mainForm();
+    log_.clear();
+    main.Check4.setValue(1);
+    main.Check4.setValue(0);
+    EXPECT_THAT(log_, ElementsAre("stop bgm", "close bgm", "stop bgm", "close bgm"));
+}
+
+TEST_F(MainWindowTest, SettingsButtonAndPictureShowThePreferencesDialog) {
+    Program& program = start();
+    program.mainForm().Picture1.click();
+    EXPECT_TRUE(program.setForm().window.visible());
+    program.closeSetForm();
+    program.mainForm().Command9.click();
+    EXPECT_TRUE(program.setForm().window.visible());
+}
+
+}  // namespace
+}  // namespace breezel

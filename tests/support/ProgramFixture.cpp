@@ -1,0 +1,39 @@
+#include "support/ProgramFixture.h"
+
+namespace breezel {
+
+ProgramFixture::ProgramFixture() : savedCurrentDir_(std::filesystem::current_path()) {
+    std::filesystem::create_directory(dataFolder());
+    std::filesystem::current_path(currentDir_.path());
+}
+
+ProgramFixture::~ProgramFixture() {
+    program_.reset();
+    std::filesystem::current_path(savedCurrentDir_);
+}
+
+Program& ProgramFixture::start() {
+    program_ = std::make_unique<Program>(Services{timers_, mail_, sound_, process_},
+                                         programDir_.path().string());
+    program_->formCreated.connect([this](Form& form) { log_.push_back("create " + form.name()); });
+    program_->start();
+    return *program_;
+}
+
+void ProgramFixture::writePreferences(const std::string& lines) {
+    TempDir::Write(dataFolder() / "ini.ini", "[EXEINI]\n" + lines);
+}
+
+void ProgramFixture::writeAccount(const std::string& lines) {
+    TempDir::Write(dataFolder() / "iniIdPass.ini", "[EXEINI]\n" + lines);
+}
+
+void ProgramFixture::writeServerFile(const std::string& content) {
+    TempDir::Write(currentDir_.path() / "vbmail.ini", content);
+}
+
+std::string ProgramFixture::preferencesText() const {
+    return TempDir::Read(dataFolder() / "ini.ini");
+}
+
+}  // namespace breezel

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/MainForm.h"
+#include "app/Program.h"
+#include "settings/TempDir.h"
+#include "support/FakeServices.h"
+#include "support/ManualTimerDriver.h"
+
+namespace breezel {
+
+/// A program on fakes, with a fresh program folder (holding an empty data folder) and a fresh
+/// current directory, both removed afterwards. The log receives every platform call and the
+/// creation of every form ("create SetForm"), in order.
+class ProgramFixture : public ::testing::Test {
+protected:
+    ProgramFixture();
+    ~ProgramFixture() override;
+
+    /// Creates the program and runs its start-up.
+    Program& start();
+
+    /// Writes "[EXEINI]" followed by the given "KEY=value" lines into the preferences file.
+    void writePreferences(const std::string& lines);
+    void writeAccount(const std::string& lines);
+    /// Writes vbmail.ini into the current directory.
+    void writeServerFile(const std::string& content);
+    std::string preferencesText() const;
+    std::filesystem::path dataFolder() const { return programDir_.path() / "★MailData"; }
+
+    TempDir programDir_;
+    TempDir currentDir_;
+    CallLog log_;
+    ManualTimerDriver timers_;
+    FakeMailLibrary mail_{log_};
+    FakeSoundDevice sound_{log_};
+    FakeProcessControl process_{log_};
+    std::unique_ptr<Program> program_;
+
+private:
+    std::filesystem::path savedCurrentDir_;
+};
+
+}  // namespace breezel
