@@ -1,0 +1,31 @@
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+
+#include "app/Program.h"
+#include "platform/pop3/Pop3MailLibrary.h"
+#include "platform/qt/Bindings.h"
+#include "platform/qt/QtProcessControl.h"
+#include "platform/qt/QtSoundDevice.h"
+#include "platform/qt/QtTimerDriver.h"
+#include "platform/qt/ViewHost.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/design/breezel.png")));
+    // Closing the main window ends the process through its own closing step.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QString folder = QDir(QCoreApplication::applicationDirPath()).canonicalPath();
+
+    // The driver and the services outlive the program; the views go before it.
+    breezel::QtTimerDriver timers;
+    breezel::Pop3MailLibrary mail;
+    breezel::QtSoundDevice sound;
+    breezel::QtProcessControl process;
+    breezel::Program program({timers, mail, sound, process}, breezel::ToStdString(folder));
+    breezel::ViewHost views(program);
+    program.start();
+    return QApplication::exec();
+}

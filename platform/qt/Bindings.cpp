@@ -1,0 +1,80 @@
+#include "platform/qt/Bindings.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <cmath>
+
+#include "app/controls/CheckBox.h"
+#include "app/controls/CommandButton.h"
+#include "app/controls/Label.h"
+#include "app/controls/TextBox.h"
+
+namespace breezel {
+
+namespace {
+int Pixels(Twips twips) {
+    return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
+}
+}  // namespace
+
+QRect ToPixels(const Rect& rect) {
+    return QRect(Pixels(rect.left), Pixels(rect.top), Pixels(rect.width), Pixels(rect.height));
+}
+
+QString ToQString(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string ToStdString(const QString& text) {
+    return text.toStdString();
+}
+
+void Bindings::label(QLabel* widget, Label& control, bool place) {
+    auto show = [widget, &control, place] {
+        const QString caption = ToQString(control.caption());
+        if (widget->text() != caption) {
+            widget->setText(caption);
+        }
+        if (place) {
+            widget->move(ToPixels(control.rect()).topLeft());
+        }
+    };
+    show();
+    connections_.push_back(control.changed.connectScoped(show));
+}
+
+void Bindings::text(QLineEdit* widget, TextBox& control) {
+    auto show = [widget, &control] {
+        const QString text = ToQString(control.text());
+        if (widget->text() != text) {
+            const QSignalBlocker block(widget);
+            widget->setText(text);
+        }
+    };
+    show();
+    connections_.push_back(control.changed.connectScoped(show));
+    QObject::connect(widget, &QLineEdit::textEdited, context_.get(),
+                     [&control](const QString& text) { control.setText(ToStdString(text)); });
+}
+
+void Bindings::check(QCheckBox* widget, CheckBox& control) {
+    auto show = [widget, &control] {
+        const QSignalBlocker block(widget);
+        widget->setChecked(control.value() == 1);
+    };
+    show();
+    connections_.push_back(control.changed.connectScoped(show));
+    QObject::connect(widget, &QCheckBox::clicked, context_.get(),
+                     [&control](bool checked) { control.setValue(checked ? 1 : 0); });
+}
+
+void Bindings::button(QAbstractButton* widget, CommandButton& control) {
+    widget->setText(ToQString(control.caption()));
+    QObject::connect(widget, &QAbstractButton::clicked, context_.get(),
+                     [&control] { control.click(); });
+}
+
+}  // namespace breezel

@@ -1,0 +1,68 @@
+#include "platform/qt/FormView.h"
+
+#include <QCloseEvent>
+
+#include "app/controls/Form.h"
+
+namespace breezel {
+
+FormView::FormView(Form& form, std::function<void()> onClose)
+    : form_(&form), onClose_(std::move(onClose)) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    windowChanged_ = form.window.changed.connectScoped([this] { syncWindow(); });
+    windowRaised_ = form.window.raised.connectScoped([this] {
+        if (isVisible()) {
+            raise();
+            activateWindow();
+        }
+    });
+    formDestroying_ = form.destroying.connectScoped([this] { release(); });
+}
+
+FormView::~FormView() = default;
+
+void FormView::syncWindow() {
+    if (!form_) {
+        return;
+    }
+    const FormWindow& window = form_->window;
+    const QString caption = ToQString(window.caption());
+    if (windowTitle() != caption) {
+        setWindowTitle(caption);
+    }
+    const bool onTop = window.topmost();
+    if (onTop != windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+        // Changing a window flag hides a shown window; the visibility step below shows it again.
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    }
+    if (window.visible() && !isVisible()) {
+        if (!placed_ && place_) {
+            place_(*this);
+        }
+        placed_ = true;
+        show();
+    } else if (!window.visible() && isVisible()) {
+        hide();
+    }
+}
+
+void FormView::closeEvent(QCloseEvent* event) {
+    if (form_ && onClose_) {
+        // The form decides; if it closes, its destruction takes this view with it.
+        event->ignore();
+        onClose_();
+        return;
+    }
+    event->accept();
+}
+
+void FormView::release() {
+    form_ = nullptr;
+    bindings_.clear();
+    windowChanged_.disconnect();
+    windowRaised_.disconnect();
+    hide();
+    deleteLater();
+}
+
+}  // namespace breezel

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "app/controls/Signal.h"
+#include "platform/qt/Bindings.h"
+
+namespace breezel {
+
+class Form;
+
+/// A top-level window that shows a form: its caption, visibility and stacking follow the form's
+/// window; the close box asks the form to close. When the form is destroyed the view goes too.
+class FormView : public QWidget {
+public:
+    /// onClose runs when the user closes the window; it decides what closing means for the form.
+    FormView(Form& form, std::function<void()> onClose);
+    ~FormView() override;
+
+    /// Places the window when it is first shown; without it the window manager decides.
+    void setPlacement(std::function<void(QWidget&)> place) { place_ = std::move(place); }
+
+    /// Applies the form's window state; subclasses call it once their widgets are built.
+    void syncWindow();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    Bindings& bindings() { return bindings_; }
+
+private:
+    void release();
+
+    Form* form_;
+    std::function<void()> onClose_;
+    std::function<void(QWidget&)> place_;
+    bool placed_ = false;
+    Bindings bindings_;
+    ScopedConnection windowChanged_;
+    ScopedConnection windowRaised_;
+    ScopedConnection formDestroying_;
+};
+
+}  // namespace breezel

@@ -1,0 +1,168 @@
+#include "platform/qt/MainWindowView.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMovie>
+#include <QPushButton>
+#include <QScreen>
+
+#include "app/MainForm.h"
+#include "platform/qt/Fonts.h"
+
+namespace breezel {
+
+namespace {
+
+const QColor kWindowBackground(0x40, 0x40, 0x40);
+
+void Paint(QWidget* widget, const QColor& background, const QColor& text) {
+    QPalette palette = widget->palette();
+    if (background.isValid()) {
+        palette.setColor(QPalette::Window, background);
+        palette.setColor(QPalette::Button, background);
+        widget->setAutoFillBackground(true);
+    }
+    if (text.isValid()) {
+        palette.setColor(QPalette::WindowText, text);
+        palette.setColor(QPalette::ButtonText, text);
+        palette.setColor(QPalette::Text, text);
+    }
+    widget->setPalette(palette);
+}
+
+template <typename W>
+W* Place(QWidget* parent, const Control& control) {
+    auto* widget = new W(parent);
+    widget->setGeometry(ToPixels(control.rect()));
+    return widget;
+}
+
+}  // namespace
+
+MainWindowView::MainWindowView(MainForm& form, std::function<void()> onClose)
+    : FormView(form, std::move(onClose)) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size());
+    setFont(DefaultFont());
+    Paint(this, kWindowBackground, Qt::white);
+    setWindowIcon(QIcon(QStringLiteral(":/design/breezel.png")));
+
+    buildFan(form);
+    buildStatusRow(form);
+    buildOptions(form);
+    buildBanner(form);
+
+    setPlacement([](QWidget& window) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame(QPoint(), window.size());
+            frame.moveCenter(screen->availableGeometry().center());
+            window.move(frame.topLeft());
+        }
+    });
+    syncWindow();
+}
+
+void MainWindowView::buildFan(MainForm& form) {
+    auto* frame = Place<QWidget>(this, form.Picture2);
+    fan_ = Place<QLabel>(frame, form.WebBrowser1);
+    fan_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    fanMovie_ = new QMovie(fan_);
+    fanMovie_->setCacheMode(QMovie::CacheAll);
+    fan_->setMovie(fanMovie_);
+    fanConnection_ =
+        form.WebBrowser1.changed.connectScoped([this, &form] { showFan(form.WebBrowser1); });
+    showFan(form.WebBrowser1);
+}
+
+void MainWindowView::showFan(const WebBrowser& browser) {
+    if (browser.navigations() == fanNavigations_) {
+        return;
+    }
+    fanNavigations_ = browser.navigations();
+    // The address is "file://" and a plain path; taken literally so that '#' or '%' in a folder
+    // name still find the file.
+    QString path = ToQString(browser.locationUrl());
+    if (path.startsWith(QStringLiteral("file://"))) {
+        path.remove(0, 7);
+    }
+    fanMovie_->stop();
+    fanMovie_->setFileName(path);
+    fanMovie_->start();
+}
+
+void MainWindowView::buildStatusRow(MainForm& form) {
+    auto* onOff = Place<QLabel>(this, form.Label4);
+    Paint(onOff, {}, Qt::yellow);
+    bindings().label(onOff, form.Label4);
+
+    // Written only by the interval logic; the user cannot change it here.
+    auto* autoCheck = Place<QCheckBox>(this, form.Check3);
+    Paint(autoCheck, QColor(0x00, 0x40, 0x00), Qt::white);
+    autoCheck->setAttribute(Qt::WA_TransparentForMouseEvents);
+    autoCheck->setFocusPolicy(Qt::NoFocus);
+    bindings().check(autoCheck, form.Check3);
+
+    auto* interval = Place<QLineEdit>(this, form.Text5);
+    interval->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    interval->setReadOnly(true);
+    interval->setFocusPolicy(Qt::NoFocus);
+    Paint(interval, {}, Qt::black);
+    bindings().text(interval, form.Text5);
+
+    auto* unit = Place<QLabel>(this, form.Label2);
+    Paint(unit, kWindowBackground, Qt::white);
+    bindings().label(unit, form.Label2);
+
+    // The separator under the status row, from (1560, 360) to (3480, 360).
+    auto* line = new QWidget(this);
+    line->setGeometry(ToPixels({1560, 360, 3480 - 1560, kTwipsPerPixel}));
+    Paint(line, Qt::white, {});
+}
+
+void MainWindowView::buildOptions(MainForm& form) {
+    auto* launchCaption = Place<QLabel>(this, form.Label3);
+    launchCaption->setWordWrap(true);
+    launchCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Paint(launchCaption, {}, Qt::cyan);
+    bindings().label(launchCaption, form.Label3);
+
+    auto* launch = Place<QCheckBox>(this, form.Check2);
+    launch->setText(ToQString(form.Check2.caption()));
+    Paint(launch, kWindowBackground, Qt::white);
+    bindings().check(launch, form.Check2);
+
+    auto* test = Place<QPushButton>(this, form.Command2);
+    Paint(test, QColor(0xC0, 0xC0, 0xC0), Qt::black);
+    bindings().button(test, form.Command2);
+
+    auto* reset = Place<QPushButton>(this, form.Command3);
+    Paint(reset, QColor(0xC0, 0xC0, 0xC0), Qt::black);
+    bindings().button(reset, form.Command3);
+
+    auto* mute = Place<QCheckBox>(this, form.Check4);
+    mute->setText(ToQString(form.Check4.caption()));
+    Paint(mute, QColor(0x40, 0x40, 0x00), Qt::white);
+    bindings().check(mute, form.Check4);
+}
+
+void MainWindowView::buildBanner(MainForm& form) {
+    auto* banner = Place<QLabel>(this, form.Picture5);
+    banner->setPixmap(QPixmap(QStringLiteral(":/design/banner.png")));
+    banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto* lamp = Place<QLabel>(banner, form.Image1);
+    lamp->setPixmap(QPixmap(QStringLiteral(":/design/lamp.gif")));
+
+    auto* label = Place<QLabel>(banner, form.Label1);
+    label->setFont(ScrollingLabelFont());
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Paint(label, {}, Qt::yellow);
+    bindings().label(label, form.Label1, /*place=*/true);
+}
+
+}  // namespace breezel

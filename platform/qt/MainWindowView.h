@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/qt/FormView.h"
+
+class QLabel;
+class QMovie;
+
+namespace breezel {
+
+class MainForm;
+class WebBrowser;
+
+/// The main window: shows MainForm's visible controls at their design places, 15 twips to the
+/// pixel, and forwards clicks and ticks of the boxes to the form.
+class MainWindowView : public FormView {
+public:
+    MainWindowView(MainForm& form, std::function<void()> onClose);
+
+private:
+    void buildStatusRow(MainForm& form);
+    void buildOptions(MainForm& form);
+    void buildBanner(MainForm& form);
+    void buildFan(MainForm& form);
+    void showFan(const WebBrowser& browser);
+
+    QLabel* fan_ = nullptr;
+    QMovie* fanMovie_ = nullptr;
+    int fanNavigations_ = 0;
+    ScopedConnection fanConnection_;
+};
+
+}  // namespace breezel

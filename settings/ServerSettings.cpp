@@ -1,0 +1,79 @@
+#include "settings/ServerSettings.h"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+#include "settings/AtomicFile.h"
+#include "settings/NumberText.h"
+#include "settings/Utf8.h"
+
+namespace breezel {
+
+namespace {
+
+// The settings dialog accepts at most this many characters per value.
+constexpr std::size_t kMaxValueChars = 100;
+
+std::int16_t ToApopFlag(std::string_view text) {
+    const long long rounded = RoundHalfEven(LeadingNumber(Utf8PrefixChars(text, kMaxValueChars)));
+    // Clamped rather than wrapped, so that any huge value still means "use APOP".
+    return static_cast<std::int16_t>(
+        std::clamp<long long>(rounded, std::numeric_limits<std::int16_t>::min(),
+                              std::numeric_limits<std::int16_t>::max()));
+}
+
+void ApplyLine(SharedSettings& s, std::string_view line) {
+    const std::string_view head = line.substr(0, 5);
+    const std::string_view rest = line.substr(head.size());
+    if (head == "SMTP=") {
+        s.SmtpServer = Utf8PrefixChars(rest, kMaxValueChars);
+    } else if (head == "POP3=") {
+        s.Pop3Server = Utf8PrefixChars(rest, kMaxValueChars);
+    } else if (head == "MAIL=") {
+        s.MailAddress = Utf8PrefixChars(rest, kMaxValueChars);
+    } else if (head == "APOP=") {
+        s.ApopFlag = ToApopFlag(rest);
+    }
+}
+
+// A CR or LF inside a value would split its line and shift the fixed format.
+std::string OneLine(std::string_view text) {
+    std::string line(text);
+    std::replace_if(
+        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    return line;
+}
+
+}  // namespace
+
+void LoadServerSettings(SharedSettings& s, const std::filesystem::path& file) {
+    const std::optional<std::string> content = ReadWholeFile(file);
+    if (!content) {
+        return;
+    }
+    std::string_view rest = *content;
+    // Editors on the desktop like to add a BOM; it must not hide the first key.
+    if (rest.substr(0, 3) == "\xEF\xBB\xBF") {
+        rest.remove_prefix(3);
+    }
+    while (!rest.empty()) {
+        const std::size_t lf = rest.find('\n');
+        std::string_view line = rest.substr(0, lf);
+        rest.remove_prefix(lf == std::string_view::npos ? rest.size() : lf + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        ApplyLine(s, line);
+    }
+}
+
+bool SaveServerSettings(const SharedSettings& s, const std::filesystem::path& file) {
+    const std::string content =
+        "SMTP=" + OneLine(s.SmtpServer) + "\r\nPOP3=" + OneLine(s.Pop3Server) +
+        "\r\nMAIL=" + OneLine(s.MailAddress) + "\r\nAPOP=" + std::to_string(s.ApopFlag) + "\r\n";
+    return WriteFileAtomically(file, content);
+}
+
+}  // namespace breezel
