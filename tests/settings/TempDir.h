@@ -1,7 +1,7 @@
 #pragma once
 
 // A fresh folder per test, removed again afterwards, with the small file
-// helpers tests use to set up and inspect files byte for byte. Shared by the
+// helpers tests use to set up and check files byte for byte. Shared by the
 // tests of other areas too (through tests/support), so keep the names stable.
 
 #include <stdlib.h>
