@@ -27,7 +27,7 @@ void Program::start() {
     for (Timer* timer : mainForm_->timers()) {
         services_.timers.attach(*timer);
     }
-    formCreated.emit(*mainForm_);
+    formCreated.notify(*mainForm_);
     mainForm_->Form_Load();
 }
 
@@ -44,7 +44,7 @@ F& Program::create(std::unique_ptr<F>& slot) {
         for (Timer* timer : form.timers()) {
             services_.timers.attach(*timer);
         }
-        formCreated.emit(form);
+        formCreated.notify(form);
         // A use of the dialog's controls from inside its own load step finds this object.
         form.Form_Load();
     }

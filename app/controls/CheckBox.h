@@ -19,8 +19,8 @@ public:
             return;
         }
         value_ = value;
-        changed.emit();
-        onClick.emit();
+        changed.notify();
+        onClick.notify();
     }
 
     /// Applies a stored on/off number: 1 ticks, 0 clears, anything else leaves the box.

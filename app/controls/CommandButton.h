@@ -14,7 +14,7 @@ public:
     const std::string& caption() const { return caption_; }
 
     /// Performs the click.
-    void click() { onClick.emit(); }
+    void click() { onClick.notify(); }
 
     Signal<> onClick;
 

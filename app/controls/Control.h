@@ -24,7 +24,7 @@ public:
     void setLeft(Twips left) {
         if (rect_.left != left) {
             rect_.left = left;
-            changed.emit();
+            changed.notify();
         }
     }
 

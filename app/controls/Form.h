@@ -17,7 +17,7 @@ public:
         : window(std::move(caption), clientWidth, clientHeight), name_(std::move(name)) {}
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
-    virtual ~Form() { destroying.emit(); }
+    virtual ~Form() { destroying.notify(); }
 
     const std::string& name() const { return name_; }
 

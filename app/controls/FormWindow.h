@@ -29,8 +29,8 @@ public:
     /// Shows the window and brings it to the front, also when it is shown already.
     void show() {
         visible_ = true;
-        changed.emit();
-        raised.emit();
+        changed.notify();
+        raised.notify();
     }
 
     Signal<> changed;
@@ -42,7 +42,7 @@ private:
     void update(T& field, T value) {
         if (field != value) {
             field = std::move(value);
-            changed.emit();
+            changed.notify();
         }
     }
 

@@ -15,7 +15,7 @@ public:
     void setCaption(std::string caption) {
         if (caption != caption_) {
             caption_ = std::move(caption);
-            changed.emit();
+            changed.notify();
         }
     }
 

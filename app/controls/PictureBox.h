@@ -10,7 +10,7 @@ public:
     PictureBox(std::string name, Rect rect) : CommandButton(std::move(name), rect) {}
 
     /// The pointer moved over the picture.
-    void mouseMove() { onMouseMove.emit(); }
+    void mouseMove() { onMouseMove.notify(); }
 
     Signal<> onMouseMove;
 };

@@ -41,7 +41,7 @@ private:
     std::weak_ptr<detail::SlotState> state_;
 };
 
-/// A list of callbacks run in connection order. Emitting copies the list first, so a slot may
+/// A list of callbacks run in connection order. Notifying copies the list first, so a slot may
 /// connect, disconnect or even destroy the object that owns the signal.
 template <typename... Args>
 class Signal {
@@ -57,7 +57,7 @@ public:
     }
 
     /// Runs every connected slot.
-    void emit(Args... args) const {
+    void notify(Args... args) const {
         const auto snapshot = entries_;
         for (const auto& entry : snapshot) {
             if (entry->state->connected) {

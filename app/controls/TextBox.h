@@ -17,8 +17,8 @@ public:
             return;
         }
         text_ = std::move(text);
-        changed.emit();
-        onChange.emit();
+        changed.notify();
+        onChange.notify();
     }
 
     /// The Change event, for the form's reactions.

@@ -25,21 +25,21 @@ public:
     void setInterval(int intervalMs) {
         if (intervalMs != interval_) {
             interval_ = intervalMs;
-            changed.emit();
+            changed.notify();
         }
     }
 
     void setEnabled(bool enabled) {
         if (enabled != enabled_) {
             enabled_ = enabled;
-            changed.emit();
+            changed.notify();
         }
     }
 
     /// One tick, from the driver.
     void tick() {
         if (running()) {
-            onTimer.emit();
+            onTimer.notify();
         }
     }
 

@@ -17,7 +17,7 @@ public:
     void navigate(std::string url) {
         url_ = std::move(url);
         ++navigations_;
-        changed.emit();
+        changed.notify();
     }
 
 private:

@@ -8,7 +8,7 @@
 
 #include "app/MainForm.h"
 #include "app/Program.h"
-#include "settings/TempDir.h"
+#include "support/TempDir.h"
 #include "support/FakeServices.h"
 #include "support/ManualTimerDriver.h"
 

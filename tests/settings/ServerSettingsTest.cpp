@@ -3,7 +3,7 @@
 #include <tuple>
 
 #include "settings/ServerSettings.h"
-#include "tests/settings/TempDir.h"
+#include "support/TempDir.h"
 
 namespace breezel {
 namespace {

@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include "settings/IniFile.h"
-#include "tests/settings/FileSizeLimit.h"
-#include "tests/settings/TempDir.h"
+#include "support/FileSizeLimit.h"
+#include "support/TempDir.h"
 
 namespace breezel {
 namespace {

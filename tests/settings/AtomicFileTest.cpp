@@ -2,8 +2,8 @@
 #include <sys/stat.h>
 
 #include "settings/AtomicFile.h"
-#include "tests/settings/FileSizeLimit.h"
-#include "tests/settings/TempDir.h"
+#include "support/FileSizeLimit.h"
+#include "support/TempDir.h"
 
 namespace breezel {
 namespace {

@@ -1,0 +1,88 @@
+# Shared by the system tests: a private X desktop (Xvfb and openbox) and helpers that look at
+# windows from outside the program. Source it; call start_desktop, and stop_desktop on exit.
+
+desktop_pids=()
+
+# Starts Xvfb on a free display and openbox on it; exports DISPLAY.
+start_desktop() {
+    local dir=$1
+    mkdir -p "$dir/runtime" "$dir/home"
+    chmod 700 "$dir/runtime"
+    export XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -br 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+    desktop_pids+=($!)
+    local i
+    for ((i = 0; i < 100; i++)); do
+        [[ -s $dir/display ]] && break
+        sleep 0.05
+    done
+    [[ -s $dir/display ]] || { echo "Xvfb did not start"; return 1; }
+    export DISPLAY=:$(head -n1 "$dir/display")
+    openbox --sm-disable >"$dir/openbox.log" 2>&1 &
+    desktop_pids+=($!)
+    for ((i = 0; i < 100; i++)); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.05
+    done
+    echo "openbox did not start"
+    return 1
+}
+
+stop_desktop() {
+    local pid
+    for pid in "${desktop_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${desktop_pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    desktop_pids=()
+}
+
+# Prints the id of the first window whose title matches, waiting up to 15 s.
+wait_window() {
+    local name=$1 i id
+    for ((i = 0; i < 150; i++)); do
+        id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n1) || true
+        if [[ -n $id ]]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# "X Y W H" of a window's client area on the screen.
+client_geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
+        /^  Width/{w=$NF} /^  Height/{h=$NF} END{print x, y, w, h}'
+}
+
+# Reads the text in a region of a screenshot: crop, enlarge, make dark-on-light, OCR.
+# negate: "negate" for light text on a dark background.
+read_text() {
+    local shot=$1 region=$2 negate=$3 chars=$4 tmp
+    tmp=$(mktemp --suffix=.png)
+    local flip=()
+    [[ $negate == negate ]] && flip=(-negate)
+    # Smooth enlargement reads small UI text far better than a hard threshold.
+    convert "$shot" -crop "$region" +repage -resize 400% -colorspace gray "${flip[@]}" \
+        -bordercolor white -border 20 "$tmp"
+    tesseract "$tmp" - --psm 7 -c tessedit_char_whitelist="$chars" 2>/dev/null | tr -d ' \n\f'
+    rm -f "$tmp"
+}
+
+failures=0
+passes=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then
+        passes=$((passes + 1))
+        echo "ok: $what"
+    else
+        failures=$((failures + 1))
+        echo "FAILED: $what"
+    fi
+}

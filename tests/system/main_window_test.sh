@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The real program under Xvfb and a window manager, from a temporary program folder, checked
+# from outside: title, client size, stacking, centring, the interval status, the fan and the
+# scrolling label, the first-run dialogs, and the options saved when the window is closed.
+set -uo pipefail
+built=$(dirname "$1")
+here=$(dirname "$(readlink -f "$0")")
+source "$here/desktop.sh"
+
+work=$(mktemp -d)
+app_pid=
+cleanup() {
+    [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null
+    stop_desktop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+make_program_folder() {
+    local dir=$1
+    mkdir -p "$dir/★MailData"
+    cp "$built/breezel" "$dir/"
+    cp -r "$built/Sound" "$built/画像データ" "$dir/"
+}
+
+start_breezel() {
+    local folder=$1 cwd=$2
+    (cd "$cwd" && exec "$folder/breezel") >"$work/breezel.log" 2>&1 &
+    app_pid=$!
+}
+
+start_desktop "$work/desktop" || exit 1
+title='Kazeyomi　Ver 1.0'
+
+# A configured program with an interval of 5 minutes: no dialog, "ON" beside "5".
+make_program_folder "$work/configured"
+mkdir -p "$work/cwd"
+printf '[EXEINI]\nNUMBER2=5\nNUMBER3=1\n' >"$work/configured/★MailData/ini.ini"
+printf '[EXEINI]\nNAME=user\nNAME2=secret\n' >"$work/configured/★MailData/iniIdPass.ini"
+printf 'SMTP=\r\nPOP3=127.0.0.1\r\nMAIL=\r\nAPOP=0\r\n' >"$work/cwd/vbmail.ini"
+start_breezel "$work/configured" "$work/cwd"
+
+if ! wid=$(wait_window 'Kazeyomi'); then
+    echo "FAILED: the main window did not appear"; cat "$work/breezel.log"; exit 1
+fi
+sleep 1
+check "title is exact" test "$(xprop -id "$wid" _NET_WM_NAME)" = "_NET_WM_NAME(UTF8_STRING) = \"$title\""
+read -r x y w h < <(client_geometry "$wid")
+check "client area is 221x119 (got ${w}x${h})" test "$w" -eq 221 -a "$h" -eq 119
+check "always on top" grep -q _NET_WM_STATE_ABOVE < <(xprop -id "$wid" _NET_WM_STATE)
+check "fixed size" grep -q 'maximum size: 221 by 119' < <(xprop -id "$wid" WM_NORMAL_HINTS)
+centre=$((x + w / 2))
+check "centred horizontally (centre at $centre)" test $((centre - 640)) -ge -2 -a $((centre - 640)) -le 2
+check "no dialog opens when configured" test -z "$(xdotool search --onlyvisible --name 'ID,PASS|サーバー設定')"
+
+import -window root "$work/shot1.png"
+sleep 0.5
+import -window root "$work/shot2.png"
+status=$(read_text "$work/shot1.png" "40x19+$((x + 105))+$((y + 6))" negate 'ONF')
+interval=$(read_text "$work/shot1.png" "24x15+$((x + 164))+$((y + 6))" keep '0123456789')
+check "status reads ON (read '$status')" test "$status" = ON
+check "interval reads 5 (read '$interval')" test "$interval" = 5
+region() { convert "$1" -crop "$2" +repage rgb:- | md5sum; }
+check "fan turns" test "$(region "$work/shot1.png" "105x97+$x+$y")" != "$(region "$work/shot2.png" "105x97+$x+$y")"
+banner="233x20+$x+$((y + 99))"
+check "label scrolls" test "$(region "$work/shot1.png" "$banner")" != "$(region "$work/shot2.png" "$banner")"
+
+# Closing the window ends the process and saves the window's options.
+xdotool windowactivate --sync "$wid" key alt+F4
+for ((i = 0; i < 100; i++)); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.05; done
+check "closing ends the process" bash -c "! kill -0 $app_pid 2>/dev/null"
+saved=$(cat "$work/configured/★MailData/ini.ini")
+check "mail program saved as unset" grep -q '^NAME=未設定' <<<"$saved"
+check "launch option saved" grep -q '^NUMBER3=1' <<<"$saved"
+check "mute option saved" grep -q '^NUMBER5=0' <<<"$saved"
+app_pid=
+
+# First run: empty data folder and no server file: both dialogs open, side by side.
+make_program_folder "$work/fresh"
+mkdir -p "$work/empty"
+start_breezel "$work/fresh" "$work/empty"
+if server=$(wait_window 'サーバー設定') && account=$(wait_window 'ID,PASS'); then
+    read -r sx sy sw sh < <(client_geometry "$server")
+    read -r ax ay aw ah < <(client_geometry "$account")
+    check "dialogs side by side" test $((sx + sw)) -le "$ax" -o $((ax + aw)) -le "$sx"
+    check "server dialog on top" grep -q _NET_WM_STATE_ABOVE < <(xprop -id "$server" _NET_WM_STATE)
+else
+    check "both first-run dialogs open" false
+fi
+check "first run stores the interval 0" grep -q '^NUMBER2=0' "$work/fresh/★MailData/ini.ini"
+kill "$app_pid"; app_pid=
+
+echo "$passes passed, $failures failed"
+[[ $failures -eq 0 ]]
