@@ -25,10 +25,10 @@ void Paint(QWidget* widget, const QColor& background, const QColor& text) {
         palette.setColor(QPalette::Button, background);
         widget->setAutoFillBackground(true);
     }
+    // Only the caption colours: check marks and edit fields keep their dark text on white.
     if (text.isValid()) {
         palette.setColor(QPalette::WindowText, text);
         palette.setColor(QPalette::ButtonText, text);
-        palette.setColor(QPalette::Text, text);
     }
     widget->setPalette(palette);
 }
@@ -111,7 +111,6 @@ void MainWindowView::buildStatusRow(MainForm& form) {
     interval->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     interval->setReadOnly(true);
     interval->setFocusPolicy(Qt::NoFocus);
-    Paint(interval, {}, Qt::black);
     bindings().text(interval, form.Text5);
 
     auto* unit = Place<QLabel>(this, form.Label2);

@@ -8,9 +8,9 @@
 
 #include "app/MainForm.h"
 #include "app/Program.h"
-#include "support/TempDir.h"
 #include "support/FakeServices.h"
 #include "support/ManualTimerDriver.h"
+#include "support/TempDir.h"
 
 namespace breezel {
 

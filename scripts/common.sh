@@ -1,0 +1,39 @@
+# Shared by the scripts: installs what is missing and builds the program folder.
+# Source it from a script in scripts/.
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build_dir=${BREEZEL_BUILD_DIR:-$repo/build}
+
+# Packages to build and run Breezel.
+run_packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    fonts-noto-cjk fonts-ipafont-gothic
+)
+# And to test it: GoogleTest, a private X desktop, screenshots and their reading.
+test_packages=(
+    googletest libgtest-dev libgmock-dev clang-format
+    xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick tesseract-ocr
+)
+
+# Installs the named Debian packages that are not installed yet.
+ensure_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$pkg")
+    done
+    [[ ${#missing[@]} -eq 0 ]] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [[ $(id -u) -ne 0 ]] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Configures and builds into $build_dir; the folder then holds a complete program folder.
+build_breezel() {
+    cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
+        cmake --build "$build_dir" --parallel "$(nproc)"
+}
