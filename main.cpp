@@ -11,6 +11,11 @@
 #include "platform/qt/ViewHost.h"
 
 int main(int argc, char* argv[]) {
+    // Staying on top, placing and shaping windows need X11: on a Wayland session run through
+    // XWayland when it is there, unless the user chose a platform.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/design/breezel.png")));

@@ -55,6 +55,17 @@ QCheckBox* MakeCheck(Bindings& bindings, CheckBox& control) {
     return box;
 }
 
+// The accept button on the left (the default for Enter), the cancel button on the right.
+QHBoxLayout* MakeOkCancelRow(Bindings& bindings, CommandButton& ok, CommandButton& cancel) {
+    auto* row = new QHBoxLayout;
+    auto* accept = MakeButton(bindings, ok);
+    accept->setDefault(true);
+    row->addWidget(accept);
+    row->addStretch();
+    row->addWidget(MakeButton(bindings, cancel));
+    return row;
+}
+
 QFrame* MakeSeparator() {
     auto* line = new QFrame;
     line->setFrameShape(QFrame::HLine);
@@ -136,13 +147,7 @@ IdPassFormView::IdPassFormView(IdPassForm& form, std::function<void()> onClose)
     save->addWidget(MakeCheck(b, form.Check1));
     save->addWidget(MakeLabel(b, form.Label2_1), 1);
     grid->addLayout(save, 2, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    auto* ok = MakeButton(b, form.OKCommand);
-    ok->setDefault(true);
-    buttons->addWidget(ok);
-    buttons->addStretch();
-    buttons->addWidget(MakeButton(b, form.CancelCommand));
-    grid->addLayout(buttons, 3, 0, 1, 2);
+    grid->addLayout(MakeOkCancelRow(b, form.OKCommand, form.CancelCommand), 3, 0, 1, 2);
     Finish(this, grid);
 }
 
@@ -163,13 +168,7 @@ OptionFormView::OptionFormView(OptionForm& form, std::function<void()> onClose)
     field(form.Label2, form.Pop3Text);
     field(form.Label3, form.MailText);
     layout->addWidget(MakeCheck(b, form.ApopCheck));
-    auto* buttons = new QHBoxLayout;
-    auto* ok = MakeButton(b, form.OKCommand);
-    ok->setDefault(true);
-    buttons->addWidget(ok);
-    buttons->addStretch();
-    buttons->addWidget(MakeButton(b, form.CancelCommand));
-    layout->addLayout(buttons);
+    layout->addLayout(MakeOkCancelRow(b, form.OKCommand, form.CancelCommand));
     Finish(this, layout);
 }
 
