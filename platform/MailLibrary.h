@@ -1,9 +1,20 @@
 #pragma once
 
+#include <string>
+
 namespace breezel {
 
-/// The mail library's calls. Results are 32-bit integers; the start-up and shutdown calls'
-/// results are not relied on.
+/// The four text buffers that the status and retrieval calls fill (the check does not use them).
+struct MailTexts {
+    std::string h1;
+    std::string h2;
+    std::string h3;
+    std::string h4;
+};
+
+/// The mail library's calls, with the results the mail check relies on. Results are 32-bit
+/// integers; the start-up and shutdown calls' results are not relied on. Calls that talk to the
+/// server wait for it within bounded times while the user interface keeps running.
 class MailLibrary {
 public:
     virtual ~MailLibrary() = default;
@@ -13,6 +24,25 @@ public:
     virtual int NMailSetOption(int option, int value) = 0;
     /// Releases the network layer; called once at shutdown.
     virtual int NMailEndWinSock() = 0;
+
+    /// Opens a connection to the server ("host", "host:port", "[v6]:port", "pop3://host[:port]",
+    /// "pop3s://host[:port]"); a handle, or -1 when no connection could be made.
+    virtual int NMailPop3Connect(const std::string& server) = 0;
+    /// Logs in (apop -1: APOP, 0: USER/PASS); the number of messages (> 0), 0 for an empty
+    /// mailbox, below 0 on failure, whose text NMailGetMessage then gives.
+    virtual int NMailPop3Authenticate(int handle, const std::string& id,
+                                      const std::string& password, int apop) = 0;
+    /// Reads the headers of message number (1-based) into the texts; below 0 on failure.
+    virtual int NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) = 0;
+    /// The size of message number in bytes; -1 on failure (never below -1).
+    virtual int NMailPop3GetMailSize(int handle, int number) = 0;
+    /// Retrieves message number; its body is read and discarded as it streams, never held.
+    virtual int NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1,
+                                 int flag2) = 0;
+    /// Ends the connection (QUIT) and frees the handle.
+    virtual int NMailPop3Close(int handle) = 0;
+    /// The text of the last failure.
+    virtual std::string NMailGetMessage(int code) = 0;
 };
 
 }  // namespace breezel

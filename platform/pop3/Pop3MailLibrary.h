@@ -1,26 +1,33 @@
 #pragma once
 
 #include <map>
+#include <memory>
+#include <string>
 
 #include "platform/MailLibrary.h"
+#include "platform/pop3/Pop3Limits.h"
+#include "platform/pop3/Pop3Transport.h"
 
 namespace breezel {
 
-/// Our mail library: a POP3 client. Sockets need no global set-up on this platform, so the
-/// start-up and shutdown calls only track the library's state and options.
+/// Our mail library: a POP3 client (RFC 1939, CAPA and PIPELINING of RFC 2449, STLS of RFC 2595,
+/// APOP) over a byte-stream transport. Plain C++; the transport brings sockets and TLS.
 class Pop3MailLibrary : public MailLibrary {
 public:
+    explicit Pop3MailLibrary(pop3::TransportFactory& transports, pop3::Pop3Limits limits = {});
+    ~Pop3MailLibrary() override;
+
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
     int NMailEndWinSock() override;
-
-    /// The value last set for an option, 0 when never set.
-    int option(int option) const;
-    bool initialized() const { return initialized_; }
-
-private:
-    bool initialized_ = false;
-    std::map<int, int> options_;
+    int NMailPop3Connect(const std::string& server) override;
+    int NMailPop3Authenticate(int handle, const std::string& id, const std::string& password,
+                              int apop) override;
+    int NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;
+    int NMailPop3GetMailSize(int handle, int number) override;
+    int NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1, int flag2) override;
+    int NMailPop3Close(int handle) override;
+    std::string NMailGetMessage(int code) override;
 };
 
 }  // namespace breezel
