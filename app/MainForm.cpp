@@ -4,9 +4,9 @@
 
 #include "app/FileTitle.h"
 #include "app/Program.h"
+#include "mail/DialUp.h"
 #include "platform/MailLibrary.h"
 #include "platform/ProcessControl.h"
-#include "platform/SoundDevice.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
 #include "settings/ServerSettings.h"
@@ -15,7 +15,6 @@
 namespace breezel {
 
 namespace {
-constexpr const char* kSoundAlias = "bgm";
 constexpr const char* kNoMailProgram = "未設定";
 constexpr const char* kNoMailProgramLabel = "設定されていません。";
 
@@ -28,8 +27,17 @@ constexpr Twips kLabelRestart = 2760;
 
 MainForm::MainForm(Program& program)
     : Form("MainForm", "Kazeyomi\u3000Ver 1.0", 3315, 1785), program_(program) {
+    Timer1.onTimer.connect([&program] { program.schedule().poll(); });
+    Timer2.onTimer.connect([&program] { program.alert().poll(); });
+    Timer3.onTimer.connect([&program] { program.schedule().secondTick(); });
     Timer4.onTimer.connect([this] { Timer4_Timer(); });
+    Timer5.onTimer.connect([&program] { program.lamp().step(); });
     Check4.onClick.connect([this] { Check4_Click(); });
+    Command2.onClick.connect([&program] { program.alert().start(); });
+    Command3.onClick.connect([&program] { program.alert().reset(); });
+    Command5.onClick.connect([this] { Command5_Click(); });
+    Command8.onClick.connect([&program] { program.mailCheck().CheckMail(); });
+    Picture7.onClick.connect([&program] { program.mailCheck().CheckMail(); });
     Command9.onClick.connect([this] { Command9_Click(); });
     Picture1.onClick.connect([this] { Command9_Click(); });
 }
@@ -68,8 +76,7 @@ void MainForm::Form_Load() {
 
     WebBrowser1.navigate("file://" + program_.programFile("/画像データ/FanMove.gif"));
 
-    services.sound.stop(kSoundAlias);
-    services.sound.close(kSoundAlias);
+    program_.alert().silence();
 
     program_.setForm().Text2.setText(
         std::to_string(preferences.readInt(kProfileSection, "NUMBER2", 0)));
@@ -82,8 +89,7 @@ void MainForm::Form_Load() {
 
 void MainForm::Form_Unload() {
     const Services& services = program_.services();
-    services.sound.stop(kSoundAlias);
-    services.sound.close(kSoundAlias);
+    program_.alert().silence();
     Timer2.setEnabled(false);
 
     IniFile preferences = program_.preferences();
@@ -103,8 +109,11 @@ void MainForm::Timer4_Timer() {
 }
 
 void MainForm::Check4_Click() {
-    program_.services().sound.stop(kSoundAlias);
-    program_.services().sound.close(kSoundAlias);
+    program_.alert().silence();
+}
+
+void MainForm::Command5_Click() {
+    HangUpDialUpConnections(program_.services().dialUp);
 }
 
 void MainForm::Command9_Click() {

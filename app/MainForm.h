@@ -34,6 +34,8 @@ public:
     void Check4_Click();
     /// Opens the preferences dialog.
     void Command9_Click();
+    /// Hangs up the dial-up connections ("切断").
+    void Command5_Click();
 
     // Visible controls, in twips inside the client area (Picture5's children inside Picture5).
     PictureBox Picture2{"Picture2", {0, 0, 1575, 1455}};

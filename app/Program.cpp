@@ -1,5 +1,7 @@
 #include "app/Program.h"
 
+#include "alert/Form1.h"
+#include "alert/MsgForm.h"
 #include "app/MainForm.h"
 #include "platform/TimerDriver.h"
 #include "settings/IdPassForm.h"
@@ -12,7 +14,9 @@ Program::Program(Services services, std::string programFolder)
     : services_(services), programFolder_(std::move(programFolder)) {}
 
 Program::~Program() {
-    // Dialogs first: their timers and views may refer to the main window.
+    // Other windows first: their timers and views may refer to the main window.
+    destroy(form1_);
+    destroy(msgForm_);
     destroy(optionForm_);
     destroy(idPassForm_);
     destroy(setForm_);
@@ -86,6 +90,22 @@ void Program::closeIdPassForm() {
 }
 void Program::closeOptionForm() {
     destroy(optionForm_);
+}
+
+MsgForm& Program::msgForm() {
+    return create(msgForm_);
+}
+
+Form1& Program::form1() {
+    return create(form1_);
+}
+
+void Program::closeMsgForm() {
+    destroy(msgForm_);
+}
+
+void Program::closeForm1() {
+    destroy(form1_);
 }
 
 IniFile Program::preferences() const {

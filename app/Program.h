@@ -1,21 +1,36 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "alert/Alert.h"
+#include "alert/StatusLamp.h"
 #include "app/controls/Signal.h"
+#include "mail/CheckSchedule.h"
+#include "mail/MailCheck.h"
 #include "settings/IniFile.h"
 #include "settings/ServerSettings.h"
 
 namespace breezel {
 
+class Clock;
+class DesignPictures;
+class Desktop;
+class DialUpConnections;
+class EventPump;
 class Form;
+class Form1;
 class IdPassForm;
 class MailLibrary;
 class MainForm;
+class MessageBox;
+class MsgForm;
 class OptionForm;
 class ProcessControl;
+class ProgramLauncher;
+class RandomSource;
 class SetForm;
 class SoundDevice;
 class TimerDriver;
@@ -23,9 +38,17 @@ class TimerDriver;
 /// The platform services the logic talks to.
 struct Services {
     TimerDriver& timers;
+    Clock& clock;
+    EventPump& events;
     MailLibrary& mail;
     SoundDevice& sound;
     ProcessControl& process;
+    MessageBox& messages;
+    ProgramLauncher& launcher;
+    DialUpConnections& dialUp;
+    Desktop& desktop;
+    RandomSource& random;
+    DesignPictures& pictures;
 };
 
 /// The running program: its forms, the shared settings variables and the paths of its files.
@@ -49,14 +72,30 @@ public:
     IdPassForm& idPassForm();
     /// The server settings dialog, created (its load step shows it) when it does not exist.
     OptionForm& optionForm();
+    /// The notice board, created (its load step shows it) when it does not exist.
+    MsgForm& msgForm();
+    /// The wind-chime window, created with its load step (hidden) when it does not exist.
+    Form1& form1();
     bool hasSetForm() const { return setForm_ != nullptr; }
     bool hasIdPassForm() const { return idPassForm_ != nullptr; }
     bool hasOptionForm() const { return optionForm_ != nullptr; }
+    bool hasMsgForm() const { return msgForm_ != nullptr; }
+    bool hasForm1() const { return form1_ != nullptr; }
 
-    /// Closes a dialog as the user does: its closing step, then it is destroyed.
+    /// Closes a window as the user does: its closing step, then it is destroyed.
     void closeSetForm();
     void closeIdPassForm();
     void closeOptionForm();
+    void closeMsgForm();
+    void closeForm1();
+
+    MailCheck& mailCheck() { return mailCheck_; }
+    CheckSchedule& schedule() { return schedule_; }
+    Alert& alert() { return alert_; }
+    StatusLamp& lamp() { return lamp_; }
+    /// Ticks left until the chime's swing is renewed; kept for the whole run, also while the
+    /// chime window is closed.
+    std::int16_t& chimeSwingTicks() { return chimeSwingTicks_; }
 
     SharedSettings& settings() { return settings_; }
     const Services& services() const { return services_; }
@@ -87,6 +126,13 @@ private:
     std::unique_ptr<SetForm> setForm_;
     std::unique_ptr<IdPassForm> idPassForm_;
     std::unique_ptr<OptionForm> optionForm_;
+    std::unique_ptr<MsgForm> msgForm_;
+    std::unique_ptr<Form1> form1_;
+    MailCheck mailCheck_{*this};
+    CheckSchedule schedule_{*this};
+    Alert alert_{*this};
+    StatusLamp lamp_{*this};
+    std::int16_t chimeSwingTicks_ = 0;
 };
 
 /// The section of both private-profile files.

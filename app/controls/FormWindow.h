@@ -21,10 +21,28 @@ public:
     bool topmost() const { return topmost_; }
     Twips clientWidth() const { return clientWidth_; }
     Twips clientHeight() const { return clientHeight_; }
+    /// The window's outer position on the screen; the view reports where it really is.
+    Twips left() const { return left_; }
+    Twips top() const { return top_; }
+    /// Whether a position was ever set or reported; until then the view places the window.
+    bool placed() const { return placed_; }
 
     void setCaption(std::string caption) { update(caption_, std::move(caption)); }
     void setVisible(bool visible) { update(visible_, visible); }
     void setTopmost(bool topmost) { update(topmost_, topmost); }
+    void setClientSize(Twips width, Twips height) {
+        update(clientWidth_, width);
+        update(clientHeight_, height);
+    }
+    /// Moves the window (or records where the view has put it).
+    void setPosition(Twips left, Twips top) {
+        if (!placed_ || left != left_ || top != top_) {
+            left_ = left;
+            top_ = top;
+            placed_ = true;
+            changed.notify();
+        }
+    }
 
     /// Shows the window and brings it to the front, also when it is shown already.
     void show() {
@@ -49,6 +67,9 @@ private:
     std::string caption_;
     Twips clientWidth_;
     Twips clientHeight_;
+    Twips left_ = 0;
+    Twips top_ = 0;
+    bool placed_ = false;
     bool visible_ = false;
     bool topmost_ = false;
 };

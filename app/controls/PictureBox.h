@@ -12,7 +12,20 @@ public:
     /// The pointer moved over the picture.
     void mouseMove() { onMouseMove.notify(); }
 
+    /// Loads a picture file; the view reads it from disk at every load, also of the same file.
+    void loadPicture(std::string path) {
+        picturePath_ = std::move(path);
+        ++pictureLoads_;
+        changed.notify();
+    }
+    const std::string& picturePath() const { return picturePath_; }
+    int pictureLoads() const { return pictureLoads_; }
+
     Signal<> onMouseMove;
+
+private:
+    std::string picturePath_;
+    int pictureLoads_ = 0;
 };
 
 }  // namespace breezel

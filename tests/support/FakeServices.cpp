@@ -6,48 +6,144 @@ namespace breezel {
 
 int FakeMailLibrary::NMailInitializeWinSock() {
     log_.push_back("NMailInitializeWinSock");
-    return 0;
+    return 1;
 }
 
 int FakeMailLibrary::NMailSetOption(int option, int value) {
     log_.push_back("NMailSetOption " + std::to_string(option) + " " + std::to_string(value));
-    return 0;
+    return 1;
 }
 
 int FakeMailLibrary::NMailEndWinSock() {
     log_.push_back("NMailEndWinSock");
-    return 0;
+    return 1;
+}
+
+int FakeMailLibrary::NMailPop3Connect(const std::string& server) {
+    log_.push_back("connect " + server);
+    return connectResult;
+}
+
+int FakeMailLibrary::NMailPop3Authenticate(int handle, const std::string& id,
+                                           const std::string& password, int apop) {
+    log_.push_back("login " + std::to_string(handle) + " " + id + " " + password + " " +
+                   std::to_string(apop));
+    if (duringLogin) {
+        duringLogin();
+    }
+    return loginResult;
+}
+
+int FakeMailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTexts&, int) {
+    log_.push_back("status " + std::to_string(handle) + " " + std::to_string(number));
+    return 1;
+}
+
+int FakeMailLibrary::NMailPop3GetMailSize(int handle, int number) {
+    log_.push_back("size " + std::to_string(handle) + " " + std::to_string(number));
+    return sizeResult;
+}
+
+int FakeMailLibrary::NMailPop3GetMail(int handle, int number, MailTexts&, int, int) {
+    log_.push_back("retrieve " + std::to_string(handle) + " " + std::to_string(number));
+    return 1;
+}
+
+int FakeMailLibrary::NMailPop3Close(int handle) {
+    log_.push_back("close " + std::to_string(handle));
+    return 1;
+}
+
+std::string FakeMailLibrary::NMailGetMessage(int) {
+    log_.push_back("message");
+    return errorText;
+}
+
+FakeSoundDevice::Device* FakeSoundDevice::find(const std::string& alias) {
+    auto it = std::find_if(devices_.begin(), devices_.end(),
+                           [&](const Device& d) { return d.alias == alias; });
+    return it == devices_.end() ? nullptr : &*it;
 }
 
 bool FakeSoundDevice::open(const std::string& path, const std::string& alias) {
     log_.push_back("open \"" + path + "\" alias " + alias);
-    if (std::find(open_.begin(), open_.end(), alias) != open_.end()) {
+    if (fileMissing || find(alias) != nullptr) {
         return false;
     }
-    open_.push_back(alias);
+    devices_.push_back({alias});
     return true;
 }
 
 void FakeSoundDevice::play(const std::string& alias) {
     log_.push_back("play " + alias);
+    if (Device* device = find(alias); device != nullptr && !device->atEnd) {
+        device->playing = true;
+    }
 }
 
 void FakeSoundDevice::playFromStart(const std::string& alias) {
     log_.push_back("play " + alias + " from 0");
+    if (Device* device = find(alias)) {
+        device->playing = true;
+        device->atEnd = false;
+    }
 }
 
 std::string FakeSoundDevice::mode(const std::string& alias) {
     log_.push_back("status " + alias + " mode");
-    return std::find(open_.begin(), open_.end(), alias) != open_.end() ? "playing" : "";
+    const Device* device = find(alias);
+    if (device == nullptr) {
+        return {};
+    }
+    return device->playing ? "playing" : "stopped";
 }
 
 void FakeSoundDevice::stop(const std::string& alias) {
     log_.push_back("stop " + alias);
+    if (Device* device = find(alias)) {
+        device->playing = false;
+    }
 }
 
 void FakeSoundDevice::close(const std::string& alias) {
     log_.push_back("close " + alias);
-    std::erase(open_, alias);
+    std::erase_if(devices_, [&](const Device& d) { return d.alias == alias; });
 }
+
+void FakeSoundDevice::finish(const std::string& alias) {
+    if (Device* device = find(alias)) {
+        device->playing = false;
+        device->atEnd = true;
+    }
+}
+
+bool FakeSoundDevice::playing(const std::string& alias) const {
+    return std::any_of(devices_.begin(), devices_.end(),
+                       [&](const Device& d) { return d.alias == alias && d.playing; });
+}
+
+float FakeRandom::next() {
+    if (values.empty()) {
+        return 0.0f;
+    }
+    const float value = values.front();
+    values.pop_front();
+    return value;
+}
+
+RgbImage SilverPicture(const std::vector<std::array<int, 4>>& filled) {
+    RgbImage image{100, 100, std::vector<std::uint32_t>(100 * 100, 0xC0C0C0)};
+    for (const auto& [left, top, right, bottom] : filled) {
+        for (int y = top; y < bottom; ++y) {
+            for (int x = left; x < right; ++x) {
+                image.pixels[y * 100 + x] = 0x204080;
+            }
+        }
+    }
+    return image;
+}
+
+FakePictures::FakePictures()
+    : frameA(SilverPicture({{33, 0, 63, 99}})), frameB(SilverPicture({{39, 1, 60, 100}})) {}
 
 }  // namespace breezel

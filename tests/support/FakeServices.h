@@ -1,10 +1,19 @@
 #pragma once
 
+#include <array>
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/DesignPictures.h"
+#include "platform/Desktop.h"
+#include "platform/DialUpConnections.h"
 #include "platform/MailLibrary.h"
+#include "platform/MessageBox.h"
 #include "platform/ProcessControl.h"
+#include "platform/ProgramLauncher.h"
+#include "platform/RandomSource.h"
 #include "platform/SoundDevice.h"
 
 namespace breezel {
@@ -12,20 +21,37 @@ namespace breezel {
 /// Records every call as one line of text, in order, for all fakes that share it.
 using CallLog = std::vector<std::string>;
 
-/// Mail library that records its start-up and shutdown calls.
+/// Mail library that records its calls and answers as its fields say.
 class FakeMailLibrary : public MailLibrary {
 public:
     explicit FakeMailLibrary(CallLog& log) : log_(log) {}
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
     int NMailEndWinSock() override;
+    int NMailPop3Connect(const std::string& server) override;
+    int NMailPop3Authenticate(int handle, const std::string& id, const std::string& password,
+                              int apop) override;
+    int NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;
+    int NMailPop3GetMailSize(int handle, int number) override;
+    int NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1, int flag2) override;
+    int NMailPop3Close(int handle) override;
+    std::string NMailGetMessage(int code) override;
+
+    int connectResult = 7;
+    int loginResult = 0;
+    int sizeResult = 2048;
+    std::string errorText;
+    /// Runs inside the login, as a server's slowness would let events run.
+    std::function<void()> duringLogin;
 
 private:
     CallLog& log_;
 };
 
 /// Sound device that records the media commands it is sent, written as command strings
-/// ("open \"PATH\" alias bgm", "play bgm", "play bgm from 0", "stop bgm", "close bgm").
+/// ("open \"PATH\" alias bgm", "play bgm", "play bgm from 0", "status bgm mode", "stop bgm",
+/// "close bgm"), and plays like a media control device: an open alias cannot be opened again,
+/// and a sound that reached its end stays there until played from the start.
 class FakeSoundDevice : public SoundDevice {
 public:
     explicit FakeSoundDevice(CallLog& log) : log_(log) {}
@@ -36,9 +62,21 @@ public:
     void stop(const std::string& alias) override;
     void close(const std::string& alias) override;
 
+    /// The sound under alias plays to its end.
+    void finish(const std::string& alias);
+    bool playing(const std::string& alias) const;
+    /// Opening fails as for a missing file.
+    bool fileMissing = false;
+
 private:
+    struct Device {
+        std::string alias;
+        bool playing = false;
+        bool atEnd = false;
+    };
+    Device* find(const std::string& alias);
     CallLog& log_;
-    std::vector<std::string> open_;
+    std::vector<Device> devices_;
 };
 
 /// Records that the process was ended instead of ending it.
@@ -50,5 +88,76 @@ public:
 private:
     CallLog& log_;
 };
+
+class FakeMessageBox : public MessageBox {
+public:
+    explicit FakeMessageBox(CallLog& log) : log_(log) {}
+    void showOk(const std::string& text, const std::string& title) override {
+        log_.push_back("box " + title + ": " + text);
+    }
+
+private:
+    CallLog& log_;
+};
+
+class FakeLauncher : public ProgramLauncher {
+public:
+    explicit FakeLauncher(CallLog& log) : log_(log) {}
+    bool start(const std::string& path) override {
+        log_.push_back("start " + path);
+        return startResult;
+    }
+    bool startResult = true;
+
+private:
+    CallLog& log_;
+};
+
+class FakeDialUp : public DialUpConnections {
+public:
+    explicit FakeDialUp(CallLog& log) : log_(log) {}
+    bool enumerate(std::vector<std::string>& connections) override {
+        log_.push_back("list dial-up");
+        connections = active;
+        return listable;
+    }
+    void hangUp(const std::string& connection) override { log_.push_back("hang up " + connection); }
+
+    std::vector<std::string> active;
+    bool listable = true;
+
+private:
+    CallLog& log_;
+};
+
+/// A 1280 x 1024 pixel screen unless a test says otherwise.
+class FakeDesktop : public Desktop {
+public:
+    Twips screenWidth() override { return width; }
+    Twips screenHeight() override { return height; }
+    Twips width = 1280 * kTwipsPerPixel;
+    Twips height = 1024 * kTwipsPerPixel;
+};
+
+/// Gives the queued values in order, then 0.
+class FakeRandom : public RandomSource {
+public:
+    void seedFromTime() override { ++seeds; }
+    float next() override;
+    std::deque<float> values;
+    int seeds = 0;
+};
+
+/// Chime frames: by default picture A is a 30 x 99 bar and B a 21 x 99 bar, on silver.
+class FakePictures : public DesignPictures {
+public:
+    FakePictures();
+    RgbImage chimeFrame(int k) override { return k % 2 == 0 ? frameA : frameB; }
+    RgbImage frameA;
+    RgbImage frameB;
+};
+
+/// A 100 x 100 silver picture with the given rectangles filled in another colour.
+RgbImage SilverPicture(const std::vector<std::array<int, 4>>& filled);
 
 }  // namespace breezel

@@ -28,25 +28,43 @@ void ManualTimerDriver::restart(Entry& entry) {
     entry.due = now_ + entry.timer->interval();
 }
 
+void ManualTimerDriver::processEvents(int maxWaitMs) {
+    ++pumpPasses_;
+    advance(maxWaitMs < 1 ? 1 : maxWaitMs);
+}
+
 void ManualTimerDriver::advance(std::int64_t ms) {
     const std::int64_t target = now_ + ms;
     for (;;) {
         std::shared_ptr<Entry> next;
         for (const auto& entry : entries_) {
-            if (entry->timer->running() && entry->due <= target &&
-                (!next || entry->due < next->due)) {
+            if (!entry->timer->running() || entry->due > target) {
+                continue;
+            }
+            // Like a real event loop, a timer is never delivered into its own running tick:
+            // the ticks it misses meanwhile are dropped.
+            if (entry->ticking) {
+                while (entry->due <= target) {
+                    entry->due += entry->timer->interval();
+                }
+                continue;
+            }
+            if (!next || entry->due < next->due) {
                 next = entry;
             }
         }
         if (!next) {
             break;
         }
-        now_ = next->due;
+        now_ = std::max(now_, next->due);
         next->due += next->timer->interval();
         // The tick may detach timers or destroy their forms; the entry stays alive meanwhile.
+        next->ticking = true;
         next->timer->tick();
+        next->ticking = false;
     }
-    now_ = target;
+    // A nested advance from inside a tick may have gone further already.
+    now_ = std::max(now_, target);
 }
 
 }  // namespace breezel

@@ -40,6 +40,12 @@ protected:
     FakeMailLibrary mail_{log_};
     FakeSoundDevice sound_{log_};
     FakeProcessControl process_{log_};
+    FakeMessageBox messages_{log_};
+    FakeLauncher launcher_{log_};
+    FakeDialUp dialUp_{log_};
+    FakeDesktop desktop_;
+    FakeRandom random_;
+    FakePictures pictures_;
     std::unique_ptr<Program> program_;
 
 private:

@@ -1,0 +1,54 @@
+#include "alert/Alert.h"
+
+#include "alert/Form1.h"
+#include "app/MainForm.h"
+#include "app/Program.h"
+#include "platform/SoundDevice.h"
+
+namespace breezel {
+
+namespace {
+constexpr const char* kAlias = "bgm";
+}  // namespace
+
+void Alert::start() {
+    MainForm& main = program_.mainForm();
+    SoundDevice& sound = program_.services().sound;
+    if (main.Check4.value() == 0) {
+        // A device still open (playing, or at the end of a non-looping sound) makes the open
+        // fail, and play then goes on from where that sound is.
+        sound.open(program_.programFile("/Sound/Kouka.wav"), kAlias);
+        sound.play(kAlias);
+    }
+    program_.form1().window.show();
+}
+
+void Alert::reset() {
+    silence();
+    MainForm& main = program_.mainForm();
+    main.WebBrowser1.navigate("file://" + program_.programFile("/画像データ/FanMove.gif"));
+    program_.closeForm1();
+}
+
+void Alert::poll() {
+    MainForm& main = program_.mainForm();
+    SoundDevice& sound = program_.services().sound;
+    const std::string mode = sound.mode(kAlias);
+    if (mode.compare(0, 7, "stopped") != 0) {
+        return;
+    }
+    if (main.Check1.value() != 0) {
+        sound.playFromStart(kAlias);
+    } else {
+        silence();
+        main.Timer2.setEnabled(false);
+    }
+}
+
+void Alert::silence() {
+    SoundDevice& sound = program_.services().sound;
+    sound.stop(kAlias);
+    sound.close(kAlias);
+}
+
+}  // namespace breezel

@@ -1,0 +1,28 @@
+#pragma once
+
+namespace breezel {
+
+class Program;
+
+/// The wind chime's sound and the alert's start and reset. The sound plays under the alias
+/// "bgm", one device at a time; a poll notices its end and plays it again while the loop box is
+/// ticked, or closes the device.
+class Alert {
+public:
+    explicit Alert(Program& program) : program_(program) {}
+
+    /// Alert start ("確認♪", and a check that found mail): the sound unless muted, and the
+    /// wind-chime window.
+    void start();
+    /// Alert reset ("戻す"): silence, the fan restarted, the wind-chime window closed.
+    void reset();
+    /// The 100 ms poll of the sound.
+    void poll();
+    /// Stops and closes the sound (mute box changed, start-up, shutdown).
+    void silence();
+
+private:
+    Program& program_;
+};
+
+}  // namespace breezel

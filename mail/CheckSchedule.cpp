@@ -1,0 +1,65 @@
+#include "mail/CheckSchedule.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "app/MainForm.h"
+#include "app/Program.h"
+#include "settings/NumberText.h"
+#include "settings/SetForm.h"
+
+namespace breezel {
+
+namespace {
+constexpr double kMinuteTicks = 60;
+
+std::string Counter(double value) {
+    return std::to_string(static_cast<long long>(value));
+}
+
+std::int32_t RoundedInterval(double minutes) {
+    const long long rounded = RoundHalfEven(minutes);
+    if (rounded > std::numeric_limits<std::int32_t>::max()) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    if (rounded < std::numeric_limits<std::int32_t>::min()) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    return static_cast<std::int32_t>(rounded);
+}
+}  // namespace
+
+void CheckSchedule::poll() {
+    const double interval = LeadingNumber(program_.setForm().Text2.text());
+    if (!(interval > 0)) {
+        return;
+    }
+    MainForm& main = program_.mainForm();
+    if (LeadingNumber(main.Text1.text()) == interval && !checkedThisCount_) {
+        checkedThisCount_ = true;
+        main.Picture7.click();
+    }
+}
+
+void CheckSchedule::secondTick() {
+    MainForm& main = program_.mainForm();
+    const std::int32_t interval = RoundedInterval(LeadingNumber(program_.setForm().Text2.text()));
+    const double minutes = LeadingNumber(main.Text1.text());
+    // Also past the interval: after the interval was lowered below the count, counting starts
+    // over instead of never meeting the interval again.
+    if (minutes == interval || (interval > 0 && minutes > interval)) {
+        main.Text1.setText("0");
+        checkedThisCount_ = false;
+    }
+    const double seconds = LeadingNumber(main.Text4.text());
+    if (seconds >= kMinuteTicks) {
+        main.Text4.setText("0");
+        main.Text1.setText(Counter(LeadingNumber(main.Text1.text()) + 1));
+        checkedThisCount_ = false;
+    } else {
+        main.Text4.setText(Counter(seconds + 1));
+    }
+}
+
+}  // namespace breezel

@@ -1,0 +1,26 @@
+#pragma once
+
+namespace breezel {
+
+class Program;
+
+/// Automatic checks: a one-second tick counts seconds and minutes in the main window's counter
+/// fields (a counted minute lasts 61 ticks), and a 100 ms poll starts a check when the minute
+/// counter equals the interval set in the preferences.
+class CheckSchedule {
+public:
+    explicit CheckSchedule(Program& program) : program_(program) {}
+
+    /// The 100 ms poll.
+    void poll();
+    /// The one-second tick.
+    void secondTick();
+
+private:
+    Program& program_;
+    // Set once the poll has started the check for the current minute count, so one counted
+    // interval gives one check even when the check ends before the count moves on.
+    bool checkedThisCount_ = false;
+};
+
+}  // namespace breezel

@@ -1,0 +1,118 @@
+#include "mail/MailCheck.h"
+
+#include <string>
+
+#include "alert/Alert.h"
+#include "alert/MsgForm.h"
+#include "app/MainForm.h"
+#include "app/Program.h"
+#include "mail/DialUp.h"
+#include "mail/Wait.h"
+#include "platform/MailLibrary.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramLauncher.h"
+#include "settings/IdPassForm.h"
+#include "settings/SetForm.h"
+
+namespace breezel {
+
+namespace {
+constexpr const char* kErrorTitle = "エラー";
+constexpr const char* kNewMailText = "新着メールが有ります";
+constexpr const char* kNoMailProgram = "未設定";
+constexpr int kApopOn = -1;
+constexpr int kBoardMs = 1000;
+
+std::string TrimBlanks(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+}  // namespace
+
+void MailCheck::CheckMail() {
+    if (running_) {
+        return;
+    }
+    running_ = true;
+    checkMailbox();
+    if (program_.setForm().Check1.value() == 1) {
+        HangUpDialUpConnections(program_.services().dialUp);
+    }
+    running_ = false;
+}
+
+void MailCheck::checkMailbox() {
+    const Services& services = program_.services();
+    MailLibrary& mail = services.mail;
+    SharedSettings& settings = program_.settings();
+    if (settings.Pop3Server.empty()) {
+        return;
+    }
+    const int handle = mail.NMailPop3Connect(settings.Pop3Server);
+    if (handle == -1) {
+        return;
+    }
+
+    // The account file is read afresh at every check: only a saved account takes part.
+    const IniFile account = program_.accountFile();
+    const std::string id = account.readString(kProfileSection, "NAME", "");
+    const std::string password = account.readString(kProfileSection, "NAME2", "");
+    program_.idPassForm().IdText.setText(id);
+    program_.idPassForm().PassText.setText(password);
+    settings.AccountId = id;
+    settings.AccountPassword = password;
+
+    int count = 0;
+    if (settings.AccountId.empty() || settings.AccountPassword.empty()) {
+        program_.idPassForm().window.show();
+    } else {
+        count = mail.NMailPop3Authenticate(handle, settings.AccountId, settings.AccountPassword,
+                                           settings.ApopFlag != 0 ? kApopOn : 0);
+        if (count > 0) {
+            MailTexts texts;
+            for (int n = 1; n <= count; ++n) {
+                mail.NMailPop3GetMailStatus(handle, n, texts, 0);
+                // The size is asked as before, but no buffer is made from what the server
+                // claims: the library reads the message and discards it as it streams.
+                mail.NMailPop3GetMailSize(handle, n);
+                mail.NMailPop3GetMail(handle, n, texts, 0, 0);
+            }
+        } else if (count < 0) {
+            services.messages.showOk(CutAtNul(mail.NMailGetMessage(0)), kErrorTitle);
+        }
+    }
+    mail.NMailPop3Close(handle);
+
+    if (count > 0) {
+        announce(count);
+    }
+}
+
+void MailCheck::announce(int count) {
+    MainForm& main = program_.mainForm();
+    if (main.Check2.value() != 0) {
+        if (main.Check2.value() == 1 && main.Text7.text() != kNoMailProgram) {
+            // A program that cannot be started is left alone, like one that ends at once.
+            program_.services().launcher.start(TrimBlanks(main.Text7.text()));
+        }
+        return;
+    }
+
+    MsgForm& board = program_.msgForm();
+    board.Text1.setText(kNewMailText);
+    board.Text2.setText(std::to_string(count));
+    const int autoClose = program_.setForm().Check2.value();
+    if (autoClose == 1) {
+        board.window.show();
+        WaitMilliseconds(program_.services().clock, program_.services().events, kBoardMs);
+        program_.closeMsgForm();
+    } else if (autoClose == 0) {
+        board.window.show();
+    }
+    main.Command2.click();
+}
+
+}  // namespace breezel

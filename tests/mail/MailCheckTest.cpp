@@ -1,0 +1,192 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "alert/Form1.h"
+#include "alert/MsgForm.h"
+#include "mail/MailCheck.h"
+#include "settings/IdPassForm.h"
+#include "settings/SetForm.h"
+#include "support/ProgramFixture.h"
+
+namespace breezel {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+class MailCheckTest : public ProgramFixture {
+protected:
+    /// A program with a server and a saved account, its log cleared.
+    Program& configured(const std::string& preferences = "") {
+        writeServerFile("POP3=pop.example\r\nAPOP=0\r\n");
+        writeAccount("NAME=me\nNAME2=pw\n");
+        writePreferences(preferences);
+        Program& program = start();
+        log_.clear();
+        return program;
+    }
+    void check() { program_->mainForm().Command8.click(); }
+};
+
+TEST_F(MailCheckTest, WalksEveryMessageInOrderThenShowsTheBoardAndStartsTheAlert) {
+    Program& program = configured();
+    mail_.loginResult = 3;
+    check();
+
+    EXPECT_THAT(
+        log_, ElementsAre("connect pop.example", "login 7 me pw 0", "status 7 1", "size 7 1",
+                          "retrieve 7 1", "status 7 2", "size 7 2", "retrieve 7 2", "status 7 3",
+                          "size 7 3", "retrieve 7 3", "close 7", "create MsgForm",
+                          "open \"" + programDir_.path().string() + "/Sound/Kouka.wav\" alias bgm",
+                          "play bgm", "create Form1"));
+    ASSERT_TRUE(program.hasMsgForm());
+    EXPECT_EQ(program.msgForm().Text1.text(), "新着メールが有ります");
+    EXPECT_EQ(program.msgForm().Text2.text(), "3");
+    EXPECT_TRUE(program.msgForm().window.visible());
+    EXPECT_TRUE(program.msgForm().window.topmost());
+    EXPECT_TRUE(program.form1().window.visible());
+    EXPECT_EQ(program.settings().AccountId, "me");
+    EXPECT_EQ(program.idPassForm().PassText.text(), "pw");
+
+    // Nothing is remembered: the same three messages raise the alert again.
+    log_.clear();
+    check();
+    EXPECT_EQ(program.msgForm().Text2.text(), "3");
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "play bgm"), 1);
+}
+
+TEST_F(MailCheckTest, EarlyEndsStillHangUpWhenAsked) {
+    struct Row {
+        const char* name;
+        const char* server;
+        int connect;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Row> rows = {
+        {"no server", "", 7, {"list dial-up", "hang up modem"}},
+        {"connect fails",
+         "POP3=pop.example\r\n",
+         -1,
+         {"connect pop.example", "list dial-up", "hang up modem"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeServerFile(row.server);
+        writeAccount("NAME=me\nNAME2=pw\n");
+        writePreferences("NUMBER=1\n");
+        start();
+        log_.clear();
+        mail_.connectResult = row.connect;
+        dialUp_.active = {"modem"};
+        check();
+        EXPECT_THAT(log_, ElementsAreArray(row.expected));
+    }
+}
+
+TEST_F(MailCheckTest, MissingPasswordShowsTheAccountDialogAndSkipsTheLogin) {
+    writeServerFile("POP3=pop.example\r\n");
+    writeAccount("NAME=me\nNAME2=pw\n");
+    Program& program = start();
+    writeAccount("NAME=me\n");
+    program.closeIdPassForm();
+    log_.clear();
+    check();
+
+    EXPECT_THAT(log_, ElementsAre("connect pop.example", "create IdPassForm", "close 7"));
+    EXPECT_TRUE(program.idPassForm().window.visible());
+    EXPECT_EQ(program.idPassForm().IdText.text(), "me");
+    EXPECT_EQ(program.settings().AccountPassword, "");
+}
+
+TEST_F(MailCheckTest, FailedLoginShowsOneErrorBoxCutAtTheFirstNul) {
+    configured();
+    mail_.loginResult = -1;
+    mail_.errorText = std::string("[AUTH] Authentication failed.\0garbage", 38);
+    check();
+    EXPECT_THAT(log_, ElementsAre("connect pop.example", "login 7 me pw 0", "message",
+                                  "box エラー: [AUTH] Authentication failed.", "close 7"));
+}
+
+TEST_F(MailCheckTest, EmptyMailboxShowsNothing) {
+    Program& program = configured();
+    check();
+    EXPECT_THAT(log_, ElementsAre("connect pop.example", "login 7 me pw 0", "close 7"));
+    EXPECT_FALSE(program.hasMsgForm());
+}
+
+TEST_F(MailCheckTest, ApopFlagSelectsApop) {
+    writeServerFile("POP3=pop.example\r\nAPOP=1\r\n");
+    writeAccount("NAME=me\nNAME2=pw\n");
+    start();
+    log_.clear();
+    check();
+    EXPECT_EQ(log_.at(1), "login 7 me pw -1");
+}
+
+TEST_F(MailCheckTest, LaunchBoxStartsTheMailerInsteadOfTheAlert) {
+    Program& program = configured("NUMBER3=1\nNAME=  /opt/My Mail/mailer  \n");
+    mail_.loginResult = 2;
+    check();
+    EXPECT_EQ(log_.back(), "start /opt/My Mail/mailer");
+    EXPECT_FALSE(program.hasMsgForm());
+    EXPECT_FALSE(program.hasForm1());
+
+    // With no mailer chosen, new mail shows nothing at all.
+    program.mainForm().Text7.setText("未設定");
+    log_.clear();
+    check();
+    EXPECT_EQ(log_.back(), "close 7");
+    EXPECT_FALSE(program.hasMsgForm());
+}
+
+TEST_F(MailCheckTest, AutoCloseShowsTheBoardForOneSecondBeforeTheAlert) {
+    Program& program = configured("NUMBER4=1\n");
+    mail_.loginResult = 1;
+    bool boardGoneAtAlert = false;
+    program.mainForm().Command2.onClick.connect([&] { boardGoneAtAlert = !program.hasMsgForm(); });
+    const auto before = timers_.now();
+    check();
+    EXPECT_GE(timers_.now() - before, 1000);
+    EXPECT_LE(timers_.now() - before, 1020);
+    EXPECT_TRUE(boardGoneAtAlert);
+    EXPECT_FALSE(program.hasMsgForm());
+}
+
+TEST_F(MailCheckTest, BoardLeftOpenOnlyUpdatesItsCount) {
+    Program& program = configured();
+    mail_.loginResult = 1;
+    check();
+    mail_.loginResult = 12;
+    log_.clear();
+    check();
+    EXPECT_EQ(program.msgForm().Text2.text(), "12");
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "create MsgForm"), 0) << "one board only";
+}
+
+TEST_F(MailCheckTest, TriggerDuringACheckIsIgnored) {
+    configured();
+    mail_.duringLogin = [this] { program_->mainForm().Picture7.click(); };
+    check();
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "connect pop.example"), 1);
+    mail_.duringLogin = nullptr;
+    check();
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "connect pop.example"), 2)
+        << "the guard is released at the end";
+}
+
+TEST_F(MailCheckTest, DisconnectButtonHangsUpEveryConnectionOrNothing) {
+    start();
+    dialUp_.active = {"gsm-1", "pppoe-2"};
+    log_.clear();
+    program_->mainForm().Command5.click();
+    EXPECT_THAT(log_, ElementsAre("list dial-up", "hang up gsm-1", "hang up pppoe-2"));
+
+    dialUp_.listable = false;
+    log_.clear();
+    program_->mainForm().Command5.click();
+    EXPECT_THAT(log_, ElementsAre("list dial-up"));
+}
+
+}  // namespace
+}  // namespace breezel

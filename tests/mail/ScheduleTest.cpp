@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "mail/Wait.h"
+#include "settings/SetForm.h"
+#include "support/ProgramFixture.h"
+
+namespace breezel {
+namespace {
+
+class ScheduleTest : public ProgramFixture {
+protected:
+    /// Starts with the interval and records the time (in whole seconds) of every check.
+    Program& startWithInterval(const std::string& interval) {
+        writeServerFile("POP3=pop.example\r\n");
+        writeAccount("NAME=me\nNAME2=pw\n");
+        Program& program = start();
+        program.setForm().Text2.setText(interval);
+        mail_.duringLogin = [this] { checks_.push_back(timers_.now()); };
+        return program;
+    }
+    /// The one-second tick in which each check started.
+    std::vector<long long> checkTicks() const {
+        std::vector<long long> ticks;
+        for (auto ms : checks_) {
+            ticks.push_back(ms / 1000);
+        }
+        return ticks;
+    }
+    std::vector<std::int64_t> checks_;
+};
+
+TEST_F(ScheduleTest, IntervalOfTwoChecksEvery122Ticks) {
+    startWithInterval("2");
+    timers_.advance(400 * 1000);
+    EXPECT_EQ(checkTicks(), (std::vector<long long>{122, 244, 366}));
+}
+
+TEST_F(ScheduleTest, FractionalZeroAndNegativeIntervalsNeverCheck) {
+    for (const char* interval : {"2.5", "0", "-1", "abc"}) {
+        SCOPED_TRACE(interval);
+        checks_.clear();
+        startWithInterval(interval);
+        timers_.advance(400 * 1000);
+        EXPECT_TRUE(checks_.empty());
+    }
+}
+
+TEST_F(ScheduleTest, ManualCheckDoesNotMoveTheNextAutomaticOne) {
+    Program& program = startWithInterval("2");
+    timers_.advance(50 * 1000);
+    program.mainForm().Command8.click();
+    timers_.advance(200 * 1000);
+    // The lamp's waits let time run on past the 50 s asked for; what matters is the rest.
+    const auto ticks = checkTicks();
+    ASSERT_EQ(ticks.size(), 3u);
+    EXPECT_LT(ticks[0], 60);
+    EXPECT_EQ(ticks[1], 122);
+    EXPECT_EQ(ticks[2], 244);
+}
+
+TEST_F(ScheduleTest, LoweringTheIntervalBelowTheCountStartsCountingAgain) {
+    Program& program = startWithInterval("5");
+    timers_.advance(61 * 4 * 1000);
+    ASSERT_EQ(program.mainForm().Text1.text(), "4");
+    program.setForm().Text2.setText("2");
+    timers_.advance(200 * 1000);
+    ASSERT_FALSE(checks_.empty()) << "automatic checks go on";
+    EXPECT_EQ(checkTicks().front(), 244 + 122);
+}
+
+TEST_F(ScheduleTest, CountersKeepTheirValuesWhenTheIntervalStops) {
+    Program& program = startWithInterval("3");
+    timers_.advance(70 * 1000);
+    program.setForm().Text2.setText("0");
+    const std::string minutes = program.mainForm().Text1.text();
+    const std::string seconds = program.mainForm().Text4.text();
+    timers_.advance(100 * 1000);
+    EXPECT_EQ(program.mainForm().Text1.text(), minutes);
+    EXPECT_EQ(program.mainForm().Text4.text(), seconds);
+    EXPECT_EQ(minutes, "1") << "the counters had moved";
+}
+
+TEST(WaitTest, WaitsPastTheTimeAndAtLeastOnePassEvenAcrossTheClockWrap) {
+    struct Row {
+        std::uint32_t base;
+        std::int32_t ms;
+        std::int64_t minElapsed;
+    };
+    for (const Row& row :
+         {Row{0, 1000, 1001}, Row{0xFFFFFF00u, 1000, 1001}, Row{5, 0, 1}, Row{5, -20, 1}}) {
+        SCOPED_TRACE(row.ms);
+        ManualTimerDriver clock;
+        clock.setClockBase(row.base);
+        WaitMilliseconds(clock, clock, row.ms);
+        EXPECT_GE(clock.now(), row.minElapsed);
+        EXPECT_LE(clock.now(), row.minElapsed + 10);
+        EXPECT_GE(clock.pumpPasses(), 1);
+    }
+}
+
+TEST(CutAtNulTest, CutsAtTheFirstNul) {
+    EXPECT_EQ(CutAtNul(std::string("abc\0def\0", 8)), "abc");
+    EXPECT_EQ(CutAtNul(std::string("\0abc", 4)), "");
+    EXPECT_EQ(CutAtNul("no nul"), "no nul");
+}
+
+}  // namespace
+}  // namespace breezel
