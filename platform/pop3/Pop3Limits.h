@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 
 namespace breezel::pop3 {
 
@@ -17,6 +18,12 @@ struct Pop3Limits {
     std::size_t maxListLines = 100000;
     /// How many messages ahead requests are sent when the server allows pipelining.
     int pipelineWindow = 16;
+    /// The most bytes of one multi-line response (a message that streams without end).
+    std::uint64_t maxMessageBytes = std::uint64_t{1} << 30;
+    /// The longest header value kept for the caller (Subject, From, Date, Message-ID).
+    std::size_t maxHeaderValueBytes = 8191;
+    /// Waiting for the answer to QUIT: short, the answer changes nothing.
+    std::chrono::milliseconds quitTimeout{2000};
 };
 
 }  // namespace breezel::pop3

@@ -1,10 +1,20 @@
 #include "platform/pop3/Pop3MailLibrary.h"
 
+#include <limits>
+
+#include "platform/pop3/ErrorText.h"
+#include "platform/pop3/Pop3Connection.h"
+#include "platform/pop3/ServerAddress.h"
+
 namespace breezel {
 
+Pop3MailLibrary::Pop3MailLibrary(pop3::TransportFactory& transports, pop3::Pop3Limits limits)
+    : transports_(transports), limits_(limits) {}
+
+Pop3MailLibrary::~Pop3MailLibrary() = default;
+
 int Pop3MailLibrary::NMailInitializeWinSock() {
-    initialized_ = true;
-    return 1;
+    return 1;  // the transport sets itself up per connection
 }
 
 int Pop3MailLibrary::NMailSetOption(int option, int value) {
@@ -13,13 +23,92 @@ int Pop3MailLibrary::NMailSetOption(int option, int value) {
 }
 
 int Pop3MailLibrary::NMailEndWinSock() {
-    initialized_ = false;
     return 1;
 }
 
-int Pop3MailLibrary::option(int option) const {
-    const auto it = options_.find(option);
-    return it == options_.end() ? 0 : it->second;
+int Pop3MailLibrary::NMailPop3Connect(const std::string& server) {
+    const auto address = pop3::ServerAddress::parse(server);
+    if (!address) {
+        return fail(pop3::BadServerNameText(server));
+    }
+    std::unique_ptr<pop3::Transport> transport = transports_.create();
+    if (!transport) {
+        return fail(pop3::LinkFailureText({pop3::TransportCode::Other, {}}));
+    }
+    auto connection =
+        std::make_unique<pop3::Pop3Connection>(std::move(transport), *address, limits_);
+    if (report(connection->open()) < 0) {
+        return -1;
+    }
+    const int handle = newHandle();
+    connections_[handle] = std::move(connection);
+    lastHandle_ = handle;
+    return handle;
+}
+
+int Pop3MailLibrary::NMailPop3Authenticate(int handle, const std::string& id,
+                                           const std::string& password, int apop) {
+    pop3::Pop3Connection* connection = find(handle);
+    return connection == nullptr ? -1 : report(connection->authenticate(id, password, apop != 0));
+}
+
+int Pop3MailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int) {
+    pop3::Pop3Connection* connection = find(handle);
+    return connection == nullptr ? -1 : report(connection->status(number, texts));
+}
+
+int Pop3MailLibrary::NMailPop3GetMailSize(int handle, int number) {
+    pop3::Pop3Connection* connection = find(handle);
+    return connection == nullptr ? -1 : report(connection->size(number));
+}
+
+int Pop3MailLibrary::NMailPop3GetMail(int handle, int number, MailTexts& texts, int, int) {
+    pop3::Pop3Connection* connection = find(handle);
+    return connection == nullptr ? -1 : report(connection->retrieve(number, texts));
+}
+
+int Pop3MailLibrary::NMailPop3Close(int handle) {
+    pop3::Pop3Connection* connection = find(handle);
+    if (connection == nullptr) {
+        return -1;
+    }
+    connection->quit();
+    connections_.erase(handle);
+    return 1;
+}
+
+std::string Pop3MailLibrary::NMailGetMessage(int) {
+    return lastFailure_;
+}
+
+pop3::Pop3Connection* Pop3MailLibrary::find(int handle) {
+    const auto it = connections_.find(handle);
+    if (it == connections_.end()) {
+        fail(pop3::UnknownHandleText(handle));
+        return nullptr;
+    }
+    return it->second.get();
+}
+
+int Pop3MailLibrary::report(const pop3::CallResult& result) {
+    if (!result.failure.empty()) {
+        lastFailure_ = result.failure;
+    }
+    return result.value;
+}
+
+int Pop3MailLibrary::fail(std::string text) {
+    lastFailure_ = std::move(text);
+    return -1;
+}
+
+int Pop3MailLibrary::newHandle() const {
+    // Counting up keeps a stale handle from reaching a newer connection; wraps after 2^31.
+    int handle = lastHandle_;
+    do {
+        handle = handle == std::numeric_limits<int>::max() ? 1 : handle + 1;
+    } while (connections_.count(handle) != 0);
+    return handle;
 }
 
 }  // namespace breezel

@@ -10,6 +10,11 @@
 
 namespace breezel {
 
+namespace pop3 {
+class Pop3Connection;
+struct CallResult;
+}  // namespace pop3
+
 /// Our mail library: a POP3 client (RFC 1939, CAPA and PIPELINING of RFC 2449, STLS of RFC 2595,
 /// APOP) over a byte-stream transport. Plain C++; the transport brings sockets and TLS.
 class Pop3MailLibrary : public MailLibrary {
@@ -28,6 +33,19 @@ public:
     int NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1, int flag2) override;
     int NMailPop3Close(int handle) override;
     std::string NMailGetMessage(int code) override;
+
+private:
+    pop3::Pop3Connection* find(int handle);
+    int report(const pop3::CallResult& result);
+    int fail(std::string text);
+    int newHandle() const;
+
+    pop3::TransportFactory& transports_;
+    pop3::Pop3Limits limits_;
+    std::map<int, int> options_;
+    std::map<int, std::unique_ptr<pop3::Pop3Connection>> connections_;
+    int lastHandle_ = 0;
+    std::string lastFailure_;
 };
 
 }  // namespace breezel

@@ -1,0 +1,396 @@
+#include "platform/pop3/Pop3Connection.h"
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+#include <vector>
+
+#include "platform/pop3/ErrorText.h"
+#include "platform/pop3/HeaderCollector.h"
+#include "platform/pop3/Md5.h"
+
+namespace breezel::pop3 {
+
+namespace {
+
+constexpr std::size_t kNoLineLimit = std::numeric_limits<std::size_t>::max();
+
+// The first <...@...> of the greeting (RFC 1939, APOP); empty when there is none.
+std::string TimestampOf(std::string_view greeting) {
+    const auto open = greeting.find('<');
+    if (open == std::string_view::npos) {
+        return {};
+    }
+    const auto close = greeting.find('>', open);
+    if (close == std::string_view::npos) {
+        return {};
+    }
+    const std::string_view stamp = greeting.substr(open, close - open + 1);
+    return stamp.find('@') == std::string_view::npos ? std::string{} : std::string(stamp);
+}
+
+std::string_view FirstWord(std::string_view text) {
+    const auto end = text.find(' ');
+    return text.substr(0, end);
+}
+
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+// A decimal 0..INT32_MAX and nothing else: no sign, no blanks, no overflow.
+std::optional<int> ParseCount(std::string_view text) {
+    if (text.empty() || text.size() > 10) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+bool BreaksCommandLine(const std::string& text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
+}
+
+}  // namespace
+
+Pop3Connection::Pop3Connection(std::unique_ptr<Transport> transport, ServerAddress address,
+                               const Pop3Limits& limits)
+    : channel_(std::move(transport), limits), address_(std::move(address)), limits_(limits) {}
+
+CallResult Pop3Connection::open() {
+    const TransportStatus status = channel_.connect(address_.host, address_.port, address_.tls);
+    if (!status.ok()) {
+        const std::string text = ConnectFailureText(status, address_.host, address_.port);
+        if (status.code != TransportCode::Tls) {
+            return CallResult{-1, text};
+        }
+        // The server is there but TLS failed: the user learns why at login.
+        breakWith(text);
+        return CallResult{1, text};
+    }
+    tls_ = address_.tls;
+    Reply greeting;
+    if (auto fault = channel_.readReply(greeting)) {
+        breakWith(*fault);
+        return CallResult{1, *fault};
+    }
+    if (!greeting.ok) {
+        breakWith(GreetingRefusedText(greeting.text));
+        return CallResult{1, failure_};
+    }
+    timestamp_ = TimestampOf(greeting.text);
+    return CallResult{1, {}};
+}
+
+CallResult Pop3Connection::authenticate(const std::string& id, const std::string& password,
+                                        bool apop) {
+    if (state_ == ConnectionState::Broken || state_ == ConnectionState::Refused) {
+        return CallResult{-1, failure_};
+    }
+    if (state_ == ConnectionState::Transaction) {
+        return CallResult{-1, LoginAlreadyDoneText()};
+    }
+    // Both checks come before any byte goes out: nothing is sent that cannot succeed.
+    if (apop && timestamp_.empty()) {
+        return CallResult{-1, ApopWithoutTimestampText()};
+    }
+    if (BreaksCommandLine(id) || BreaksCommandLine(password)) {
+        return CallResult{-1, BadCredentialsText()};
+    }
+    if (auto fault = askCapabilities()) {
+        return breakWith(*fault);
+    }
+    if (!tls_ && offersStls_) {
+        const CallResult upgrade = upgradeToTls();
+        if (upgrade.value < 0) {
+            return upgrade;
+        }
+    }
+    return logIn(id, password, apop);
+}
+
+CallResult Pop3Connection::status(int number, MailTexts& texts) {
+    texts = MailTexts{};
+    if (auto refused = refuseMessageCall(number)) {
+        return *refused;
+    }
+    HeaderCollector headers(limits_.maxHeaderValueBytes);
+    CallResult result = perform(Request{RequestKind::Top, number}, &headers);
+    if (result.value > 0) {
+        texts = headers.texts();
+    }
+    return result;
+}
+
+CallResult Pop3Connection::size(int number) {
+    if (auto refused = refuseMessageCall(number)) {
+        return *refused;
+    }
+    return perform(Request{RequestKind::List, number}, nullptr);
+}
+
+CallResult Pop3Connection::retrieve(int number, MailTexts& texts) {
+    texts = MailTexts{};
+    if (auto refused = refuseMessageCall(number)) {
+        return *refused;
+    }
+    HeaderCollector headers(limits_.maxHeaderValueBytes);
+    CallResult result = perform(Request{RequestKind::Retr, number}, &headers);
+    if (result.value > 0) {
+        texts = headers.texts();
+    }
+    return result;
+}
+
+void Pop3Connection::quit() {
+    if (state_ != ConnectionState::Broken && !channel_.send("QUIT\r\n")) {
+        // With pipelined answers still due, the next line would not be QUIT's answer anyway.
+        if (!pipeline_ || pipeline_->empty()) {
+            Reply ignored;
+            (void)channel_.readReply(ignored, limits_.quitTimeout);
+        }
+    }
+    channel_.close();
+}
+
+CallResult Pop3Connection::breakWith(std::string text) {
+    state_ = ConnectionState::Broken;
+    failure_ = std::move(text);
+    channel_.close();
+    return CallResult{-1, failure_};
+}
+
+CallResult Pop3Connection::refuseWith(std::string text) {
+    state_ = ConnectionState::Refused;
+    failure_ = std::move(text);
+    return CallResult{-1, failure_};
+}
+
+LinkFault Pop3Connection::askCapabilities() {
+    offersStls_ = false;
+    offersPipelining_ = false;
+    if (auto fault = channel_.send("CAPA\r\n")) {
+        return fault;
+    }
+    Reply reply;
+    if (auto fault = channel_.readReply(reply)) {
+        return fault;
+    }
+    if (!reply.ok) {
+        return std::nullopt;  // a server without CAPA has no extensions
+    }
+    // Only the two capabilities we use are kept: a long list costs no memory.
+    return channel_.readLines(
+        [this](std::string_view line) {
+            const std::string word = Upper(FirstWord(line));
+            offersStls_ = offersStls_ || word == "STLS";
+            offersPipelining_ = offersPipelining_ || word == "PIPELINING";
+        },
+        limits_.maxListLines);
+}
+
+CallResult Pop3Connection::upgradeToTls() {
+    if (auto fault = channel_.send("STLS\r\n")) {
+        return breakWith(*fault);
+    }
+    Reply reply;
+    if (auto fault = channel_.readReply(reply)) {
+        return breakWith(*fault);
+    }
+    if (!reply.ok) {
+        // The server offered TLS and then refused it: never fall back to sending in clear.
+        return refuseWith(StlsRefusedText(reply.text));
+    }
+    if (auto fault = channel_.startTls(address_.host)) {
+        return breakWith(*fault);
+    }
+    tls_ = true;
+    // What the server said before the handshake may have been forged: ask again (RFC 2595).
+    if (auto fault = askCapabilities()) {
+        return breakWith(*fault);
+    }
+    return CallResult{1, {}};
+}
+
+CallResult Pop3Connection::logIn(const std::string& id, const std::string& password, bool apop) {
+    std::vector<std::string> commands;
+    if (apop) {
+        commands.push_back("APOP " + id + " " + Md5::hex(timestamp_ + password) + "\r\n");
+    } else {
+        commands.push_back("USER " + id + "\r\n");
+        commands.push_back("PASS " + password + "\r\n");
+    }
+    commands.push_back("STAT\r\n");
+
+    Reply reply;
+    if (!offersPipelining_) {
+        for (const std::string& command : commands) {
+            if (auto fault = channel_.send(command)) {
+                return breakWith(*fault);
+            }
+            if (auto fault = channel_.readReply(reply)) {
+                return breakWith(*fault);
+            }
+            if (!reply.ok) {
+                return refuseWith(ServerErrorText(reply.text));
+            }
+        }
+        return takeCount(reply);
+    }
+
+    std::string batch;
+    for (const std::string& command : commands) {
+        batch += command;
+    }
+    if (auto fault = channel_.send(batch)) {
+        return breakWith(*fault);
+    }
+    // Every answer is read to stay in step; the first refusal is the one the user needs.
+    std::optional<std::string> refusal;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (auto fault = channel_.readReply(reply)) {
+            return breakWith(refusal ? *refusal : *fault);
+        }
+        if (!reply.ok && !refusal) {
+            refusal = ServerErrorText(reply.text);
+        }
+    }
+    if (refusal) {
+        return refuseWith(*refusal);
+    }
+    return takeCount(reply);
+}
+
+CallResult Pop3Connection::takeCount(const Reply& stat) {
+    const auto count = ParseCount(FirstWord(stat.text));
+    if (!count) {
+        return breakWith(ProtocolErrorText("+OK " + stat.text));
+    }
+    count_ = *count;
+    state_ = ConnectionState::Transaction;
+    if (offersPipelining_) {
+        pipeline_.emplace(count_, limits_.pipelineWindow);
+    }
+    return CallResult{count_, {}};
+}
+
+std::optional<CallResult> Pop3Connection::refuseMessageCall(int number) const {
+    switch (state_) {
+        case ConnectionState::Broken:
+        case ConnectionState::Refused:
+            return CallResult{-1, failure_};
+        case ConnectionState::Greeted:
+            return CallResult{-1, NotLoggedInText()};
+        case ConnectionState::Transaction:
+            break;
+    }
+    if (number < 1 || number > count_) {
+        return CallResult{-1, BadMessageNumberText(number)};
+    }
+    return std::nullopt;
+}
+
+CallResult Pop3Connection::perform(const Request& request, HeaderCollector* headers) {
+    if (!pipeline_) {
+        if (auto fault = channel_.send(request.command())) {
+            return breakWith(*fault);
+        }
+        return readAnswer(request, headers);
+    }
+
+    std::string bytes;
+    if (pipeline_->empty()) {
+        bytes = request.kind == RequestKind::Top ? pipeline_->openWindow(request.number)
+                                                 : pipeline_->single(request);
+    } else if (!(pipeline_->head() == request)) {
+        // The caller left the expected order: let the queued answers pass, then ask alone.
+        while (!pipeline_->empty()) {
+            const Request queued = pipeline_->head();
+            pipeline_->pop();
+            if (auto fault = discardAnswer(queued)) {
+                return breakWith(*fault);
+            }
+        }
+        pipeline_->closeWindow();
+        bytes = pipeline_->single(request);
+    }
+    if (!bytes.empty()) {
+        if (auto fault = channel_.send(bytes)) {
+            return breakWith(*fault);
+        }
+    }
+    pipeline_->pop();
+    CallResult result = readAnswer(request, headers);
+    if (state_ == ConnectionState::Broken || request.kind != RequestKind::Retr) {
+        return result;
+    }
+    const std::string refill = pipeline_->refillAfter(request.number);
+    if (!refill.empty()) {
+        if (auto fault = channel_.send(refill)) {
+            breakWith(*fault);  // this answer is whole; the next call reports the failure
+        }
+    }
+    return result;
+}
+
+CallResult Pop3Connection::readAnswer(const Request& request, HeaderCollector* headers) {
+    Reply reply;
+    if (auto fault = channel_.readReply(reply)) {
+        return breakWith(*fault);
+    }
+    if (!reply.ok) {
+        return CallResult{-1, ServerErrorText(reply.text)};
+    }
+    if (request.kind == RequestKind::List) {
+        // "+OK n size" for the message asked about, size within the caller's 32 bits.
+        const std::string_view text = reply.text;
+        const auto blank = text.find(' ');
+        const auto size = blank == std::string_view::npos
+                              ? std::nullopt
+                              : ParseCount(FirstWord(text.substr(blank + 1)));
+        if (!size || FirstWord(text) != std::to_string(request.number)) {
+            return breakWith(ProtocolErrorText("+OK " + reply.text));
+        }
+        return CallResult{*size, {}};
+    }
+    const std::size_t maxLines =
+        request.kind == RequestKind::Top ? limits_.maxListLines : kNoLineLimit;
+    Pop3Channel::LineSink sink;
+    if (headers != nullptr) {
+        sink = [headers](std::string_view line) { headers->addLine(line); };
+    }
+    if (auto fault = channel_.readLines(sink, maxLines)) {
+        return breakWith(*fault);
+    }
+    return CallResult{1, {}};
+}
+
+LinkFault Pop3Connection::discardAnswer(const Request& request) {
+    Reply reply;
+    if (auto fault = channel_.readReply(reply)) {
+        return fault;
+    }
+    if (!reply.ok || request.kind == RequestKind::List) {
+        return std::nullopt;
+    }
+    const std::size_t maxLines =
+        request.kind == RequestKind::Top ? limits_.maxListLines : kNoLineLimit;
+    return channel_.readLines({}, maxLines);
+}
+
+}  // namespace breezel::pop3

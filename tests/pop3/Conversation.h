@@ -1,0 +1,110 @@
+#pragma once
+
+// A scripted POP3 server for protocol tests. The script alternates what the server sends and
+// what the client must write; server bytes after a client step arrive only once the client has
+// written what that step expects, the way a real server answers only what it has received.
+// Nothing ever waits: a read that would wait for more data returns Timeout at once.
+//
+// The fake keeps the transport's contract: at startTls, bytes that arrived before the handshake
+// are thrown away (and counted), so a client can only have used them by reading them earlier.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+
+#include "platform/pop3/Pop3Transport.h"
+
+namespace breezel::pop3 {
+
+/// One scripted connection: the script, and a record of what the client did.
+class Conversation {
+public:
+    /// The server sends bytes.
+    void server(std::string bytes);
+    /// The client must write exactly these bytes next (in any number of writes).
+    void client(std::string bytes);
+    /// The TLS handshake after STLS; it fails when status is not Ok.
+    void tls(TransportStatus status = {});
+    /// The server closes the connection.
+    void drop();
+    /// The server sends nothing more: every read from here on times out.
+    void silence();
+    /// connect() fails with code.
+    void failConnect(TransportCode code, std::string detail = {});
+
+    /// Everything the client wrote, with "<TLS>" where the handshake started.
+    const std::string& sent() const { return sent_; }
+    /// How many write() calls the client made.
+    int writes() const { return writes_; }
+    /// How many readLine() calls the client made.
+    int reads() const { return reads_; }
+    /// The host given to connect().
+    const std::string& host() const { return host_; }
+    /// The port given to connect().
+    std::uint16_t port() const { return port_; }
+    /// Whether connect() was asked for TLS from the first byte.
+    bool tlsAtConnect() const { return tlsAtConnect_; }
+    /// The host the TLS upgrade verified.
+    const std::string& tlsHost() const { return tlsHost_; }
+    /// Bytes thrown away by the handshake because they came before it.
+    std::size_t discardedAtTls() const { return discardedAtTls_; }
+    /// The timeout of the last read.
+    std::chrono::milliseconds lastReadTimeout() const { return lastReadTimeout_; }
+    /// The largest byte limit any read was given.
+    std::size_t largestReadLimit() const { return largestReadLimit_; }
+    /// Whether the client closed the connection.
+    bool closed() const { return closed_; }
+    /// What went against the script ("" when nothing did).
+    const std::string& deviation() const { return deviation_; }
+    /// Whether every step of the script was played.
+    bool finished() const { return steps_.empty(); }
+
+    // The transport's calls, through ScriptedTransport.
+    /// Records where the client connects; fails as set by failConnect.
+    TransportStatus connect(const std::string& host, std::uint16_t port, bool tls);
+    /// Records bytes and matches them against the client steps.
+    TransportStatus write(std::string_view bytes);
+    /// The next line that has arrived; Timeout or Closed at once when none can arrive.
+    TransportStatus readLine(std::string& line, std::size_t maxBytes,
+                             std::chrono::milliseconds timeout);
+    /// Plays the scripted handshake after dropping everything that arrived before it.
+    TransportStatus startTls(const std::string& host);
+    /// The client hangs up.
+    void close() { closed_ = true; }
+
+private:
+    enum class Kind { Server, Client, Tls, Drop, Silence };
+    struct Step {
+        Kind kind;
+        std::string bytes;
+        TransportStatus status;
+    };
+
+    void deliver();
+    void matchWrites();
+    bool hasLine() const;
+
+    std::deque<Step> steps_;
+    std::deque<std::string> arrived_;  // server bytes not yet read, in chunks (no copying)
+    std::size_t offset_ = 0;           // read position in arrived_.front()
+    std::string unmatched_;            // written bytes not yet matched to a client step
+    TransportStatus connectStatus_;
+    bool dropped_ = false;
+    bool closed_ = false;
+    std::string sent_;
+    int writes_ = 0;
+    int reads_ = 0;
+    std::string host_;
+    std::uint16_t port_ = 0;
+    bool tlsAtConnect_ = false;
+    std::string tlsHost_;
+    std::size_t discardedAtTls_ = 0;
+    std::chrono::milliseconds lastReadTimeout_{0};
+    std::size_t largestReadLimit_ = 0;
+    std::string deviation_;
+};
+
+}  // namespace breezel::pop3

@@ -1,0 +1,138 @@
+// The per-message calls: header texts from TOP and RETR, sizes, dot-unstuffing, refusals.
+
+#include <gtest/gtest.h>
+
+#include "Pop3Harness.h"
+
+namespace breezel::pop3 {
+namespace {
+
+class Pop3MessageTest : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_EQ(h.talk().deviation(), ""); }
+
+    int logIn(int count) {
+        h.scriptLoggedIn(count);
+        int handle = 0;
+        EXPECT_EQ(h.connectAndLogIn(handle), count);
+        return handle;
+    }
+
+    Pop3Harness h;
+    MailTexts texts;
+};
+
+TEST_F(Pop3MessageTest, HeaderTextsAreUnfoldedFirstFieldsOfTheHeaderOnly) {
+    h.scriptLoggedIn(1);
+    h.client("TOP 1 0\r\n");
+    h.server(
+        "+OK\r\n"
+        "Received: from a\r\n"
+        "SUBJECT: Meeting\r\n"
+        "\tat noon  \r\n"
+        "from:   Hanako <hanako@example.jp>\r\n"
+        "Subject: second subject is ignored\r\n"
+        "date: Mon, 1 Apr 2024 09:00:00 +0900\r\n"
+        "Message-Id: <abc@example.jp>\r\n"
+        "\r\n"
+        ".\r\n");
+    h.client("RETR 1\r\n");
+    h.server(
+        "+OK\r\n"
+        "Subject: Meeting\r\n"
+        "\r\n"
+        "From: a body line, not a header\r\n"
+        ".\r\n");
+    int handle = 0;
+    ASSERT_EQ(h.connectAndLogIn(handle), 1);
+
+    ASSERT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), 1);
+    EXPECT_EQ(texts.h1, "Meeting\tat noon");
+    EXPECT_EQ(texts.h2, "Hanako <hanako@example.jp>");
+    EXPECT_EQ(texts.h3, "Mon, 1 Apr 2024 09:00:00 +0900");
+    EXPECT_EQ(texts.h4, "<abc@example.jp>");
+
+    ASSERT_EQ(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), 1);
+    EXPECT_EQ(texts.h1, "Meeting");
+    EXPECT_EQ(texts.h2, "");
+}
+
+TEST_F(Pop3MessageTest, LongHeaderValuesAreCutWithoutSplittingACharacter) {
+    h.limits.maxLineBytes = 16 * 1024;
+    std::string subject;
+    for (int i = 0; i < 3000; ++i) {
+        subject += "あ";  // three bytes each: 8191 falls inside the 2731st
+    }
+    h.scriptLoggedIn(1);
+    h.client("TOP 1 0\r\n");
+    h.server("+OK\r\nSubject: " + subject + "\r\nFrom: x" + std::string(9000, 'y') +
+             "\r\n\r\n.\r\n");
+    int handle = 0;
+    ASSERT_EQ(h.connectAndLogIn(handle), 1);
+    ASSERT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), 1);
+    EXPECT_EQ(texts.h1, subject.substr(0, 2730 * 3));
+    EXPECT_EQ(texts.h2.size(), 8191u);
+}
+
+TEST_F(Pop3MessageTest, DotStuffedLinesAreNotTheEnd) {
+    h.scriptLoggedIn(1);
+    h.client("RETR 1\r\n");
+    h.server("+OK\r\nSubject: dots\r\n\r\n..\r\n...\r\n..foo\r\n.\r\n");
+    h.client("LIST 1\r\n");
+    h.server("+OK 1 321\r\n");
+    int handle = 0;
+    ASSERT_EQ(h.connectAndLogIn(handle), 1);
+    EXPECT_EQ(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), 1);
+    EXPECT_EQ(texts.h1, "dots");
+    // Had "..", "..." or "..foo" ended the message, LIST would read its leftovers.
+    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 1), 321);
+    EXPECT_TRUE(h.talk().finished());
+}
+
+TEST_F(Pop3MessageTest, ServerRefusalOfOneMessageLeavesTheSessionUsable) {
+    h.scriptLoggedIn(2);
+    h.client("TOP 1 0\r\n");
+    h.server("-ERR no such message\r\n");
+    h.client("RETR 1\r\n");
+    h.server("-ERR\r\n");
+    h.client("LIST 2\r\n");
+    h.server("+OK 2 0\r\n");
+    int handle = 0;
+    ASSERT_EQ(h.connectAndLogIn(handle), 2);
+    EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), -1);
+    EXPECT_EQ(h.message(), "no such message");
+    EXPECT_EQ(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), -1);
+    EXPECT_EQ(h.message(), "サーバーがエラーを返しました");
+    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 2), 0);
+}
+
+TEST_F(Pop3MessageTest, CallsOutsideTheMailboxSendNothing) {
+    struct Case {
+        int number;
+        std::string text;
+    };
+    const int handle = logIn(2);
+    const std::string sent = h.talk().sent();
+    const Case cases[] = {{0, "メッセージ番号が範囲外です: 0"},
+                          {3, "メッセージ番号が範囲外です: 3"},
+                          {-1, "メッセージ番号が範囲外です: -1"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.number);
+        EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, c.number, texts, 0), -1);
+        EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, c.number), -1);
+        EXPECT_EQ(h.lib().NMailPop3GetMail(handle, c.number, texts, 0, 0), -1);
+        EXPECT_EQ(h.message(), c.text);
+    }
+    EXPECT_EQ(h.talk().sent(), sent);
+}
+
+TEST_F(Pop3MessageTest, MessageCallsBeforeLoginSendNothing) {
+    h.server("+OK ready\r\n");
+    const int handle = h.lib().NMailPop3Connect(Pop3Harness::kHost);
+    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 1), -1);
+    EXPECT_EQ(h.message(), "サーバーにログインしていません");
+    EXPECT_EQ(h.talk().sent(), "");
+}
+
+}  // namespace
+}  // namespace breezel::pop3

@@ -1,0 +1,58 @@
+#pragma once
+
+// One mail library over scripted servers, with the shorthands the protocol tests share. The
+// harness is the library's transport factory: the n-th connection plays the n-th conversation.
+// Limits are shrunk so that hostile cases stay small; the library is built on first use, so
+// a test may change limits before that.
+
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "Conversation.h"
+#include "platform/pop3/Pop3Limits.h"
+#include "platform/pop3/Pop3MailLibrary.h"
+
+namespace breezel::pop3 {
+
+/// A library, its scripted connections and shorthands for scripting and asserting.
+class Pop3Harness : public TransportFactory {
+public:
+    static constexpr const char* kHost = "pop.example.jp";
+
+    Pop3Harness();
+
+    /// The conversation of the first connection.
+    Conversation& talk() { return conversations_.front(); }
+    /// A conversation for the next connection after those already added.
+    Conversation& add() { return conversations_.emplace_back(); }
+    /// How many connections the library asked for.
+    std::size_t created() const { return created_; }
+    /// The library, built with limits at first use.
+    Pop3MailLibrary& lib();
+
+    /// The first server sends bytes.
+    void server(std::string bytes) { talk().server(std::move(bytes)); }
+    /// The client must write bytes next to the first server.
+    void client(std::string bytes) { talk().client(std::move(bytes)); }
+    /// Scripts greeting, CAPA answered with capabilities ("" for -ERR), USER taro / PASS secret.
+    void scriptLogin(const std::string& capabilities = "");
+    /// Scripts a login whose STAT answers count.
+    void scriptLoggedIn(int count, const std::string& capabilities = "");
+    /// Connects to kHost and logs in as taro/secret; the login's result.
+    int connectAndLogIn(int& handle);
+    /// The last failure text.
+    std::string message() { return lib().NMailGetMessage(0); }
+
+    /// Hands out the next conversation's transport (an unscripted one past the last).
+    std::unique_ptr<Transport> create() override;
+
+    Pop3Limits limits;
+
+private:
+    std::deque<Conversation> conversations_;  // a deque keeps references stable
+    std::size_t created_ = 0;
+    std::unique_ptr<Pop3MailLibrary> lib_;
+};
+
+}  // namespace breezel::pop3

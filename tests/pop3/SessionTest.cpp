@@ -1,0 +1,155 @@
+// Connections and handles: server names, connect failures, QUIT, several open sessions.
+
+#include <gtest/gtest.h>
+
+#include "Pop3Harness.h"
+#include "platform/pop3/ServerAddress.h"
+
+namespace breezel::pop3 {
+namespace {
+
+TEST(Pop3ServerNameTest, EachFormConnectsWhereItSays) {
+    struct Case {
+        std::string server;
+        std::string host;
+        std::uint16_t port;
+        bool tls;
+    };
+    const Case cases[] = {
+        {"pop.example.jp", "pop.example.jp", 110, false},
+        {"  pop.example.jp\t", "pop.example.jp", 110, false},
+        {"pop.example.jp:1110", "pop.example.jp", 1110, false},
+        {"192.0.2.7:995", "192.0.2.7", 995, false},
+        {"[2001:db8::1]:110", "2001:db8::1", 110, false},
+        {"[::1]", "::1", 110, false},
+        {"pop3://pop.example.jp", "pop.example.jp", 110, false},
+        {"POP3://pop.example.jp:2110", "pop.example.jp", 2110, false},
+        {"pop3s://pop.example.jp", "pop.example.jp", 995, true},
+        {"pop3s://pop.example.jp:65535", "pop.example.jp", 65535, true},
+        {"pop3s://[2001:db8::2]", "2001:db8::2", 995, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.server);
+        Pop3Harness t;
+        t.server("+OK ready\r\n");
+        EXPECT_GT(t.lib().NMailPop3Connect(c.server), 0);
+        EXPECT_EQ(t.talk().host(), c.host);
+        EXPECT_EQ(t.talk().port(), c.port);
+        EXPECT_EQ(t.talk().tlsAtConnect(), c.tls);
+    }
+}
+
+TEST(Pop3ServerNameTest, MalformedNamesAreRefusedWithoutConnecting) {
+    const std::string cases[] = {
+        "",         "   ",          ":110",          "pop.example.jp:",
+        "host:0",   "host:65536",   "host:99999999", "host:12a",
+        "host:-1",  "host:110:1",   "2001:db8::1",   "[2001:db8::1",
+        "[]:110",   "[host]:110",   "[::1]x",        "pop3s://",
+        "imap://h", "pop.exa mple", "user@pop.host", "pop3://host/inbox",
+    };
+    for (const std::string& server : cases) {
+        SCOPED_TRACE(server);
+        EXPECT_FALSE(ServerAddress::parse(server).has_value());
+        Pop3Harness t;
+        EXPECT_EQ(t.lib().NMailPop3Connect(server), -1);
+        EXPECT_EQ(t.message().rfind("サーバー名が不正です: ", 0), 0u);
+        EXPECT_EQ(t.created(), 0u);
+    }
+}
+
+TEST(Pop3ConnectTest, NoConnectionMeansNoHandleButAReason) {
+    struct Case {
+        TransportCode code;
+        std::string detail;
+        std::string text;
+    };
+    const Case cases[] = {
+        {TransportCode::HostNotFound, "", "サーバーが見つかりません: pop.example.jp"},
+        {TransportCode::Refused, "", "サーバーに接続できません: pop.example.jp:110"},
+        {TransportCode::Timeout, "", "サーバーに接続できません（時間切れ）: pop.example.jp:110"},
+        {TransportCode::Other, "network is unreachable",
+         "サーバーに接続できません: pop.example.jp:110: network is unreachable"},
+        {TransportCode::Other, "ネットワークに\a到達できません",
+         "サーバーに接続できません: pop.example.jp:110: ネットワークに到達できません"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        Pop3Harness t;
+        t.talk().failConnect(c.code, c.detail);
+        EXPECT_EQ(t.lib().NMailPop3Connect(Pop3Harness::kHost), -1);
+        EXPECT_EQ(t.message(), c.text);
+        EXPECT_EQ(t.talk().reads(), 0);
+    }
+}
+
+TEST(Pop3ConnectTest, StartUpCallsNeedNothingAndNoFailureMeansNoText) {
+    Pop3Harness t;
+    EXPECT_EQ(t.lib().NMailInitializeWinSock(), 1);
+    EXPECT_EQ(t.lib().NMailSetOption(1, 8192), 1);
+    EXPECT_EQ(t.lib().NMailEndWinSock(), 1);
+    EXPECT_EQ(t.message(), "");
+    EXPECT_EQ(t.created(), 0u);
+}
+
+TEST(Pop3CloseTest, QuitIsSentAndItsAnswerAwaitedOnlyBriefly) {
+    Pop3Harness t;
+    t.scriptLoggedIn(1);
+    t.client("QUIT\r\n");
+    t.talk().silence();
+    int handle = 0;
+    ASSERT_EQ(t.connectAndLogIn(handle), 1);
+    EXPECT_EQ(t.lib().NMailPop3Close(handle), 1);
+    EXPECT_EQ(t.talk().lastReadTimeout(), t.limits.quitTimeout);
+    EXPECT_TRUE(t.talk().closed());
+    EXPECT_EQ(t.talk().deviation(), "");
+}
+
+TEST(Pop3CloseTest, AClosedHandleIsUnknownToEveryCall) {
+    Pop3Harness t;
+    t.scriptLoggedIn(1);
+    t.client("QUIT\r\n");
+    t.server("+OK\r\n");
+    int handle = 0;
+    ASSERT_EQ(t.connectAndLogIn(handle), 1);
+    ASSERT_EQ(t.lib().NMailPop3Close(handle), 1);
+    const std::string sent = t.talk().sent();
+    const std::string unknown = "接続番号が不正です: " + std::to_string(handle);
+    MailTexts texts;
+    EXPECT_EQ(t.lib().NMailPop3Close(handle), -1);
+    EXPECT_EQ(t.message(), unknown);
+    EXPECT_EQ(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0), -1);
+    EXPECT_EQ(t.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), -1);
+    EXPECT_EQ(t.lib().NMailPop3GetMailSize(handle, 1), -1);
+    EXPECT_EQ(t.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), -1);
+    EXPECT_EQ(t.message(), unknown);
+    EXPECT_EQ(t.talk().sent(), sent);
+}
+
+TEST(Pop3CloseTest, HandlesAreIndependent) {
+    Pop3Harness t;
+    t.scriptLoggedIn(2);
+    t.client("LIST 2\r\n");
+    t.server("+OK 2 222\r\n");
+    Conversation& second = t.add();
+    second.server("+OK other server\r\n");
+    second.client("CAPA\r\n");
+    second.drop();
+
+    int first = 0;
+    ASSERT_EQ(t.connectAndLogIn(first), 2);
+    const int other = t.lib().NMailPop3Connect("other.example.jp:1110");
+    EXPECT_GT(other, 0);
+    EXPECT_NE(other, first);
+    EXPECT_EQ(t.lib().NMailPop3Authenticate(other, "jiro", "pw", 0), -1);
+    EXPECT_EQ(t.message(), "サーバーとの接続が切れました");
+    // The broken second session does not disturb the first.
+    EXPECT_EQ(t.lib().NMailPop3GetMailSize(first, 2), 222);
+    EXPECT_EQ(t.lib().NMailPop3Close(other), 1);
+    EXPECT_EQ(t.lib().NMailPop3GetMailSize(other, 2), -1);
+    EXPECT_EQ(second.host(), "other.example.jp");
+    EXPECT_EQ(t.talk().deviation(), "");
+    EXPECT_EQ(second.deviation(), "");
+}
+
+}  // namespace
+}  // namespace breezel::pop3
