@@ -5,6 +5,7 @@
 #include "app/Program.h"
 #include "platform/pop3/Pop3MailLibrary.h"
 #include "platform/qt/Bindings.h"
+#include "platform/qt/QtPop3TransportFactory.h"
 #include "platform/qt/QtProcessControl.h"
 #include "platform/qt/QtSoundDevice.h"
 #include "platform/qt/QtTimerDriver.h"
@@ -26,7 +27,8 @@ int main(int argc, char* argv[]) {
 
     // The driver and the services outlive the program; the views go before it.
     breezel::QtTimerDriver timers;
-    breezel::Pop3MailLibrary mail;
+    breezel::QtPop3TransportFactory transports;
+    breezel::Pop3MailLibrary mail(transports);
     breezel::QtSoundDevice sound;
     breezel::QtProcessControl process;
     breezel::Program program({timers, mail, sound, process}, breezel::ToStdString(folder));

@@ -1,0 +1,157 @@
+// Whole mail checks through the mail library against a POP3 server, timed next to the floor:
+// the same commands sent in one write on a plain socket with every answer read. Prints
+// "<messages> <median s per check> <median s of the floor>".
+// Usage: check_bench HOST PORT USER PASSWORD RUNS [PIPELINE_WINDOW]
+// PIPELINE_WINDOW replaces the library's default, to see how the window bounds a check.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/pop3/Pop3MailLibrary.h"
+#include "platform/qt/QtPop3TransportFactory.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Account {
+    std::string host;
+    std::uint16_t port = 0;
+    std::string user;
+    std::string password;
+};
+
+/// One check with the calls the program makes; the number of messages, or -1 when any call
+/// failed.
+int LibraryCheck(breezel::MailLibrary& mail, const Account& account) {
+    const int handle = mail.NMailPop3Connect(account.host + ":" + std::to_string(account.port));
+    if (handle == -1) {
+        std::fprintf(stderr, "connect: %s\n", mail.NMailGetMessage(0).c_str());
+        return -1;
+    }
+    const int count = mail.NMailPop3Authenticate(handle, account.user, account.password, 0);
+    bool ok = count >= 0;
+    if (!ok) {
+        std::fprintf(stderr, "login: %s\n", mail.NMailGetMessage(0).c_str());
+    }
+    breezel::MailTexts texts;
+    for (int n = 1; n <= count; ++n) {
+        const bool status = mail.NMailPop3GetMailStatus(handle, n, texts, 0) >= 0;
+        const bool size = mail.NMailPop3GetMailSize(handle, n) >= 0;
+        const bool body = mail.NMailPop3GetMail(handle, n, texts, 0, 0) >= 0;
+        if (!(status && size && body) && ok) {
+            std::fprintf(stderr, "message %d: %s\n", n, mail.NMailGetMessage(0).c_str());
+            ok = false;
+        }
+    }
+    mail.NMailPop3Close(handle);
+    return ok ? count : -1;
+}
+
+/// The floor: the check's commands in one write, read to the end; false unless every answer
+/// was positive.
+bool FloorCheck(const Account& account, int count) {
+    std::string commands = "USER " + account.user + "\r\nPASS " + account.password + "\r\nSTAT\r\n";
+    for (int n = 1; n <= count; ++n) {
+        const std::string number = std::to_string(n);
+        commands += "TOP " + number + " 0\r\nLIST " + number + "\r\nRETR " + number + "\r\n";
+    }
+    commands += "QUIT\r\n";
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return false;
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(account.port);
+    ::inet_pton(AF_INET, account.host.c_str(), &address.sin_addr);
+    bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    for (std::size_t sent = 0; ok && sent < commands.size();) {
+        const ssize_t n = ::send(fd, commands.data() + sent, commands.size() - sent, 0);
+        ok = n > 0;
+        sent += ok ? static_cast<std::size_t>(n) : 0;
+    }
+    // Bodies of the test mailboxes never start a line with '-': any such line is an -ERR.
+    bool lineStart = true;
+    int negative = 0;
+    std::vector<char> buffer(1 << 16);
+    ssize_t n = 0;
+    while (ok && (n = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0) {
+        for (ssize_t i = 0; i < n; ++i) {
+            negative += lineStart && buffer[i] == '-' ? 1 : 0;
+            lineStart = buffer[i] == '\n';
+        }
+    }
+    ::close(fd);
+    return ok && n == 0 && negative == 0;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+double SecondsOf(Clock::duration duration) {
+    return std::chrono::duration<double>(duration).count();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    if (argc != 6 && argc != 7) {
+        std::fprintf(stderr, "usage: %s HOST PORT USER PASSWORD RUNS [PIPELINE_WINDOW]\n", argv[0]);
+        return 2;
+    }
+    const Account account{argv[1], static_cast<std::uint16_t>(std::stoi(argv[2])), argv[3],
+                          argv[4]};
+    const int runs = std::max(1, std::stoi(argv[5]));
+
+    breezel::QtPop3TransportFactory transports;
+    breezel::pop3::Pop3Limits limits;
+    if (argc == 7) {
+        limits.pipelineWindow = std::stoi(argv[6]);
+    }
+    breezel::Pop3MailLibrary mail(transports, limits);
+    mail.NMailInitializeWinSock();
+    mail.NMailSetOption(1, 8192);
+
+    // The first round warms the server's indexes and the page cache and finds the count.
+    const int count = LibraryCheck(mail, account);
+    if (count < 0 || !FloorCheck(account, count)) {
+        std::fprintf(stderr, "the warm-up check failed\n");
+        return 1;
+    }
+    std::vector<double> library;
+    std::vector<double> floor;
+    for (int run = 0; run < runs; ++run) {
+        auto start = Clock::now();
+        if (LibraryCheck(mail, account) != count) {
+            std::fprintf(stderr, "a check through the library failed\n");
+            return 1;
+        }
+        library.push_back(SecondsOf(Clock::now() - start));
+        start = Clock::now();
+        if (!FloorCheck(account, count)) {
+            std::fprintf(stderr, "a check on the raw socket failed\n");
+            return 1;
+        }
+        floor.push_back(SecondsOf(Clock::now() - start));
+    }
+    mail.NMailEndWinSock();
+    std::printf("%d %.4f %.4f\n", count, Median(library), Median(floor));
+    return 0;
+}

@@ -1,0 +1,207 @@
+# A private Dovecot POP3 server on 127.0.0.1 for the mail library's system tests and benchmark.
+# Source it, then:
+#   dovecot_setup                            own temp dir, test CA and certificate, free ports
+#   dovecot_add_user NAME PASSWORD COUNT SIZE  a maildir user with COUNT messages of SIZE bytes
+#   dovecot_start [no-tls]                   runs Dovecot, waits until its ports answer; no-tls:
+#                                            no STLS offered and no POP3S port
+#   dovecot_stop                             stops the master and every process it started,
+#                                            removes the temp dir
+# After dovecot_start: DOVECOT_POP3_PORT (plain, offers STLS), DOVECOT_POP3S_PORT (TLS from the
+# first byte, also on 127.0.0.2 where the certificate's names do not match), DOVECOT_CA (PEM of
+# the CA that signed the server certificate), DOVECOT_SERVER_CERT and DOVECOT_SERVER_KEY (the
+# server's certificate for localhost and 127.0.0.1, and its key) and DOVECOT_LOG.
+# Needs root (Dovecot switches users); installs its Debian packages when they are missing.
+
+dovecot_master=
+dovecot_dir=
+
+# Installs the named Debian packages that are not installed yet.
+dovecot_ensure_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$pkg")
+    done
+    [[ ${#missing[@]} -eq 0 ]] && return 0
+    echo "Installing: ${missing[*]}"
+    apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Prints a TCP port on 127.0.0.1 that nobody listens on at the moment.
+free_port() {
+    /usr/bin/python3 -c 'import socket
+s = socket.socket()
+s.bind(("127.0.0.1", 0))
+print(s.getsockname()[1])'
+}
+
+dovecot_setup() {
+    dovecot_ensure_packages dovecot-core dovecot-pop3d openssl python3 || return 1
+    dovecot_dir=$(mktemp -d)
+    # Dovecot's unprivileged processes must reach the configuration and the user list.
+    chmod 0755 "$dovecot_dir"
+    mkdir -p "$dovecot_dir"/{run,state,mail,tls}
+
+    local tls=$dovecot_dir/tls
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 \
+        -subj '/CN=Breezel Test CA' -keyout "$tls/ca.key" -out "$tls/ca.pem" \
+        -addext 'basicConstraints=critical,CA:TRUE' \
+        -addext 'keyUsage=critical,keyCertSign,cRLSign' >"$tls/openssl.log" 2>&1 &&
+        openssl req -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes \
+            -subj '/CN=localhost' -keyout "$tls/server.key" -out "$tls/server.csr" \
+            >>"$tls/openssl.log" 2>&1 &&
+        printf '%s\n' 'subjectAltName=DNS:localhost,IP:127.0.0.1' 'basicConstraints=CA:FALSE' \
+            'extendedKeyUsage=serverAuth' >"$tls/server.ext" &&
+        openssl x509 -req -in "$tls/server.csr" -CA "$tls/ca.pem" -CAkey "$tls/ca.key" \
+            -CAcreateserial -days 2 -extfile "$tls/server.ext" -out "$tls/server.pem" \
+            >>"$tls/openssl.log" 2>&1 || {
+        echo "could not make the test certificates:"
+        cat "$tls/openssl.log"
+        return 1
+    }
+
+    : >"$dovecot_dir/passwd"
+    chgrp dovecot "$dovecot_dir/passwd"
+    chmod 0640 "$dovecot_dir/passwd"
+    DOVECOT_POP3_PORT=$(free_port)
+    DOVECOT_POP3S_PORT=$(free_port)
+    while [[ $DOVECOT_POP3S_PORT == "$DOVECOT_POP3_PORT" ]]; do
+        DOVECOT_POP3S_PORT=$(free_port)
+    done
+    DOVECOT_CA=$tls/ca.pem
+    DOVECOT_SERVER_CERT=$tls/server.pem
+    DOVECOT_SERVER_KEY=$tls/server.key
+    DOVECOT_LOG=$dovecot_dir/dovecot.log
+    export DOVECOT_POP3_PORT DOVECOT_POP3S_PORT DOVECOT_CA DOVECOT_SERVER_CERT DOVECOT_SERVER_KEY
+    export DOVECOT_LOG
+}
+
+# Plaintext passwords, so that APOP works; the mail belongs to nobody, as root may not log in.
+dovecot_add_user() {
+    local name=$1 password=$2 count=$3 size=$4
+    local maildir=$dovecot_dir/mail/$name
+    printf '%s:{PLAIN}%s:65534:65534::%s::\n' "$name" "$password" "$maildir" \
+        >>"$dovecot_dir/passwd"
+    /usr/bin/python3 - "$maildir" "$count" "$size" <<'EOF' || return 1
+import os, sys
+
+maildir, count, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+for sub in ("cur", "new", "tmp"):
+    os.makedirs(os.path.join(maildir, sub), exist_ok=True)
+filler = "The quick brown fox jumps over the lazy dog; 0123456789 " * 2
+for n in range(1, count + 1):
+    head = (f"From: Sender {n} <sender{n}@example.org>\n"
+            f"To: user@example.org\n"
+            f"Subject: Test message {n}\n"
+            f"Date: Mon, 1 Jan 2024 00:00:00 +0000\n"
+            f"Message-ID: <{n}@breezel.test>\n\n")
+    body = []
+    left = size - len(head)
+    while left > 0:
+        line = filler[: min(len(filler), left) - 1] + "\n" if left > 1 else "\n"
+        body.append(line)
+        left -= len(line)
+    name = f"{1700000000 + n}.M{n}P1.breezel:2,"
+    with open(os.path.join(maildir, "cur", name), "w") as f:
+        f.write(head + "".join(body))
+EOF
+    chown -R 65534:65534 "$maildir"
+}
+
+dovecot_start() {
+    local tls=${1:-tls}
+    local ssl_settings="ssl = yes
+ssl_cert = <$dovecot_dir/tls/server.pem
+ssl_key = <$dovecot_dir/tls/server.key"
+    local pop3s_listener="inet_listener pop3s {
+    address = 127.0.0.1, 127.0.0.2
+    port = $DOVECOT_POP3S_PORT
+    ssl = yes
+  }"
+    if [[ $tls == no-tls ]]; then
+        ssl_settings="ssl = no"
+        pop3s_listener=
+        DOVECOT_POP3S_PORT=
+    fi
+    local conf=$dovecot_dir/dovecot.conf
+    cat >"$conf" <<EOF
+instance_name = breezel-test-$$-$RANDOM
+base_dir = $dovecot_dir/run
+state_dir = $dovecot_dir/state
+log_path = $DOVECOT_LOG
+protocols = pop3
+listen = 127.0.0.1
+$ssl_settings
+auth_mechanisms = plain login apop
+first_valid_uid = 1
+pop3_no_flag_updates = yes
+mail_location = maildir:~
+passdb {
+  driver = passwd-file
+  args = $dovecot_dir/passwd
+}
+userdb {
+  driver = passwd-file
+  args = $dovecot_dir/passwd
+}
+service pop3-login {
+  inet_listener pop3 {
+    address = 127.0.0.1
+    port = $DOVECOT_POP3_PORT
+  }
+  $pop3s_listener
+}
+EOF
+    dovecot -F -c "$conf" >"$dovecot_dir/dovecot.out" 2>&1 &
+    dovecot_master=$!
+    local i
+    for ((i = 0; i < 100; i++)); do
+        if ! kill -0 "$dovecot_master" 2>/dev/null; then
+            echo "Dovecot did not start:"
+            cat "$dovecot_dir/dovecot.out" "$DOVECOT_LOG" 2>/dev/null
+            dovecot_master=
+            return 1
+        fi
+        if dovecot_greets "$DOVECOT_POP3_PORT" &&
+            { [[ -z $DOVECOT_POP3S_PORT ]] || dovecot_listens "$DOVECOT_POP3S_PORT"; }; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "Dovecot does not answer on port $DOVECOT_POP3_PORT"
+    return 1
+}
+
+dovecot_greets() {
+    timeout 2 bash -c 'exec 3<>/dev/tcp/127.0.0.1/$1 && head -c 3 <&3' _ "$1" 2>/dev/null |
+        grep -q '^+OK'
+}
+
+dovecot_listens() {
+    timeout 2 bash -c 'exec 3<>/dev/tcp/127.0.0.1/$1' _ "$1" 2>/dev/null
+}
+
+# The master leaves its children running while clients are connected: stop them as well.
+dovecot_stop() {
+    if [[ -n $dovecot_master ]]; then
+        local children pid i
+        children=$(ps -o pid= --ppid "$dovecot_master" 2>/dev/null || true)
+        kill "$dovecot_master" 2>/dev/null || true
+        wait "$dovecot_master" 2>/dev/null || true
+        for pid in $children; do
+            kill "$pid" 2>/dev/null || true
+        done
+        for pid in $children; do
+            for ((i = 0; i < 50; i++)); do
+                kill -0 "$pid" 2>/dev/null || break
+                sleep 0.02
+            done
+        done
+        dovecot_master=
+    fi
+    if [[ -n $dovecot_dir ]]; then
+        rm -rf "$dovecot_dir"
+        dovecot_dir=
+    fi
+}

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Starts a private Dovecot with mailboxes box0, box3 and box1000 (the number is the count of
+# messages), runs the POP3 system test executable against it and stops it.
+# Usage: run_dovecot_tests.sh TEST_EXECUTABLE [gtest options]
+set -euo pipefail
+test_executable=$1
+shift
+here=$(dirname "$(readlink -f "$0")")
+source "$here/dovecot.sh"
+trap dovecot_stop EXIT
+trap 'exit 143' TERM INT
+
+export DOVECOT_PASSWORD=breezel-test-password
+dovecot_setup
+dovecot_add_user box0 "$DOVECOT_PASSWORD" 0 0
+dovecot_add_user box3 "$DOVECOT_PASSWORD" 3 1500
+dovecot_add_user box1000 "$DOVECOT_PASSWORD" 1000 2048
+dovecot_start
+"$test_executable" "$@"
