@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Runs the dial-up adapter's test against three system buses: none at all, a private bus
+# without NetworkManager, and the same bus with NetworkManager mocked by python3-dbusmock.
+set -euo pipefail
+test_program=$1
+
+work=$(mktemp -d)
+bus_pid=
+mock_pid=
+cleanup() {
+    if [[ -n $mock_pid ]]; then
+        # A test may have left the mock stopped; a stopped process ignores TERM until resumed.
+        kill -CONT "$mock_pid" 2>/dev/null || true
+        kill "$mock_pid" 2>/dev/null || true
+    fi
+    if [[ -n $bus_pid ]]; then
+        kill "$bus_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+failed=0
+# run_suite NAME FILTER [VAR=VALUE...]: runs the tests matching FILTER in that environment.
+run_suite() {
+    local name=$1 filter=$2
+    shift 2
+    if ! env "$@" "$test_program" --gtest_filter="$filter" >"$work/$name.log" 2>&1; then
+        failed=1
+    elif ! grep -q '^\[  PASSED  \] [1-9]' "$work/$name.log"; then
+        echo "no test matched $filter"
+        failed=1
+    fi
+    cat "$work/$name.log"
+}
+
+run_suite no-bus 'NoSystemBus.*' DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/missing-socket"
+
+# A session-type bus, so that it may start services on demand as a real system bus can: this
+# one would start a NetworkManager that only leaves a mark.
+mkdir "$work/services"
+cat >"$work/services/org.freedesktop.NetworkManager.service" <<SERVICE
+[D-BUS Service]
+Name=org.freedesktop.NetworkManager
+Exec=/usr/bin/touch $work/activated
+SERVICE
+cat >"$work/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=$work</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>$work/services</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+dbus-daemon --config-file="$work/bus.conf" --fork --nopidfile --print-address=1 --print-pid=1 \
+    >"$work/bus.out" 2>"$work/bus.log"
+address=$(sed -n 1p "$work/bus.out")
+bus_pid=$(sed -n 2p "$work/bus.out")
+
+run_suite no-network-manager 'NoNetworkManager.*' DBUS_SYSTEM_BUS_ADDRESS="$address" \
+    DIALUP_ACTIVATION_MARKER="$work/activated"
+
+DBUS_SYSTEM_BUS_ADDRESS=$address /usr/bin/python3 -m dbusmock --system --template networkmanager \
+    >"$work/mock.log" 2>&1 &
+mock_pid=$!
+ready=0
+for _ in $(seq 100); do
+    if dbus-send --bus="$address" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.NetworkManager 2>/dev/null |
+        grep -q 'boolean true'; then
+        ready=1
+        break
+    fi
+    sleep 0.05
+done
+if [[ $ready -eq 0 ]]; then
+    echo "FAILED: the NetworkManager mock did not appear on the bus"
+    cat "$work/mock.log"
+    exit 1
+fi
+
+run_suite network-manager 'NetworkManager.*' DBUS_SYSTEM_BUS_ADDRESS="$address" \
+    DIALUP_MOCK_PID="$mock_pid"
+
+if [[ $failed -ne 0 ]]; then
+    echo "--- mock log"
+    cat "$work/mock.log"
+fi
+exit "$failed"
