@@ -5,8 +5,10 @@
 #include "app/Program.h"
 #include "platform/pop3/Pop3MailLibrary.h"
 #include "platform/qt/Bindings.h"
+#include "platform/qt/NetworkManagerDialUp.h"
 #include "platform/qt/QtPop3TransportFactory.h"
 #include "platform/qt/QtProcessControl.h"
+#include "platform/qt/QtServices.h"
 #include "platform/qt/QtSoundDevice.h"
 #include "platform/qt/QtTimerDriver.h"
 #include "platform/qt/ViewHost.h"
@@ -27,11 +29,21 @@ int main(int argc, char* argv[]) {
 
     // The driver and the services outlive the program; the views go before it.
     breezel::QtTimerDriver timers;
+    breezel::QtClock clock;
+    breezel::QtEventPump events;
     breezel::QtPop3TransportFactory transports;
     breezel::Pop3MailLibrary mail(transports);
     breezel::QtSoundDevice sound;
     breezel::QtProcessControl process;
-    breezel::Program program({timers, mail, sound, process}, breezel::ToStdString(folder));
+    breezel::QtMessageBox messages;
+    breezel::QtProgramLauncher launcher;
+    breezel::NetworkManagerDialUp dialUp;
+    breezel::QtDesktop desktop;
+    breezel::StdRandomSource random;
+    breezel::QtDesignPictures pictures;
+    breezel::Program program({timers, clock, events, mail, sound, process, messages, launcher,
+                              dialUp, desktop, random, pictures},
+                             breezel::ToStdString(folder));
     breezel::ViewHost views(program);
     program.start();
     return QApplication::exec();

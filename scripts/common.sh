@@ -15,6 +15,8 @@ run_packages=(
 test_packages=(
     googletest libgtest-dev libgmock-dev clang-format
     xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick tesseract-ocr
+    pulseaudio pulseaudio-utils sox
+    dovecot-core dovecot-pop3d openssl python3 python3-dbusmock dbus
 )
 
 # Installs the named Debian packages that are not installed yet.

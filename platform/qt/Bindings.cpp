@@ -14,14 +14,13 @@
 
 namespace breezel {
 
-namespace {
-int Pixels(Twips twips) {
+int TwipsToPixels(Twips twips) {
     return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
 }
-}  // namespace
 
 QRect ToPixels(const Rect& rect) {
-    return QRect(Pixels(rect.left), Pixels(rect.top), Pixels(rect.width), Pixels(rect.height));
+    return QRect(TwipsToPixels(rect.left), TwipsToPixels(rect.top), TwipsToPixels(rect.width),
+                 TwipsToPixels(rect.height));
 }
 
 QString ToQString(const std::string& text) {

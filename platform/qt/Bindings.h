@@ -25,6 +25,8 @@ class TextBox;
 
 /// Pixels of a twips rectangle at 15 twips per pixel.
 QRect ToPixels(const Rect& rect);
+/// Whole pixels of a twips distance, rounded to the nearest.
+int TwipsToPixels(Twips twips);
 QString ToQString(const std::string& text);
 std::string ToStdString(const QString& text);
 

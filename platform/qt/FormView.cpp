@@ -1,6 +1,7 @@
 #include "platform/qt/FormView.h"
 
 #include <QCloseEvent>
+#include <QMoveEvent>
 
 #include "app/controls/Form.h"
 
@@ -35,6 +36,13 @@ void FormView::syncWindow() {
         // Changing a window flag hides a shown window; the visibility step below shows it again.
         setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
     }
+    if (window.placed()) {
+        const QPoint wanted(TwipsToPixels(window.left()), TwipsToPixels(window.top()));
+        if (pos() != wanted) {
+            move(wanted);
+        }
+        placed_ = true;
+    }
     if (window.visible() && !isVisible()) {
         if (!placed_ && place_) {
             place_(*this);
@@ -43,6 +51,13 @@ void FormView::syncWindow() {
         show();
     } else if (!window.visible() && isVisible()) {
         hide();
+    }
+}
+
+void FormView::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (form_ && isVisible()) {
+        form_->window.setPosition(pos().x() * kTwipsPerPixel, pos().y() * kTwipsPerPixel);
     }
 }
 

@@ -26,6 +26,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    /// Tells the form where the window now is.
+    void moveEvent(QMoveEvent* event) override;
     Bindings& bindings() { return bindings_; }
 
 private:

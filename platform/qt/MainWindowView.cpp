@@ -156,6 +156,17 @@ void MainWindowView::buildBanner(MainForm& form) {
 
     auto* lamp = Place<QLabel>(banner, form.Image1);
     lamp->setPixmap(QPixmap(QStringLiteral(":/design/lamp.gif")));
+    lampConnection_ = form.Image1.changed.connectScoped([this, lamp, &form] {
+        if (form.Image1.pictureLoads() == lampLoads_) {
+            return;
+        }
+        lampLoads_ = form.Image1.pictureLoads();
+        // Read from disk every time; a picture that cannot be read keeps the one shown.
+        const QPixmap picture(ToQString(form.Image1.picturePath()));
+        if (!picture.isNull()) {
+            lamp->setPixmap(picture);
+        }
+    });
 
     auto* label = Place<QLabel>(banner, form.Label1);
     label->setFont(ScrollingLabelFont());

@@ -27,6 +27,8 @@ private:
     QMovie* fanMovie_ = nullptr;
     int fanNavigations_ = 0;
     ScopedConnection fanConnection_;
+    int lampLoads_ = 0;
+    ScopedConnection lampConnection_;
 };
 
 }  // namespace breezel

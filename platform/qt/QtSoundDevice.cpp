@@ -1,10 +1,9 @@
 #include "platform/qt/QtSoundDevice.h"
 
 #include <QAudioDevice>
-#include <QAudioOutput>
 #include <QFileInfo>
 #include <QMediaDevices>
-#include <QMediaPlayer>
+#include <QSoundEffect>
 #include <QUrl>
 
 #include "platform/qt/Bindings.h"
@@ -12,10 +11,12 @@
 namespace breezel {
 
 struct QtSoundDevice::Device {
-    QAudioOutput output;
-    QMediaPlayer player;
-    bool atEnd = false;
+    QSoundEffect effect;
+    // Asked to play and not yet seen playing: the effect may still be loading the file.
+    bool starting = false;
+    // Played to its end, or stopped by command.
     bool stopped = true;
+    bool atEnd = false;
 };
 
 QtSoundDevice::QtSoundDevice() = default;
@@ -36,42 +37,48 @@ bool QtSoundDevice::open(const std::string& path, const std::string& alias) {
     }
     auto device = std::make_unique<Device>();
     Device* raw = device.get();
-    raw->player.setAudioOutput(&raw->output);
-    QObject::connect(&raw->player, &QMediaPlayer::mediaStatusChanged,
-                     [raw](QMediaPlayer::MediaStatus status) {
-                         if (status == QMediaPlayer::EndOfMedia) {
-                             raw->atEnd = true;
-                             raw->stopped = true;
-                         }
-                     });
-    QObject::connect(&raw->player, &QMediaPlayer::errorOccurred, [raw] {
-        raw->stopped = true;
-        raw->atEnd = true;
+    QObject::connect(&raw->effect, &QSoundEffect::playingChanged, [raw] {
+        if (raw->effect.isPlaying()) {
+            raw->starting = false;
+        } else if (!raw->starting && !raw->stopped) {
+            raw->atEnd = true;
+            raw->stopped = true;
+        }
     });
-    raw->player.setSource(QUrl::fromLocalFile(file));
+    // A file that cannot be decoded behaves as one played to its end.
+    QObject::connect(&raw->effect, &QSoundEffect::statusChanged, [raw] {
+        if (raw->effect.status() == QSoundEffect::Error) {
+            raw->starting = false;
+            raw->stopped = true;
+            raw->atEnd = true;
+        }
+    });
+    raw->effect.setSource(QUrl::fromLocalFile(file));
     devices_[alias] = std::move(device);
     return true;
 }
 
 void QtSoundDevice::play(const std::string& alias) {
     Device* device = find(alias);
-    // Played to its end, the sound stays there: playing on from the end is silence.
-    if (device == nullptr || device->atEnd) {
+    // Playing on: a running sound continues, one at its end stays silent.
+    if (device == nullptr || device->atEnd || !device->stopped) {
         return;
     }
     device->stopped = false;
-    device->player.play();
+    device->starting = true;
+    device->effect.play();
 }
 
 void QtSoundDevice::playFromStart(const std::string& alias) {
     Device* device = find(alias);
-    if (device == nullptr) {
+    if (device == nullptr || device->effect.status() == QSoundEffect::Error) {
         return;
     }
     device->atEnd = false;
     device->stopped = false;
-    device->player.setPosition(0);
-    device->player.play();
+    device->starting = true;
+    device->effect.stop();
+    device->effect.play();
 }
 
 std::string QtSoundDevice::mode(const std::string& alias) {
@@ -85,7 +92,8 @@ std::string QtSoundDevice::mode(const std::string& alias) {
 void QtSoundDevice::stop(const std::string& alias) {
     if (Device* device = find(alias)) {
         device->stopped = true;
-        device->player.pause();
+        device->starting = false;
+        device->effect.stop();
     }
 }
 

@@ -6,14 +6,12 @@
 
 #include "platform/SoundDevice.h"
 
-class QAudioOutput;
-class QMediaPlayer;
-
 namespace breezel {
 
-/// Sound through Qt Multimedia. Like a media control interface, playback continues from where
-/// it is: a sound that has played to its end stays at the end until played from the start.
-/// Without any audio output the open fails, so nothing reports "playing" forever.
+/// Sound through Qt Multimedia's sound effects (16-bit PCM WAV files). Like a media control
+/// device, a sound that has played to its end stays there: playing on from the end is silence
+/// until it is played from the start. Without any audio output the open fails, so nothing can
+/// report "playing" forever.
 class QtSoundDevice : public SoundDevice {
 public:
     QtSoundDevice();

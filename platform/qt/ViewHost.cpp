@@ -4,8 +4,11 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "alert/Form1.h"
+#include "alert/MsgForm.h"
 #include "app/MainForm.h"
 #include "app/Program.h"
+#include "platform/qt/AlertViews.h"
 #include "platform/qt/DialogViews.h"
 #include "platform/qt/MainWindowView.h"
 #include "settings/IdPassForm.h"
@@ -32,20 +35,26 @@ ViewHost::~ViewHost() {
 void ViewHost::createView(Form& form) {
     std::erase_if(views_, [](const auto& view) { return view.isNull(); });
     FormView* view = nullptr;
+    FormView* dialog = nullptr;
     if (auto* main = dynamic_cast<MainForm*>(&form)) {
         view = new MainWindowView(*main, [main] { main->Form_Unload(); });
     } else if (auto* preferences = dynamic_cast<SetForm*>(&form)) {
-        view = new SetFormView(*preferences, [this] { program_.closeSetForm(); });
+        view = dialog = new SetFormView(*preferences, [this] { program_.closeSetForm(); });
     } else if (auto* account = dynamic_cast<IdPassForm*>(&form)) {
-        view = new IdPassFormView(*account, [this] { program_.closeIdPassForm(); });
+        view = dialog = new IdPassFormView(*account, [this] { program_.closeIdPassForm(); });
     } else if (auto* server = dynamic_cast<OptionForm*>(&form)) {
-        view = new OptionFormView(*server, [this] { program_.closeOptionForm(); });
+        view = dialog = new OptionFormView(*server, [this] { program_.closeOptionForm(); });
+    } else if (auto* board = dynamic_cast<MsgForm*>(&form)) {
+        view = new MsgFormView(*board, [this] { program_.closeMsgForm(); });
+    } else if (auto* chime = dynamic_cast<Form1*>(&form)) {
+        // The chime has no close box; whatever closes it otherwise leaves it to the alert reset.
+        view = new ChimeWindowView(*chime, {});
     }
     if (view == nullptr) {
         return;
     }
-    if (!dynamic_cast<MainForm*>(&form)) {
-        view->setPlacement([this](QWidget& dialog) { placeDialog(dialog); });
+    if (dialog != nullptr) {
+        dialog->setPlacement([this](QWidget& widget) { placeDialog(widget); });
     }
     views_.emplace_back(view);
 }

@@ -1,0 +1,84 @@
+#include "platform/qt/QtServices.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+
+#include "platform/qt/Bindings.h"
+
+namespace breezel {
+
+QtClock::QtClock() {
+    timer_.start();
+}
+
+std::uint32_t QtClock::milliseconds() {
+    return static_cast<std::uint32_t>(timer_.elapsed());
+}
+
+void QtEventPump::processEvents(int maxWaitMs) {
+    // Blocks until the time is up while events keep being handled, so a wait costs no CPU.
+    QEventLoop loop;
+    QTimer::singleShot(std::max(maxWaitMs, 0), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void QtMessageBox::showOk(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::NoIcon, ToQString(title), ToQString(text), QMessageBox::Ok);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    box.exec();
+}
+
+bool QtProgramLauncher::start(const std::string& path) {
+    const QString program = ToQString(path);
+    if (program.isEmpty()) {
+        return false;
+    }
+    return QProcess::startDetached(program, {}, QFileInfo(program).absolutePath());
+}
+
+Twips QtDesktop::screenWidth() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() * kTwipsPerPixel : 0;
+}
+
+Twips QtDesktop::screenHeight() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().height() * kTwipsPerPixel : 0;
+}
+
+void StdRandomSource::seedFromTime() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    engine_.seed(static_cast<std::mt19937::result_type>(
+        std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
+}
+
+float StdRandomSource::next() {
+    const float r = std::uniform_real_distribution<float>(0.0f, 1.0f)(engine_);
+    // Rounding to float can give exactly 1, which callers must never see.
+    return r < 1.0f ? r : std::nextafter(1.0f, 0.0f);
+}
+
+RgbImage QtDesignPictures::chimeFrame(int k) {
+    const QImage image = QImage(k % 2 == 0 ? QStringLiteral(":/design/chime-a.png")
+                                           : QStringLiteral(":/design/chime-b.png"))
+                             .convertToFormat(QImage::Format_RGB32);
+    RgbImage frame{image.width(), image.height(), {}};
+    frame.pixels.reserve(static_cast<std::size_t>(image.width()) * image.height());
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            frame.pixels.push_back(line[x] & 0xFFFFFFu);
+        }
+    }
+    return frame;
+}
+
+}  // namespace breezel

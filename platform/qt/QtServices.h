@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <random>
+
+#include "platform/Clock.h"
+#include "platform/DesignPictures.h"
+#include "platform/Desktop.h"
+#include "platform/EventPump.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramLauncher.h"
+#include "platform/RandomSource.h"
+
+namespace breezel {
+
+/// Milliseconds from a monotonic clock, wrapping at 32 bits like a tick counter.
+class QtClock : public Clock {
+public:
+    QtClock();
+    std::uint32_t milliseconds() override;
+
+private:
+    QElapsedTimer timer_;
+};
+
+/// Runs the Qt event loop for a moment from inside a reaction.
+class QtEventPump : public EventPump {
+public:
+    void processEvents(int maxWaitMs) override;
+};
+
+/// Modal boxes without an icon.
+class QtMessageBox : public MessageBox {
+public:
+    void showOk(const std::string& text, const std::string& title) override;
+};
+
+/// Starts a program file directly, never through a shell, so blanks or shell characters in
+/// its path are just part of the path.
+class QtProgramLauncher : public ProgramLauncher {
+public:
+    bool start(const std::string& path) override;
+};
+
+/// The primary screen.
+class QtDesktop : public Desktop {
+public:
+    Twips screenWidth() override;
+    Twips screenHeight() override;
+};
+
+/// A Mersenne twister seeded from the time of day.
+class StdRandomSource : public RandomSource {
+public:
+    void seedFromTime() override;
+    float next() override;
+
+private:
+    std::mt19937 engine_;
+};
+
+/// The design pictures compiled into the program.
+class QtDesignPictures : public DesignPictures {
+public:
+    RgbImage chimeFrame(int k) override;
+};
+
+}  // namespace breezel

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The alert, seen and heard from outside: "確認♪" opens the shaped, topmost chime window and
+# the chime sounds and keeps sounding (loop); "戻す" closes the window and the sound stops;
+# with "風鈴を鳴らさない" ticked the window opens but nothing sounds.
+set -uo pipefail
+built=$(dirname "$1")
+here=$(dirname "$(readlink -f "$0")")
+source "$here/desktop.sh"
+source "$here/sound.sh"
+
+work=$(mktemp -d)
+app_pid=
+cleanup() {
+    [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null
+    stop_sound
+    stop_desktop
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM INT
+
+start_desktop "$work/desktop" || exit 1
+start_sound "$work" || exit 1
+
+mkdir -p "$work/program/★MailData" "$work/cwd"
+cp "$built/breezel" "$work/program/"
+cp -r "$built/Sound" "$built/画像データ" "$work/program/"
+printf '[EXEINI]\nNAME=me\nNAME2=pw\n' >"$work/program/★MailData/iniIdPass.ini"
+printf 'POP3=127.0.0.1\r\n' >"$work/cwd/vbmail.ini"
+(cd "$work/cwd" && exec "$work/program/breezel") >"$work/breezel.log" 2>&1 &
+app_pid=$!
+
+wid=$(wait_window Kazeyomi) || { echo "FAILED: no main window"; cat "$work/breezel.log"; exit 1; }
+sleep 0.5
+read -r x y w h < <(client_geometry "$wid")
+click_at() { xdotool mousemove "$((x + $1))" "$((y + $2))" click 1; }
+
+# The chime window: the program's visible window of 100 x 100 pixels.
+chime_window() {
+    local id
+    for id in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+        read -r _ _ cw ch < <(client_geometry "$id")
+        if [[ $cw == 100 && $ch == 100 ]]; then
+            echo "$id"
+            return 0
+        fi
+    done
+    return 1
+}
+wait_chime() {
+    local i
+    for ((i = 0; i < 50; i++)); do chime_window && return 0; sleep 0.1; done
+    return 1
+}
+
+# One recording from just before the click: the ring at its start, and past the length of
+# one ring (3.4 s) the loop must still sound.
+record "$work/alert.wav" 9 &
+recorder=$!
+sleep 0.3
+click_at 140 66  # 確認♪
+if chime=$(wait_chime); then
+    check "chime window is on top" grep -q _NET_WM_STATE_ABOVE < <(xprop -id "$chime" _NET_WM_STATE)
+    sleep 1.3  # the first swing tick gives the window its shape
+    shape=$(xwininfo -shape -id "$chime" | awk '/Window shape extents/{print $4}')
+    check "chime window is shaped to the chime (extents $shape)" grep -qE '^[0-9]+x[0-9]+\+[0-9]+\+[0-9]+$' <<<"$shape"
+    read -r cx cy _ _ < <(client_geometry "$chime")
+    import -window root "$work/chime.png"
+    corner=$(convert "$work/chime.png" -format '%[pixel:p{'$cx','$cy'}]' info:)
+    check "outside the chime the desktop shows through (corner is $corner)" test "$corner" = "black" -o "$corner" = "srgb(0,0,0)"
+else
+    check "chime window opens" false
+fi
+wait "$recorder"
+sox "$work/alert.wav" "$work/ring.wav" trim 0 2.5
+sox "$work/alert.wav" "$work/loop.wav" trim 5
+check "the chime sounds (rms $(rms "$work/ring.wav"))" loud "$work/ring.wav"
+check "the chime keeps sounding (loop, rms $(rms "$work/loop.wav"))" loud "$work/loop.wav"
+
+click_at 188 66  # 戻す
+chime_gone() {
+    local i
+    for ((i = 0; i < 30; i++)); do chime_window >/dev/null || return 0; sleep 0.1; done
+    return 1
+}
+check "reset closes the chime window" chime_gone
+sleep 0.3
+record "$work/after.wav" 1
+check "reset silences the chime (rms $(rms "$work/after.wav"))" quiet "$work/after.wav"
+
+click_at 118 85  # 風鈴を鳴らさない
+sleep 0.3
+click_at 140 66  # 確認♪
+check "muted alert still opens the chime window" eval 'wait_chime >/dev/null'
+record "$work/muted.wav" 1.5
+check "muted alert is silent (rms $(rms "$work/muted.wav"))" quiet "$work/muted.wav"
+
+echo "$passes passed, $failures failed"
+[[ $failures -eq 0 ]]
