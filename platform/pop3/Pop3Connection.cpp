@@ -84,6 +84,13 @@ CallResult Pop3Connection::open() {
         return CallResult{1, text};
     }
     tls_ = address_.tls;
+    // CAPA goes out with the connection instead of after the greeting: the server reads it once
+    // it has greeted, and a slow link saves a round trip on every check.
+    if (auto fault = channel_.send("CAPA\r\n")) {
+        breakWith(*fault);
+        return CallResult{1, *fault};
+    }
+    capaSent_ = true;
     Reply greeting;
     if (auto fault = channel_.readReply(greeting)) {
         breakWith(*fault);
@@ -160,7 +167,7 @@ CallResult Pop3Connection::retrieve(int number, MailTexts& texts) {
 void Pop3Connection::quit() {
     if (state_ != ConnectionState::Broken && !channel_.send("QUIT\r\n")) {
         // With pipelined answers still due, the next line would not be QUIT's answer anyway.
-        if (!pipeline_ || pipeline_->empty()) {
+        if (limits_.quitTimeout.count() > 0 && (!pipeline_ || pipeline_->empty())) {
             Reply ignored;
             (void)channel_.readReply(ignored, limits_.quitTimeout);
         }
@@ -184,9 +191,12 @@ CallResult Pop3Connection::refuseWith(std::string text) {
 LinkFault Pop3Connection::askCapabilities() {
     offersStls_ = false;
     offersPipelining_ = false;
-    if (auto fault = channel_.send("CAPA\r\n")) {
-        return fault;
+    if (!capaSent_) {
+        if (auto fault = channel_.send("CAPA\r\n")) {
+            return fault;
+        }
     }
+    capaSent_ = false;
     Reply reply;
     if (auto fault = channel_.readReply(reply)) {
         return fault;

@@ -79,6 +79,8 @@ private:
     std::string timestamp_;  // the greeting's APOP timestamp, brackets included
     bool tls_ = false;
     bool offersStls_ = false;
+    // CAPA was sent with the connection; its answer is the next one after the greeting.
+    bool capaSent_ = false;
     bool offersPipelining_ = false;
     int count_ = 0;
     std::optional<RequestPipeline> pipeline_;  // only when the server allows pipelining
