@@ -11,6 +11,7 @@
 #include "platform/qt/QtServices.h"
 #include "platform/qt/QtSoundDevice.h"
 #include "platform/qt/QtTimerDriver.h"
+#include "platform/qt/QtTrayIcon.h"
 #include "platform/qt/ViewHost.h"
 
 int main(int argc, char* argv[]) {
@@ -41,8 +42,9 @@ int main(int argc, char* argv[]) {
     breezel::QtDesktop desktop;
     breezel::StdRandomSource random;
     breezel::QtDesignPictures pictures;
+    breezel::QtTrayIcon tray;
     breezel::Program program({timers, clock, events, mail, sound, process, messages, launcher,
-                              dialUp, desktop, random, pictures},
+                              dialUp, desktop, random, pictures, tray},
                              breezel::ToStdString(folder));
     breezel::ViewHost views(program);
     program.start();

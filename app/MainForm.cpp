@@ -5,8 +5,11 @@
 #include "app/FileTitle.h"
 #include "app/Program.h"
 #include "mail/DialUp.h"
+#include "platform/Desktop.h"
 #include "platform/MailLibrary.h"
+#include "platform/MessageBox.h"
 #include "platform/ProcessControl.h"
+#include "platform/TrayIcon.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
 #include "settings/ServerSettings.h"
@@ -40,6 +43,20 @@ MainForm::MainForm(Program& program)
     Picture7.onClick.connect([&program] { program.mailCheck().CheckMail(); });
     Command9.onClick.connect([this] { Command9_Click(); });
     Picture1.onClick.connect([this] { Command9_Click(); });
+    Command1.onClick.connect([this] { Command1_Click(); });
+    Command7.onClick.connect([this] { Command7_Click(); });
+    Command10.onClick.connect([this] { Picture10.click(); });
+    Picture10.onClick.connect([this] { Picture10_Click(); });
+    Picture8.onMouseMove.connect([this] { window.setCaption("常に手前表示"); });
+    // Menu items do nothing themselves: each performs a button's click.
+    mcheck.onClick.connect([this] { Command8.click(); });
+    mset.onClick.connect([this] { Command7.click(); });
+    mtask.onClick.connect([this] { Command1.click(); });
+    mset2.onClick.connect([this] { Command9.click(); });
+    mzenmen.onClick.connect([this] { mzenmen_Click(); });
+    mkaijyo.onClick.connect([this] { mkaijyo_Click(); });
+    mhp.onClick.connect([this] { Command10.click(); });
+    program.services().tray.setEventHandler([this](int code) { TrayControl1_Event(code); });
 }
 
 std::vector<Timer*> MainForm::timers() {
@@ -118,6 +135,73 @@ void MainForm::Command5_Click() {
 
 void MainForm::Command9_Click() {
     program_.setForm().window.show();
+}
+
+void MainForm::Label2_DblClick() {
+    Command9.click();
+}
+
+std::vector<CommandButton*> MainForm::fileMenu() {
+    return {&mcheck, nullptr, &mset, &mtask, &mset2, nullptr, &mzenmen, &mkaijyo, nullptr, &mhp};
+}
+
+std::vector<std::string> MainForm::popupMenu() {
+    return {"メイン画面を表示", "-", "終了"};
+}
+
+void MainForm::Command1_Click() {
+    TrayIcon& tray = program_.services().tray;
+    tray.setWindowIcon();
+    tray.setTip(program_.services().desktop.localDateTimeText());
+    tray.add();
+    if (tray.available()) {
+        window.setVisible(false);
+    } else {
+        // Without a notification area a hidden window could never be shown again.
+        window.minimize();
+    }
+}
+
+void MainForm::TrayControl1_Event(int code) {
+    if (code == 0) {
+        program_.services().messages.showOk("Clicked!", "", MessageBox::Icon::Exclamation);
+    } else if (code == 1) {
+        program_.services().desktop.popUpMenu(popupMenu(),
+                                              [this](int index) { mnu_Popup_Click(index); });
+    }
+}
+
+void MainForm::mnu_Popup_Click(int index) {
+    if (index == 0) {
+        window.show();
+    } else if (index == 2) {
+        Form_Unload();
+    }
+}
+
+void MainForm::mzenmen_Click() {
+    window.setTopmost(true);
+    window.show();
+}
+
+void MainForm::mkaijyo_Click() {
+    window.setTopmost(false);
+    window.show();
+}
+
+void MainForm::Picture10_Click() {
+    const Services& services = program_.services();
+    if (services.messages.askYesNo("「Tanpopo」作者のホームページです。ちょっと見てみますか？",
+                                   "確認")) {
+        services.desktop.openUrl("file://" + program_.programFile("/guide/index.html"));
+    }
+}
+
+void MainForm::Command7_Click() {
+    // A cancelled dialog keeps its file name: the file chosen earlier in this run, or none.
+    program_.services().desktop.chooseFile(CommonDialog1_FileName);
+    Text7.setText(CommonDialog1_FileName);
+    Text8.setText(FileTitle(Text7.text()));
 }
 
 }  // namespace breezel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "app/controls/CheckBox.h"
@@ -36,6 +37,28 @@ public:
     void Command9_Click();
     /// Hangs up the dial-up connections ("切断").
     void Command5_Click();
+    /// Sends the window to the notification area ("タスク").
+    void Command1_Click();
+    /// Lets the user choose the mail program.
+    void Command7_Click();
+    /// An event of the notification-area icon: 1 shows its menu, 0 a box "Clicked!".
+    void TrayControl1_Event(int code);
+    /// An item of the notification-area menu: 0 shows the window, 2 ends the program.
+    void mnu_Popup_Click(int index);
+    /// Always on top.
+    void mzenmen_Click();
+    /// Normal stacking.
+    void mkaijyo_Click();
+    /// The offer to open Breezel's user guide.
+    void Picture10_Click();
+    /// A double click on "分": the preferences, where the interval is set.
+    void Label2_DblClick();
+
+    /// The menu bar's one menu, top to bottom; nullptr stands for a separator line.
+    std::vector<CommandButton*> fileMenu();
+    /// The notification-area menu's captions; the index of a chosen item goes to
+    /// mnu_Popup_Click.
+    static std::vector<std::string> popupMenu();
 
     // Visible controls, in twips inside the client area (Picture5's children inside Picture5).
     PictureBox Picture2{"Picture2", {0, 0, 1575, 1455}};
@@ -71,6 +94,18 @@ public:
     TextBox Text7{"Text7", {5160, 1200, 0, 0}};
     TextBox Text8{"Text8", {5160, 1560, 0, 0}};
     TextBox Text2{"Text2", {1680, 6000, 0, 0}, "Text2"};
+
+    // The menu "ファイル(&F)".
+    std::string mfile = "ファイル(&F)";
+    CommandButton mcheck{"mcheck", {}, "メールチェック（手動）"};
+    CommandButton mset{"mset", {}, "起動メーラーの設定"};
+    CommandButton mtask{"mtask", {}, "タスクトレイに常駐"};
+    CommandButton mset2{"mset2", {}, "設定"};
+    CommandButton mzenmen{"mzenmen", {}, "常に前面表示"};
+    CommandButton mkaijyo{"mkaijyo", {}, "前面表示解除"};
+    CommandButton mhp{"mhp", {}, "作者のホームページ"};
+    /// The open-file dialog's file name; it persists between selections within a run.
+    std::string CommonDialog1_FileName;
 
     Timer Timer1{"Timer1", 100};
     Timer Timer2{"Timer2", 100};

@@ -34,6 +34,7 @@ class RandomSource;
 class SetForm;
 class SoundDevice;
 class TimerDriver;
+class TrayIcon;
 
 /// The platform services the logic talks to.
 struct Services {
@@ -49,6 +50,7 @@ struct Services {
     Desktop& desktop;
     RandomSource& random;
     DesignPictures& pictures;
+    TrayIcon& tray;
 };
 
 /// The running program: its forms, the shared settings variables and the paths of its files.

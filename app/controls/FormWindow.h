@@ -51,9 +51,14 @@ public:
         raised.notify();
     }
 
+    /// Minimizes the window to the task bar; it stays visible there.
+    void minimize() { minimized.notify(); }
+
     Signal<> changed;
     /// Asks the view to bring the window forward.
     Signal<> raised;
+    /// Asks the view to minimize the window.
+    Signal<> minimized;
 
 private:
     template <typename T>

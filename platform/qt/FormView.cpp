@@ -17,6 +17,7 @@ FormView::FormView(Form& form, std::function<void()> onClose)
             activateWindow();
         }
     });
+    windowMinimized_ = form.window.minimized.connectScoped([this] { showMinimized(); });
     formDestroying_ = form.destroying.connectScoped([this] { release(); });
 }
 
@@ -76,6 +77,7 @@ void FormView::release() {
     bindings_.clear();
     windowChanged_.disconnect();
     windowRaised_.disconnect();
+    windowMinimized_.disconnect();
     hide();
     deleteLater();
 }

@@ -40,6 +40,7 @@ private:
     Bindings bindings_;
     ScopedConnection windowChanged_;
     ScopedConnection windowRaised_;
+    ScopedConnection windowMinimized_;
     ScopedConnection formDestroying_;
 };
 

@@ -5,9 +5,12 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMovie>
 #include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
 
 #include "app/MainForm.h"
 #include "platform/qt/Fonts.h"
@@ -33,6 +36,25 @@ void Paint(QWidget* widget, const QColor& background, const QColor& text) {
     widget->setPalette(palette);
 }
 
+// Runs an action on a double click of the watched widget.
+class DoubleClickFilter : public QObject {
+public:
+    DoubleClickFilter(QObject* parent, std::function<void()> action)
+        : QObject(parent), action_(std::move(action)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonDblClick) {
+            action_();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> action_;
+};
+
 template <typename W>
 W* Place(QWidget* parent, const Control& control) {
     auto* widget = new W(parent);
@@ -47,10 +69,20 @@ MainWindowView::MainWindowView(MainForm& form, std::function<void()> onClose)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size());
     setFont(DefaultFont());
-    Paint(this, kWindowBackground, Qt::white);
     setWindowIcon(QIcon(QStringLiteral(":/design/breezel.png")));
+
+    // The menu bar above, and below it the client area of the design, in fixed pixels.
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->setMenuBar(buildMenuBar(form));
+    client_ = new QWidget;
+    client_->setFixedSize(
+        ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size());
+    Paint(client_, kWindowBackground, Qt::white);
+    layout->addWidget(client_);
 
     buildFan(form);
     buildStatusRow(form);
@@ -58,6 +90,7 @@ MainWindowView::MainWindowView(MainForm& form, std::function<void()> onClose)
     buildBanner(form);
 
     setPlacement([](QWidget& window) {
+        window.adjustSize();  // the layout's fixed size, before the window is first shown
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             QRect frame(QPoint(), window.size());
             frame.moveCenter(screen->availableGeometry().center());
@@ -67,8 +100,22 @@ MainWindowView::MainWindowView(MainForm& form, std::function<void()> onClose)
     syncWindow();
 }
 
+QMenuBar* MainWindowView::buildMenuBar(MainForm& form) {
+    auto* bar = new QMenuBar;
+    QMenu* file = bar->addMenu(ToQString(form.mfile));
+    for (CommandButton* item : form.fileMenu()) {
+        if (item == nullptr) {
+            file->addSeparator();
+        } else {
+            QAction* action = file->addAction(ToQString(item->caption()));
+            connect(action, &QAction::triggered, this, [item] { item->click(); });
+        }
+    }
+    return bar;
+}
+
 void MainWindowView::buildFan(MainForm& form) {
-    auto* frame = Place<QWidget>(this, form.Picture2);
+    auto* frame = Place<QWidget>(client_, form.Picture2);
     fan_ = Place<QLabel>(frame, form.WebBrowser1);
     fan_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     fanMovie_ = new QMovie(fan_);
@@ -96,61 +143,62 @@ void MainWindowView::showFan(const WebBrowser& browser) {
 }
 
 void MainWindowView::buildStatusRow(MainForm& form) {
-    auto* onOff = Place<QLabel>(this, form.Label4);
+    auto* onOff = Place<QLabel>(client_, form.Label4);
     Paint(onOff, {}, Qt::yellow);
     bindings().label(onOff, form.Label4);
 
     // Written only by the interval logic; the user cannot change it here.
-    auto* autoCheck = Place<QCheckBox>(this, form.Check3);
+    auto* autoCheck = Place<QCheckBox>(client_, form.Check3);
     Paint(autoCheck, QColor(0x00, 0x40, 0x00), Qt::white);
     autoCheck->setAttribute(Qt::WA_TransparentForMouseEvents);
     autoCheck->setFocusPolicy(Qt::NoFocus);
     bindings().check(autoCheck, form.Check3);
 
-    auto* interval = Place<QLineEdit>(this, form.Text5);
+    auto* interval = Place<QLineEdit>(client_, form.Text5);
     interval->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     interval->setReadOnly(true);
     interval->setFocusPolicy(Qt::NoFocus);
     bindings().text(interval, form.Text5);
 
-    auto* unit = Place<QLabel>(this, form.Label2);
+    auto* unit = Place<QLabel>(client_, form.Label2);
     Paint(unit, kWindowBackground, Qt::white);
     bindings().label(unit, form.Label2);
+    unit->installEventFilter(new DoubleClickFilter(unit, [&form] { form.Label2_DblClick(); }));
 
     // The separator under the status row, from (1560, 360) to (3480, 360).
-    auto* line = new QWidget(this);
+    auto* line = new QWidget(client_);
     line->setGeometry(ToPixels({1560, 360, 3480 - 1560, kTwipsPerPixel}));
     Paint(line, Qt::white, {});
 }
 
 void MainWindowView::buildOptions(MainForm& form) {
-    auto* launchCaption = Place<QLabel>(this, form.Label3);
+    auto* launchCaption = Place<QLabel>(client_, form.Label3);
     launchCaption->setWordWrap(true);
     launchCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Paint(launchCaption, {}, Qt::cyan);
     bindings().label(launchCaption, form.Label3);
 
-    auto* launch = Place<QCheckBox>(this, form.Check2);
+    auto* launch = Place<QCheckBox>(client_, form.Check2);
     launch->setText(ToQString(form.Check2.caption()));
     Paint(launch, kWindowBackground, Qt::white);
     bindings().check(launch, form.Check2);
 
-    auto* test = Place<QPushButton>(this, form.Command2);
+    auto* test = Place<QPushButton>(client_, form.Command2);
     Paint(test, QColor(0xC0, 0xC0, 0xC0), Qt::black);
     bindings().button(test, form.Command2);
 
-    auto* reset = Place<QPushButton>(this, form.Command3);
+    auto* reset = Place<QPushButton>(client_, form.Command3);
     Paint(reset, QColor(0xC0, 0xC0, 0xC0), Qt::black);
     bindings().button(reset, form.Command3);
 
-    auto* mute = Place<QCheckBox>(this, form.Check4);
+    auto* mute = Place<QCheckBox>(client_, form.Check4);
     mute->setText(ToQString(form.Check4.caption()));
     Paint(mute, QColor(0x40, 0x40, 0x00), Qt::white);
     bindings().check(mute, form.Check4);
 }
 
 void MainWindowView::buildBanner(MainForm& form) {
-    auto* banner = Place<QLabel>(this, form.Picture5);
+    auto* banner = Place<QLabel>(client_, form.Picture5);
     banner->setPixmap(QPixmap(QStringLiteral(":/design/banner.png")));
     banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 

@@ -3,6 +3,7 @@
 #include "platform/qt/FormView.h"
 
 class QLabel;
+class QMenuBar;
 class QMovie;
 
 namespace breezel {
@@ -17,12 +18,14 @@ public:
     MainWindowView(MainForm& form, std::function<void()> onClose);
 
 private:
+    QMenuBar* buildMenuBar(MainForm& form);
     void buildStatusRow(MainForm& form);
     void buildOptions(MainForm& form);
     void buildBanner(MainForm& form);
     void buildFan(MainForm& form);
     void showFan(const WebBrowser& browser);
 
+    QWidget* client_ = nullptr;
     QLabel* fan_ = nullptr;
     QMovie* fanMovie_ = nullptr;
     int fanNavigations_ = 0;

@@ -1,15 +1,23 @@
 #include "platform/qt/QtServices.h"
 
+#include <QApplication>
+#include <QCursor>
+#include <QDateTime>
+#include <QDesktopServices>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QTimer>
 #include <chrono>
 #include <cmath>
+#include <map>
 
 #include "platform/qt/Bindings.h"
 
@@ -30,10 +38,20 @@ void QtEventPump::processEvents(int maxWaitMs) {
     loop.exec();
 }
 
-void QtMessageBox::showOk(const std::string& text, const std::string& title) {
-    QMessageBox box(QMessageBox::NoIcon, ToQString(title), ToQString(text), QMessageBox::Ok);
+void QtMessageBox::showOk(const std::string& text, const std::string& title, Icon icon) {
+    QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    title.empty() ? QApplication::applicationName() : ToQString(title),
+                    ToQString(text), QMessageBox::Ok);
+    // Above the main window, which stays on top of ordinary windows.
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     box.exec();
+}
+
+bool QtMessageBox::askYesNo(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::Question, ToQString(title), ToQString(text),
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool QtProgramLauncher::start(const std::string& path) {
@@ -52,6 +70,48 @@ Twips QtDesktop::screenWidth() {
 Twips QtDesktop::screenHeight() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry().height() * kTwipsPerPixel : 0;
+}
+
+std::string QtDesktop::localDateTimeText() {
+    const QLocale locale = QLocale::system();
+    const QDateTime now = QDateTime::currentDateTime();
+    return ToStdString(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                       locale.toString(now.time(), QLocale::LongFormat));
+}
+
+void QtDesktop::popUpMenu(const std::vector<std::string>& captions,
+                          std::function<void(int)> chosen) {
+    QMenu menu;
+    std::map<QAction*, int> indexes;
+    for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
+        if (captions[i] == "-") {
+            menu.addSeparator();
+        } else {
+            indexes[menu.addAction(ToQString(captions[i]))] = i;
+        }
+    }
+    if (QAction* action = menu.exec(QCursor::pos()); action != nullptr) {
+        chosen(indexes.at(action));
+    }
+}
+
+bool QtDesktop::chooseFile(std::string& fileName) {
+    const QString chosen = QFileDialog::getOpenFileName(nullptr, {}, ToQString(fileName));
+    if (chosen.isEmpty()) {
+        return false;
+    }
+    fileName = ToStdString(chosen);
+    return true;
+}
+
+void QtDesktop::openUrl(const std::string& url) {
+    const QString address = ToQString(url);
+    // A local path is taken literally: '#' or '%' in a folder name are part of it.
+    if (address.startsWith(QStringLiteral("file://"))) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(address.mid(7)));
+    } else {
+        QDesktopServices::openUrl(QUrl(address));
+    }
 }
 
 void StdRandomSource::seedFromTime() {

@@ -29,10 +29,11 @@ public:
     void processEvents(int maxWaitMs) override;
 };
 
-/// Modal boxes without an icon.
+/// Modal boxes.
 class QtMessageBox : public MessageBox {
 public:
-    void showOk(const std::string& text, const std::string& title) override;
+    void showOk(const std::string& text, const std::string& title, Icon icon) override;
+    bool askYesNo(const std::string& text, const std::string& title) override;
 };
 
 /// Starts a program file directly, never through a shell, so blanks or shell characters in
@@ -42,11 +43,16 @@ public:
     bool start(const std::string& path) override;
 };
 
-/// The primary screen.
+/// The primary screen, the system's locale, menus, file dialogs and default programs.
 class QtDesktop : public Desktop {
 public:
     Twips screenWidth() override;
     Twips screenHeight() override;
+    std::string localDateTimeText() override;
+    void popUpMenu(const std::vector<std::string>& captions,
+                   std::function<void(int)> chosen) override;
+    bool chooseFile(std::string& fileName) override;
+    void openUrl(const std::string& url) override;
 };
 
 /// A Mersenne twister seeded from the time of day.

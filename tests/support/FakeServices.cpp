@@ -122,6 +122,27 @@ bool FakeSoundDevice::playing(const std::string& alias) const {
                        [&](const Device& d) { return d.alias == alias && d.playing; });
 }
 
+void FakeDesktop::popUpMenu(const std::vector<std::string>& captions,
+                            std::function<void(int)> chosen) {
+    std::string line = "menu";
+    for (const auto& caption : captions) {
+        line += " " + caption;
+    }
+    log_.push_back(line);
+    if (menuChoice >= 0) {
+        chosen(menuChoice);
+    }
+}
+
+bool FakeDesktop::chooseFile(std::string& fileName) {
+    log_.push_back("file dialog " + fileName);
+    if (fileChoice.empty()) {
+        return false;
+    }
+    fileName = fileChoice;
+    return true;
+}
+
 float FakeRandom::next() {
     if (values.empty()) {
         return 0.0f;

@@ -15,6 +15,7 @@
 #include "platform/ProgramLauncher.h"
 #include "platform/RandomSource.h"
 #include "platform/SoundDevice.h"
+#include "platform/TrayIcon.h"
 
 namespace breezel {
 
@@ -92,9 +93,14 @@ private:
 class FakeMessageBox : public MessageBox {
 public:
     explicit FakeMessageBox(CallLog& log) : log_(log) {}
-    void showOk(const std::string& text, const std::string& title) override {
-        log_.push_back("box " + title + ": " + text);
+    void showOk(const std::string& text, const std::string& title, Icon icon) override {
+        log_.push_back("box " + title + (icon == Icon::Exclamation ? " (!)" : "") + ": " + text);
     }
+    bool askYesNo(const std::string& text, const std::string& title) override {
+        log_.push_back("ask " + title + ": " + text);
+        return yes;
+    }
+    bool yes = false;
 
 private:
     CallLog& log_;
@@ -130,13 +136,48 @@ private:
     CallLog& log_;
 };
 
-/// A 1280 x 1024 pixel screen unless a test says otherwise.
+/// A 1280 x 1024 pixel screen unless a test says otherwise; records menus, file dialogs and
+/// opened addresses, and answers them as its fields say.
 class FakeDesktop : public Desktop {
 public:
+    explicit FakeDesktop(CallLog& log) : log_(log) {}
     Twips screenWidth() override { return width; }
     Twips screenHeight() override { return height; }
+    std::string localDateTimeText() override { return now; }
+    void popUpMenu(const std::vector<std::string>& captions,
+                   std::function<void(int)> chosen) override;
+    bool chooseFile(std::string& fileName) override;
+    void openUrl(const std::string& url) override { log_.push_back("open url " + url); }
+
     Twips width = 1280 * kTwipsPerPixel;
     Twips height = 1024 * kTwipsPerPixel;
+    std::string now = "2026/12/07 21:00:00";
+    /// The item the user picks in the next pop-up menu; -1 picks nothing.
+    int menuChoice = -1;
+    /// The file the user picks in the next file dialog; empty cancels it.
+    std::string fileChoice;
+
+private:
+    CallLog& log_;
+};
+
+class FakeTray : public TrayIcon {
+public:
+    explicit FakeTray(CallLog& log) : log_(log) {}
+    bool available() override { return hasArea; }
+    void setWindowIcon() override { log_.push_back("tray icon"); }
+    void setTip(const std::string& tip) override { log_.push_back("tray tip " + tip); }
+    void add() override { log_.push_back("tray add"); }
+    void setEventHandler(std::function<void(int)> handler) override {
+        handler_ = std::move(handler);
+    }
+    /// The user acts on the icon.
+    void event(int code) { handler_(code); }
+    bool hasArea = true;
+
+private:
+    CallLog& log_;
+    std::function<void(int)> handler_;
 };
 
 /// Gives the queued values in order, then 0.

@@ -43,7 +43,8 @@ protected:
     FakeMessageBox messages_{log_};
     FakeLauncher launcher_{log_};
     FakeDialUp dialUp_{log_};
-    FakeDesktop desktop_;
+    FakeDesktop desktop_{log_};
+    FakeTray tray_{log_};
     FakeRandom random_;
     FakePictures pictures_;
     std::unique_ptr<Program> program_;

@@ -32,7 +32,7 @@ app_pid=$!
 
 wid=$(wait_window Kazeyomi) || { echo "FAILED: no main window"; cat "$work/breezel.log"; exit 1; }
 sleep 0.5
-read -r x y w h < <(client_geometry "$wid")
+read -r x y < <(main_client_origin "$wid")
 click_at() { xdotool mousemove "$((x + $1))" "$((y + $2))" click 1; }
 
 # The chime window: the program's visible window of 100 x 100 pixels.

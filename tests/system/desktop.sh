@@ -86,3 +86,10 @@ check() {
         echo "FAILED: $what"
     fi
 }
+
+# "X Y" of the main window's design client area: its 221 x 119 pixels below the menu bar.
+main_client_origin() {
+    local x y w h
+    read -r x y w h < <(client_geometry "$1")
+    echo "$x $((y + h - 119))"
+}

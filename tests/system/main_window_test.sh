@@ -47,9 +47,16 @@ fi
 sleep 1
 check "title is exact" test "$(xprop -id "$wid" _NET_WM_NAME)" = "_NET_WM_NAME(UTF8_STRING) = \"$title\""
 read -r x y w h < <(client_geometry "$wid")
-check "client area is 221x119 (got ${w}x${h})" test "$w" -eq 221 -a "$h" -eq 119
+import -window root "$work/layout.png"
+pixel() { convert "$work/layout.png" -format "%[pixel:p{$1,$2}]" info:; }
+# Below the menu bar the design's client area: 221 x 119 pixels of dark grey at its top edge.
+menu=$((h - 119))
+check "client area is 221 wide (got $w)" test "$w" -eq 221
+check "a menu bar of $menu px above the 119 px client area" test "$menu" -ge 15 -a "$menu" -le 40
+check "client area starts right below the menu bar" test "$(pixel $((x + 215)) $((y + menu)))" = "srgb(64,64,64)" -a "$(pixel $((x + 215)) $((y + menu - 1)))" != "srgb(64,64,64)"
+y=$((y + menu))
 check "always on top" grep -q _NET_WM_STATE_ABOVE < <(xprop -id "$wid" _NET_WM_STATE)
-check "fixed size" grep -q 'maximum size: 221 by 119' < <(xprop -id "$wid" WM_NORMAL_HINTS)
+check "fixed size" grep -q "maximum size: 221 by $h" < <(xprop -id "$wid" WM_NORMAL_HINTS)
 centre=$((x + w / 2))
 check "centred horizontally (centre at $centre)" test $((centre - 640)) -ge -2 -a $((centre - 640)) -le 2
 check "no dialog opens when configured" test -z "$(xdotool search --onlyvisible --name 'ID,PASS|サーバー設定')"

@@ -33,7 +33,7 @@ protected:
         writeAccount("NAME=" + user + "\nNAME2=" + password + "\n");
         program_ = std::make_unique<Program>(
             Services{timers_, timers_, timers_, mail_, sound_, process_, messages_, launcher_,
-                     dialUp_, desktop_, random_, pictures_},
+                     dialUp_, desktop_, random_, pictures_, tray_},
             programDir_.path().string());
         program_->start();
         log_.clear();

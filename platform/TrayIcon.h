@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace breezel {
+
+/// The program's icon in the desktop's notification area.
+class TrayIcon {
+public:
+    virtual ~TrayIcon() = default;
+    /// Whether the desktop has a notification area to put the icon in.
+    virtual bool available() = 0;
+    /// The icon shows the main window's icon.
+    virtual void setWindowIcon() = 0;
+    /// The icon's tool tip.
+    virtual void setTip(const std::string& tip) = 0;
+    /// Places the icon, with its icon and tip, in the notification area (again: refreshes it).
+    virtual void add() = 0;
+    /// Receives the icon's events: 1 for a left click or a request for its menu, 0 for a
+    /// middle click.
+    virtual void setEventHandler(std::function<void(int code)> handler) = 0;
+};
+
+}  // namespace breezel
