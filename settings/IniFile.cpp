@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/AsciiText.h"
 #include "settings/NumberText.h"
 #include "settings/Utf8.h"
 
@@ -14,36 +15,6 @@ namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // Values used to be read into a 256-byte buffer; callers rely on that limit.
 constexpr std::size_t kMaxValueBytes = 255;
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // A line of the file: `text` without its line end, `end` the line end bytes
 // ("\r\n", "\n", "\r" before end of file, or nothing).
@@ -73,7 +44,7 @@ std::vector<Line> SplitLines(std::string_view content) {
 
 // The name of a "[name]" line, or nullopt when the line is no section header.
 std::optional<std::string_view> SectionName(std::string_view text) {
-    text = Trim(text);
+    text = ascii::Trim(text);
     if (text.empty() || text.front() != '[') {
         return std::nullopt;
     }
@@ -81,7 +52,7 @@ std::optional<std::string_view> SectionName(std::string_view text) {
     if (close == std::string_view::npos) {
         return std::nullopt;
     }
-    return Trim(text.substr(1, close - 1));
+    return ascii::Trim(text.substr(1, close - 1));
 }
 
 // Where a key sits in the parsed file; indices are into the line list.
@@ -92,8 +63,8 @@ struct Location {
 };
 
 Location Find(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
-    section = Trim(section);
-    key = Trim(key);
+    section = ascii::Trim(section);
+    key = ascii::Trim(key);
     Location found;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::optional<std::string_view> name = SectionName(lines[i].text);
@@ -101,7 +72,7 @@ Location Find(const std::vector<Line>& lines, std::string_view section, std::str
             if (found.section) {
                 break;  // the first matching section has ended
             }
-            if (SameName(*name, section)) {
+            if (ascii::EqualNoCase(*name, section)) {
                 found.section = i;
                 found.lastFilled = i;
             }
@@ -110,12 +81,12 @@ Location Find(const std::vector<Line>& lines, std::string_view section, std::str
         if (!found.section) {
             continue;
         }
-        if (!Trim(lines[i].text).empty()) {
+        if (!ascii::Trim(lines[i].text).empty()) {
             found.lastFilled = i;
         }
         const std::size_t equals = lines[i].text.find('=');
         if (!found.key && equals != std::string_view::npos &&
-            SameName(Trim(lines[i].text.substr(0, equals)), key)) {
+            ascii::EqualNoCase(ascii::Trim(lines[i].text.substr(0, equals)), key)) {
             found.key = i;
         }
     }
@@ -142,7 +113,7 @@ std::optional<std::string> ReadValue(const std::filesystem::path& path, std::str
         return std::nullopt;
     }
     const std::string_view text = lines[*found.key].text;
-    return std::string(Trim(text.substr(text.find('=') + 1)));
+    return std::string(ascii::Trim(text.substr(text.find('=') + 1)));
 }
 
 // A CR or LF inside a name or value would start a new line in the file and so
@@ -194,8 +165,8 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
     const std::vector<Line> lines = SplitLines(body);
     const std::string_view newline =
         (!lines.empty() && lines.front().end == "\r\n") ? "\r\n" : "\n";
-    const std::string_view name = Trim(section);
-    const std::string_view keyName = Trim(key);
+    const std::string_view name = ascii::Trim(section);
+    const std::string_view keyName = ascii::Trim(key);
     const Location found = Find(lines, name, keyName);
 
     std::string result(bom);
@@ -219,7 +190,7 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
             // Keep the key's own spelling and the blanks after '='.
             const std::string_view text = lines[i].text;
             std::size_t valueStart = text.find('=') + 1;
-            while (valueStart < text.size() && IsBlank(text[valueStart])) {
+            while (valueStart < text.size() && ascii::IsBlank(text[valueStart])) {
                 ++valueStart;
             }
             result += text.substr(0, valueStart);

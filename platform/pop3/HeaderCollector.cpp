@@ -1,40 +1,12 @@
 #include "platform/pop3/HeaderCollector.h"
 
+#include "common/AsciiText.h"
+
 namespace breezel::pop3 {
 
 namespace {
 
 constexpr std::array<std::string_view, 4> kNames = {"subject", "from", "date", "message-id"};
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-bool SameNameNoCase(std::string_view a, std::string_view lower) {
-    if (a.size() != lower.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != lower[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -48,10 +20,10 @@ void HeaderCollector::addLine(std::string_view line) {
         inHeader_ = false;
         return;
     }
-    if (IsBlank(line.front())) {
+    if (ascii::IsBlank(line.front())) {
         // A folded continuation: unfolding removes only the line break, the blank stays.
         if (current_ != kNone) {
-            append(values_[current_].empty() ? Trim(line) : line);
+            append(values_[current_].empty() ? ascii::Trim(line) : line);
         }
         return;
     }
@@ -60,14 +32,14 @@ void HeaderCollector::addLine(std::string_view line) {
     if (colon == std::string_view::npos) {
         return;
     }
-    const std::string_view name = Trim(line.substr(0, colon));
+    const std::string_view name = ascii::Trim(line.substr(0, colon));
     for (int i = 0; i < static_cast<int>(kNames.size()); ++i) {
         // The first occurrence wins; a repeated field must not replace what the user sees.
-        if (!seen_[i] && SameNameNoCase(name, kNames[i])) {
+        if (!seen_[i] && ascii::EqualNoCase(name, kNames[i])) {
             seen_[i] = true;
             current_ = i;
             std::string_view value = line.substr(colon + 1);
-            while (!value.empty() && IsBlank(value.front())) {
+            while (!value.empty() && ascii::IsBlank(value.front())) {
                 value.remove_prefix(1);
             }
             append(value);
@@ -79,7 +51,7 @@ void HeaderCollector::addLine(std::string_view line) {
 MailTexts HeaderCollector::texts() const {
     std::array<std::string, 4> out;
     for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = std::string(Trim(cutUtf8(values_[i], maxValueBytes_)));
+        out[i] = std::string(ascii::Trim(cutUtf8(values_[i], maxValueBytes_)));
     }
     return MailTexts{out[0], out[1], out[2], out[3]};
 }

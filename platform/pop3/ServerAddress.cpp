@@ -1,5 +1,7 @@
 #include "platform/pop3/ServerAddress.h"
 
+#include "common/AsciiText.h"
+
 namespace breezel::pop3 {
 
 namespace {
@@ -9,32 +11,6 @@ constexpr std::uint16_t kTlsPort = 995;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool IsDigit(char c) {
@@ -76,14 +52,14 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
 }  // namespace
 
 std::optional<ServerAddress> ServerAddress::parse(std::string_view text) {
-    text = Trim(text);
+    text = ascii::Trim(text, IsBlank);
     ServerAddress address;
     address.port = kPlainPort;
-    if (StartsWithNoCase(text, "pop3s://")) {
+    if (ascii::StartsWithNoCase(text, "pop3s://")) {
         address.tls = true;
         address.port = kTlsPort;
         text.remove_prefix(8);
-    } else if (StartsWithNoCase(text, "pop3://")) {
+    } else if (ascii::StartsWithNoCase(text, "pop3://")) {
         text.remove_prefix(7);
     }
 

@@ -15,18 +15,8 @@
 dovecot_master=
 dovecot_dir=
 
-# Installs the named Debian packages that are not installed yet.
-dovecot_ensure_packages() {
-    local missing=() pkg
-    for pkg in "$@"; do
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
-            missing+=("$pkg")
-    done
-    [[ ${#missing[@]} -eq 0 ]] && return 0
-    echo "Installing: ${missing[*]}"
-    apt-get update -qq &&
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
-}
+# Package installation is shared with the project's scripts.
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/common.sh"
 
 # Prints a TCP port on 127.0.0.1 that nobody listens on at the moment.
 free_port() {
@@ -37,7 +27,7 @@ print(s.getsockname()[1])'
 }
 
 dovecot_setup() {
-    dovecot_ensure_packages dovecot-core dovecot-pop3d openssl python3 || return 1
+    ensure_packages dovecot-core dovecot-pop3d openssl python3 || return 1
     dovecot_dir=$(mktemp -d)
     # Dovecot's unprivileged processes must reach the configuration and the user list.
     chmod 0755 "$dovecot_dir"
