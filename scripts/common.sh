@@ -14,7 +14,7 @@ run_packages=(
 # And to test it: GoogleTest, a private X desktop, screenshots and their reading.
 test_packages=(
     googletest libgtest-dev libgmock-dev clang-format
-    xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick tesseract-ocr
+    xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick tesseract-ocr tesseract-ocr-jpn trayer
     pulseaudio pulseaudio-utils sox
     dovecot-core dovecot-pop3d openssl python3 python3-dbusmock dbus
 )

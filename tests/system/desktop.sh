@@ -93,3 +93,81 @@ main_client_origin() {
     read -r x y w h < <(client_geometry "$1")
     echo "$x $((y + h - 119))"
 }
+
+# Starts trayer as an XEmbed system tray host at the top right (stopped by stop_desktop);
+# exports TRAY_PANEL, its window. Needs the trayer package.
+start_tray() {
+    local dir=$1 pid i
+    trayer --edge top --align right --widthtype pixel --width 200 --height 24 \
+        --SetDockType true --transparent false >"$dir/trayer.log" 2>&1 &
+    pid=$!
+    desktop_pids+=("$pid")
+    for ((i = 0; i < 100; i++)); do
+        TRAY_PANEL=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1) || true
+        [[ -n $TRAY_PANEL ]] && export TRAY_PANEL && return 0
+        sleep 0.05
+    done
+    echo "trayer did not start"
+    return 1
+}
+
+# Prints the window that process PID has embedded in the tray host, if any.
+tray_icon() {
+    local pid=$1 mine hex
+    mine=" $(xdotool search --pid "$pid" 2>/dev/null | tr '\n' ' ') "
+    for hex in $(xwininfo -tree -id "$TRAY_PANEL" 2>/dev/null | grep -o '^ *0x[0-9a-f]*'); do
+        if [[ $mine == *" $((hex)) "* ]]; then
+            echo "$((hex))"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Prints a visible window of process PID whose client area is W x H pixels.
+window_of_size() {
+    local pid=$1 w=$2 h=$3 id cw ch
+    for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+        read -r _ _ cw ch < <(client_geometry "$id")
+        if [[ $cw == "$w" && $ch == "$h" ]]; then
+            echo "$id"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# Waits up to 5 s for a visible window of process PID that is not among the ids in BEFORE,
+# e.g. a popup menu, and prints it.
+wait_new_window() {
+    local pid=$1 before=" ${2//$'\n'/ } " i id
+    for ((i = 0; i < 50; i++)); do
+        for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+            [[ $before == *" $id "* ]] || { echo "$id"; return 0; }
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# Reads Japanese text (one or more lines) in a region of a screenshot; needs
+# tesseract-ocr-jpn. Spaces and the frame lines OCR takes for "|" are dropped.
+read_japanese() {
+    local shot=$1 region=$2 tmp
+    tmp=$(mktemp --suffix=.png)
+    convert "$shot" -crop "$region" +repage -resize 400% -colorspace gray \
+        -bordercolor white -border 20 "$tmp"
+    tesseract "$tmp" - --psm 6 -l jpn 2>/dev/null | tr -d ' |\f'
+    rm -f "$tmp"
+}
+
+# Runs a command every 0.1 s until it succeeds, for at most SECONDS (whole) seconds.
+wait_until() {
+    local seconds=$1 end
+    shift
+    end=$(($(date +%s%N) + seconds * 1000000000))
+    until "$@" >/dev/null 2>&1; do
+        (($(date +%s%N) > end)) && return 1
+        sleep 0.1
+    done
+}
