@@ -55,14 +55,17 @@ QCheckBox* MakeCheck(Bindings& bindings, CheckBox& control) {
     return box;
 }
 
-// The accept button on the left (the default for Enter), the cancel button on the right.
-QHBoxLayout* MakeOkCancelRow(Bindings& bindings, CommandButton& ok, CommandButton& cancel) {
+// The accept button on the left, pressed by Return; the cancel button on the right, by Escape.
+QHBoxLayout* MakeOkCancelRow(FormView* view, Bindings& bindings, CommandButton& ok,
+                             CommandButton& cancel) {
     auto* row = new QHBoxLayout;
     auto* accept = MakeButton(bindings, ok);
+    auto* dismiss = MakeButton(bindings, cancel);
     accept->setDefault(true);
     row->addWidget(accept);
     row->addStretch();
-    row->addWidget(MakeButton(bindings, cancel));
+    row->addWidget(dismiss);
+    view->setDialogButtons(accept, dismiss);
     return row;
 }
 
@@ -147,7 +150,7 @@ IdPassFormView::IdPassFormView(IdPassForm& form, std::function<void()> onClose)
     save->addWidget(MakeCheck(b, form.Check1));
     save->addWidget(MakeLabel(b, form.Label2_1), 1);
     grid->addLayout(save, 2, 0, 1, 2);
-    grid->addLayout(MakeOkCancelRow(b, form.OKCommand, form.CancelCommand), 3, 0, 1, 2);
+    grid->addLayout(MakeOkCancelRow(this, b, form.OKCommand, form.CancelCommand), 3, 0, 1, 2);
     Finish(this, grid);
 }
 
@@ -168,7 +171,7 @@ OptionFormView::OptionFormView(OptionForm& form, std::function<void()> onClose)
     field(form.Label2, form.Pop3Text);
     field(form.Label3, form.MailText);
     layout->addWidget(MakeCheck(b, form.ApopCheck));
-    layout->addLayout(MakeOkCancelRow(b, form.OKCommand, form.CancelCommand));
+    layout->addLayout(MakeOkCancelRow(this, b, form.OKCommand, form.CancelCommand));
     Finish(this, layout);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/qt/FormView.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMoveEvent>
 
 #include "app/controls/Form.h"
@@ -52,6 +53,18 @@ void FormView::syncWindow() {
         show();
     } else if (!window.visible() && isVisible()) {
         hide();
+    }
+}
+
+void FormView::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    // Text fields and check boxes pass these keys on: they reach the window here.
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && acceptButton_ != nullptr) {
+        acceptButton_->click();
+    } else if (key == Qt::Key_Escape && cancelButton_ != nullptr) {
+        cancelButton_->click();
+    } else {
+        QWidget::keyPressEvent(event);
     }
 }
 

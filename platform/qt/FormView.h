@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QWidget>
 #include <functional>
 
@@ -23,9 +24,16 @@ public:
 
     /// Applies the form's window state; subclasses call it once their widgets are built.
     void syncWindow();
+    /// The buttons that Return (or Enter) and Escape press, as in a dialog.
+    void setDialogButtons(QAbstractButton* accept, QAbstractButton* cancel) {
+        acceptButton_ = accept;
+        cancelButton_ = cancel;
+    }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    /// Return and Escape that no field used press the dialog's buttons.
+    void keyPressEvent(QKeyEvent* event) override;
     /// Tells the form where the window now is.
     void moveEvent(QMoveEvent* event) override;
     Bindings& bindings() { return bindings_; }
@@ -38,6 +46,8 @@ private:
     std::function<void(QWidget&)> place_;
     bool placed_ = false;
     Bindings bindings_;
+    QAbstractButton* acceptButton_ = nullptr;
+    QAbstractButton* cancelButton_ = nullptr;
     ScopedConnection windowChanged_;
     ScopedConnection windowRaised_;
     ScopedConnection windowMinimized_;
