@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QIcon>
 
+#include "app/MainForm.h"
 #include "app/Program.h"
 #include "platform/pop3/Pop3MailLibrary.h"
 #include "platform/qt/Bindings.h"
@@ -12,6 +13,7 @@
 #include "platform/qt/QtSoundDevice.h"
 #include "platform/qt/QtTimerDriver.h"
 #include "platform/qt/QtTrayIcon.h"
+#include "platform/qt/SingleInstance.h"
 #include "platform/qt/ViewHost.h"
 
 int main(int argc, char* argv[]) {
@@ -27,6 +29,10 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QString folder = QDir(QCoreApplication::applicationDirPath()).canonicalPath();
+    breezel::SingleInstance instance(folder);
+    if (instance.handOverToRunning()) {
+        return 0;
+    }
 
     // The driver and the services outlive the program; the views go before it.
     breezel::QtTimerDriver timers;
@@ -47,6 +53,7 @@ int main(int argc, char* argv[]) {
                               dialUp, desktop, random, pictures, tray},
                              breezel::ToStdString(folder));
     breezel::ViewHost views(program);
+    instance.onActivate([&program] { program.mainForm().BringForward(); });
     program.start();
     return QApplication::exec();
 }

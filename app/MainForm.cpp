@@ -179,6 +179,10 @@ void MainForm::mnu_Popup_Click(int index) {
     }
 }
 
+void MainForm::BringForward() {
+    window.show();
+}
+
 void MainForm::mzenmen_Click() {
     window.setTopmost(true);
     window.show();

@@ -45,6 +45,9 @@ public:
     void TrayControl1_Event(int code);
     /// An item of the notification-area menu: 0 shows the window, 2 ends the program.
     void mnu_Popup_Click(int index);
+    /// Another start of the program asks this one to come forward: the window is shown,
+    /// from the notification area too, in the stacking it has.
+    void BringForward();
     /// Always on top.
     void mzenmen_Click();
     /// Normal stacking.

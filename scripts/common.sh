@@ -13,9 +13,9 @@ run_packages=(
 )
 # And to test it: GoogleTest, a private X desktop, screenshots and their reading.
 test_packages=(
-    googletest libgtest-dev libgmock-dev clang-format
+    googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
     xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick tesseract-ocr tesseract-ocr-jpn trayer
-    pulseaudio pulseaudio-utils sox
+    pulseaudio pulseaudio-utils sox desktop-file-utils
     dovecot-core dovecot-pop3d openssl python3 python3-dbusmock dbus
 )
 
@@ -34,7 +34,13 @@ ensure_packages() {
         DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# Configures and builds into $build_dir; the folder then holds a complete program folder.
+# Configures and builds only the program into $build_dir: a complete program folder.
+build_program() {
+    cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null &&
+        cmake --build "$build_dir" --parallel "$(nproc)" --target breezel breezel_program_folder
+}
+
+# Configures and builds everything into $build_dir, tests included.
 build_breezel() {
     cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null &&
         cmake --build "$build_dir" --parallel "$(nproc)"

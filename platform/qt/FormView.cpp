@@ -14,6 +14,9 @@ FormView::FormView(Form& form, std::function<void()> onClose)
     windowChanged_ = form.window.changed.connectScoped([this] { syncWindow(); });
     windowRaised_ = form.window.raised.connectScoped([this] {
         if (isVisible()) {
+            if (isMinimized()) {
+                showNormal();
+            }
             raise();
             activateWindow();
         }
