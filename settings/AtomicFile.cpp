@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -80,6 +82,30 @@ void SyncFolder(const fs::path& file) {
     }
 }
 
+// A writer killed between creating its temporary file and the rename leaves that file behind;
+// without this every such crash would add one for good. Only names of our own pattern for this
+// target are touched, and only once they are a minute old, so a write in progress elsewhere
+// keeps its file.
+void RemoveStaleTemps(const fs::path& target) {
+    const std::string prefix = target.filename().native() + ".tmp";
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const auto limit = std::chrono::system_clock::now() - std::chrono::minutes(1);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().native();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+            !std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                         [](unsigned char c) { return std::isalnum(c) != 0; })) {
+            continue;
+        }
+        struct stat info {};
+        if (::lstat(it->path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            std::chrono::system_clock::from_time_t(info.st_mtime) < limit) {
+            ::unlink(it->path().c_str());
+        }
+    }
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const fs::path& path, std::string_view content, FileAccess access) {
@@ -129,6 +155,7 @@ bool WriteFileAtomically(const fs::path& path, std::string_view content, FileAcc
         return false;
     }
     SyncFolder(target);
+    RemoveStaleTemps(target);
     return true;
 }
 
