@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/MainForm.h"
+#include "platform/qt/BannerView.h"
 #include "platform/qt/Fonts.h"
 
 namespace breezel {
@@ -198,29 +199,7 @@ void MainWindowView::buildOptions(MainForm& form) {
 }
 
 void MainWindowView::buildBanner(MainForm& form) {
-    auto* banner = Place<QLabel>(client_, form.Picture5);
-    banner->setPixmap(QPixmap(QStringLiteral(":/design/banner.png")));
-    banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-    auto* lamp = Place<QLabel>(banner, form.Image1);
-    lamp->setPixmap(QPixmap(QStringLiteral(":/design/lamp.gif")));
-    lampConnection_ = form.Image1.changed.connectScoped([this, lamp, &form] {
-        if (form.Image1.pictureLoads() == lampLoads_) {
-            return;
-        }
-        lampLoads_ = form.Image1.pictureLoads();
-        // Read from disk every time; a picture that cannot be read keeps the one shown.
-        const QPixmap picture(ToQString(form.Image1.picturePath()));
-        if (!picture.isNull()) {
-            lamp->setPixmap(picture);
-        }
-    });
-
-    auto* label = Place<QLabel>(banner, form.Label1);
-    label->setFont(ScrollingLabelFont());
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Paint(label, {}, Qt::yellow);
-    bindings().label(label, form.Label1, /*place=*/true);
+    new BannerView(client_, form);
 }
 
 }  // namespace breezel

@@ -30,8 +30,6 @@ private:
     QMovie* fanMovie_ = nullptr;
     int fanNavigations_ = 0;
     ScopedConnection fanConnection_;
-    int lampLoads_ = 0;
-    ScopedConnection lampConnection_;
 };
 
 }  // namespace breezel
