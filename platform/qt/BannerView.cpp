@@ -31,11 +31,11 @@ BannerView::BannerView(QWidget* parent, MainForm& form)
 }
 
 void BannerView::followLabel() {
-    const QString caption = ToQString(form_->Label1.caption());
     const QRect rect = ToPixels(form_->Label1.rect());
-    if (caption != caption_) {
-        caption_ = caption;
-        text_.setText(caption);
+    // Compared as stored, so the 50 ticks a second convert no text.
+    if (form_->Label1.caption() != caption_) {
+        caption_ = form_->Label1.caption();
+        text_.setText(ToQString(caption_));
         text_.prepare(QTransform(), font_);
         update(rect.united(labelRect_));
     } else if (rect != labelRect_) {

@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QStaticText>
 #include <QWidget>
+#include <string>
 
 #include "app/controls/Signal.h"
 
@@ -30,7 +31,7 @@ private:
     QPixmap lamp_;
     QRect lampRect_;
     QFont font_;
-    QString caption_;
+    std::string caption_;
     QStaticText text_;
     QRect labelRect_;
     int lampLoads_ = 0;

@@ -109,9 +109,7 @@ TransportStatus QtPop3Transport::connect(const std::string& host, std::uint16_t 
             close();
             return status;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        const Wake outcome = left.count() > 0 ? waitForEvent(left) : Wake::TimedOut;
+        const Wake outcome = waitUntil(deadline);
         if (outcome != Wake::Event) {
             close();
             if (outcome == Wake::Interrupted) {
@@ -203,9 +201,7 @@ TransportStatus QtPop3Transport::startTls(const std::string& host,
             close();
             return status;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        const Wake outcome = left.count() > 0 ? waitForEvent(left) : Wake::TimedOut;
+        const Wake outcome = waitUntil(deadline);
         if (outcome != Wake::Event) {
             close();
             if (outcome == Wake::Interrupted) {
@@ -226,6 +222,12 @@ void QtPop3Transport::close() {
     socket_->flush();
     socket_->abort();
     socket_.reset();
+}
+
+QtPop3Transport::Wake QtPop3Transport::waitUntil(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? waitForEvent(left) : Wake::TimedOut;
 }
 
 QtPop3Transport::Wake QtPop3Transport::waitForEvent(std::chrono::milliseconds timeout) {

@@ -41,6 +41,8 @@ private:
     };
     /// Runs the event loop until the socket reports something or the time is up.
     Wake waitForEvent(std::chrono::milliseconds timeout);
+    /// Waits for the next event until the deadline; TimedOut at once when it has passed.
+    Wake waitUntil(std::chrono::steady_clock::time_point deadline);
     /// Moves what the socket has received into buffer_; true when anything came.
     bool takeArrivedBytes();
     /// The failure the socket reported, or `fallback` when it reported none; a failure in a

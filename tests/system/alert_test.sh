@@ -36,17 +36,7 @@ read -r x y < <(main_client_origin "$wid")
 click_at() { xdotool mousemove "$((x + $1))" "$((y + $2))" click 1; }
 
 # The chime window: the program's visible window of 100 x 100 pixels.
-chime_window() {
-    local id
-    for id in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
-        read -r _ _ cw ch < <(client_geometry "$id")
-        if [[ $cw == 100 && $ch == 100 ]]; then
-            echo "$id"
-            return 0
-        fi
-    done
-    return 1
-}
+chime_window() { window_of_size "$app_pid" 100 100; }
 wait_chime() {
     local i
     for ((i = 0; i < 50; i++)); do chime_window && return 0; sleep 0.1; done

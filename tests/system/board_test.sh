@@ -47,14 +47,7 @@ check_mail_from_menu() {
     xdotool key Return
 }
 
-chime_window() {
-    local id
-    for id in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
-        read -r _ _ cw ch < <(client_geometry "$id")
-        [[ $cw == 100 && $ch == 100 ]] && { echo "$id"; return 0; }
-    done
-    return 1
-}
+chime_window() { window_of_size "$app_pid" 100 100; }
 
 start_breezel stay 'NUMBER4=0\n' || exit 1
 check_mail_from_menu
