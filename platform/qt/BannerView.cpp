@@ -1,7 +1,9 @@
 #include "platform/qt/BannerView.h"
 
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 
 #include "app/MainForm.h"
 #include "platform/qt/Bindings.h"
@@ -12,14 +14,13 @@ namespace breezel {
 BannerView::BannerView(QWidget* parent, MainForm& form)
     : QWidget(parent),
       form_(&form),
-      banner_(QStringLiteral(":/design/banner.png")),
-      lamp_(QStringLiteral(":/design/lamp.gif")),
+      banner_(ToPixmap(QImage(QStringLiteral(":/design/banner.png")))),
+      lamp_(ToPixmap(QImage(QStringLiteral(":/design/lamp.gif")))),
       lampRect_(ToPixels(form.Image1.rect())),
       font_(ScrollingLabelFont()) {
     setGeometry(ToPixels(form.Picture5.rect()));
     // Every pixel is painted here: nothing below needs drawing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    text_.setPerformanceHint(QStaticText::AggressiveCaching);
     labelChanged_ = form.Label1.changed.connectScoped([this] { followLabel(); });
     lampChanged_ = form.Image1.changed.connectScoped([this] { followLamp(); });
     formGone_ = form.destroying.connectScoped([this] {
@@ -31,17 +32,44 @@ BannerView::BannerView(QWidget* parent, MainForm& form)
 }
 
 void BannerView::followLabel() {
+    const QRect before = textRect();
     const QRect rect = ToPixels(form_->Label1.rect());
     // Compared as stored, so the 50 ticks a second convert no text.
-    if (form_->Label1.caption() != caption_) {
-        caption_ = form_->Label1.caption();
-        text_.setText(ToQString(caption_));
-        text_.prepare(QTransform(), font_);
-        update(rect.united(labelRect_));
-    } else if (rect != labelRect_) {
-        update(rect.united(labelRect_));
+    const bool newCaption = form_->Label1.caption() != caption_;
+    if (!newCaption && rect == labelRect_) {
+        return;
     }
     labelRect_ = rect;
+    if (newCaption) {
+        caption_ = form_->Label1.caption();
+        drawCaption();
+    }
+    update(before.united(textRect()));
+}
+
+void BannerView::drawCaption() {
+    const QString caption = ToQString(caption_);
+    // A pixel more than the advance for the ink of bold glyphs; never wider than the label.
+    const int width =
+        std::min(labelRect_.width(), QFontMetrics(font_).horizontalAdvance(caption) + 1);
+    if (caption.isEmpty() || width <= 0) {
+        text_ = QPixmap();
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    text_ = QPixmap(QSize(width, labelRect_.height()) * ratio);
+    text_.setDevicePixelRatio(ratio);
+    text_.fill(Qt::transparent);
+    QPainter painter(&text_);
+    painter.setFont(font_);
+    painter.setPen(Qt::yellow);
+    painter.drawText(QRect(0, 0, width, labelRect_.height()),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, caption);
+}
+
+QRect BannerView::textRect() const {
+    return text_.isNull() ? QRect()
+                          : QRect(labelRect_.topLeft(), text_.deviceIndependentSize().toSize());
 }
 
 void BannerView::followLamp() {
@@ -50,7 +78,7 @@ void BannerView::followLamp() {
     }
     lampLoads_ = form_->Image1.pictureLoads();
     // Read from disk every time; a picture that cannot be read keeps the one shown.
-    const QPixmap picture(ToQString(form_->Image1.picturePath()));
+    const QPixmap picture = ToPixmap(QImage(ToQString(form_->Image1.picturePath())));
     if (!picture.isNull()) {
         lamp_ = picture;
         update(lampRect_);
@@ -63,11 +91,8 @@ void BannerView::paintEvent(QPaintEvent* event) {
     painter.fillRect(rect(), Qt::black);
     painter.drawPixmap(0, 0, banner_);
     painter.drawPixmap(lampRect_.topLeft(), lamp_);
-    // The label lies over the lamp and clips its text to its own box, as the label did.
-    painter.setClipRect(labelRect_, Qt::IntersectClip);
-    painter.setFont(font_);
-    painter.setPen(Qt::yellow);
-    painter.drawStaticText(labelRect_.topLeft(), text_);
+    // The label lies over the lamp; its text is already cut to the label's box.
+    painter.drawPixmap(labelRect_.topLeft(), text_);
 }
 
 }  // namespace breezel

@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <QPixmap>
-#include <QStaticText>
 #include <QWidget>
 #include <string>
 
@@ -13,8 +12,9 @@ namespace breezel {
 class MainForm;
 
 /// The banner at the bottom of the main window with its lamp and the scrolling mail program
-/// label, drawn as one opaque widget. The label moves 50 times a second; repainting only the
-/// strip it covers, from cached pixmaps and laid-out text, keeps that cheap.
+/// label, drawn as one opaque widget. The label moves 50 times a second; its text is drawn once
+/// into a pixmap when the caption changes, and each move repaints only the few pixels the text
+/// covered and covers, by copying pictures.
 class BannerView : public QWidget {
 public:
     BannerView(QWidget* parent, MainForm& form);
@@ -25,6 +25,8 @@ protected:
 private:
     void followLabel();
     void followLamp();
+    void drawCaption();
+    QRect textRect() const;
 
     MainForm* form_;
     QPixmap banner_;
@@ -32,7 +34,8 @@ private:
     QRect lampRect_;
     QFont font_;
     std::string caption_;
-    QStaticText text_;
+    // The caption's text as drawn, cut to the label's width; its top-left is the label's.
+    QPixmap text_;
     QRect labelRect_;
     int lampLoads_ = 0;
     ScopedConnection labelChanged_;

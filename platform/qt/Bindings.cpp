@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <cmath>
 
 #include "app/controls/CheckBox.h"
@@ -16,6 +17,22 @@ namespace breezel {
 
 int TwipsToPixels(Twips twips) {
     return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
+}
+
+QPixmap ToPixmap(QImage image) {
+    if (image.hasAlphaChannel()) {
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        bool seeThrough = false;
+        for (int y = 0; y < argb.height() && !seeThrough; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+            seeThrough = std::any_of(line, line + argb.width(),
+                                     [](QRgb pixel) { return qAlpha(pixel) != 255; });
+        }
+        if (!seeThrough) {
+            image = argb.convertToFormat(QImage::Format_RGB32);
+        }
+    }
+    return QPixmap::fromImage(std::move(image));
 }
 
 QRect ToPixels(const Rect& rect) {

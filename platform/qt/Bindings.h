@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
+#include <QPixmap>
 #include <QRect>
 #include <QString>
 #include <memory>
@@ -29,6 +31,9 @@ QRect ToPixels(const Rect& rect);
 int TwipsToPixels(Twips twips);
 QString ToQString(const std::string& text);
 std::string ToStdString(const QString& text);
+/// A pixmap of the image; without an alpha channel where no pixel is see-through, so that
+/// drawing it is a plain copy rather than a blend.
+QPixmap ToPixmap(QImage image);
 
 /// Keeps widgets showing their controls and forwards the user's input back into the controls.
 /// The connections end with this object, so a view can go before or after its form.

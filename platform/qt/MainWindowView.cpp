@@ -7,13 +7,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMovie>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/MainForm.h"
 #include "platform/qt/BannerView.h"
+#include "platform/qt/FanView.h"
 #include "platform/qt/Fonts.h"
 
 namespace breezel {
@@ -65,7 +65,7 @@ W* Place(QWidget* parent, const Control& control) {
 
 }  // namespace
 
-MainWindowView::MainWindowView(MainForm& form, std::function<void()> onClose)
+MainWindowView::MainWindowView(MainForm& form, TimerDriver& timers, std::function<void()> onClose)
     : FormView(form, std::move(onClose)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -85,7 +85,7 @@ MainWindowView::MainWindowView(MainForm& form, std::function<void()> onClose)
     Paint(client_, kWindowBackground, Qt::white);
     layout->addWidget(client_);
 
-    buildFan(form);
+    buildFan(form, timers);
     buildStatusRow(form);
     buildOptions(form);
     buildBanner(form);
@@ -115,13 +115,10 @@ QMenuBar* MainWindowView::buildMenuBar(MainForm& form) {
     return bar;
 }
 
-void MainWindowView::buildFan(MainForm& form) {
+void MainWindowView::buildFan(MainForm& form, TimerDriver& timers) {
     auto* frame = Place<QWidget>(client_, form.Picture2);
-    fan_ = Place<QLabel>(frame, form.WebBrowser1);
-    fan_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    fanMovie_ = new QMovie(fan_);
-    fanMovie_->setCacheMode(QMovie::CacheAll);
-    fan_->setMovie(fanMovie_);
+    fan_ = new FanView(frame, timers);
+    fan_->setGeometry(ToPixels(form.WebBrowser1.rect()));
     fanConnection_ =
         form.WebBrowser1.changed.connectScoped([this, &form] { showFan(form.WebBrowser1); });
     showFan(form.WebBrowser1);
@@ -138,9 +135,7 @@ void MainWindowView::showFan(const WebBrowser& browser) {
     if (path.startsWith(QStringLiteral("file://"))) {
         path.remove(0, 7);
     }
-    fanMovie_->stop();
-    fanMovie_->setFileName(path);
-    fanMovie_->start();
+    fan_->play(path);
 }
 
 void MainWindowView::buildStatusRow(MainForm& form) {
@@ -170,6 +165,9 @@ void MainWindowView::buildStatusRow(MainForm& form) {
     auto* line = new QWidget(client_);
     line->setGeometry(ToPixels({1560, 360, 3480 - 1560, kTwipsPerPixel}));
     Paint(line, Qt::white, {});
+    // A line is drawn on the window itself, under the controls: the fan's box covers its
+    // first pixel.
+    line->lower();
 }
 
 void MainWindowView::buildOptions(MainForm& form) {

@@ -2,32 +2,31 @@
 
 #include "platform/qt/FormView.h"
 
-class QLabel;
 class QMenuBar;
-class QMovie;
 
 namespace breezel {
 
+class FanView;
 class MainForm;
+class TimerDriver;
 class WebBrowser;
 
 /// The main window: shows MainForm's visible controls at their design places, 15 twips to the
 /// pixel, and forwards clicks and ticks of the boxes to the form.
 class MainWindowView : public FormView {
 public:
-    MainWindowView(MainForm& form, std::function<void()> onClose);
+    MainWindowView(MainForm& form, TimerDriver& timers, std::function<void()> onClose);
 
 private:
     QMenuBar* buildMenuBar(MainForm& form);
     void buildStatusRow(MainForm& form);
     void buildOptions(MainForm& form);
     void buildBanner(MainForm& form);
-    void buildFan(MainForm& form);
+    void buildFan(MainForm& form, TimerDriver& timers);
     void showFan(const WebBrowser& browser);
 
     QWidget* client_ = nullptr;
-    QLabel* fan_ = nullptr;
-    QMovie* fanMovie_ = nullptr;
+    FanView* fan_ = nullptr;
     int fanNavigations_ = 0;
     ScopedConnection fanConnection_;
 };

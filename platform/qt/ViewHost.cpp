@@ -37,7 +37,8 @@ void ViewHost::createView(Form& form) {
     FormView* view = nullptr;
     FormView* dialog = nullptr;
     if (auto* main = dynamic_cast<MainForm*>(&form)) {
-        view = new MainWindowView(*main, [main] { main->Form_Unload(); });
+        view =
+            new MainWindowView(*main, program_.services().timers, [main] { main->Form_Unload(); });
     } else if (auto* preferences = dynamic_cast<SetForm*>(&form)) {
         view = dialog = new SetFormView(*preferences, [this] { program_.closeSetForm(); });
     } else if (auto* account = dynamic_cast<IdPassForm*>(&form)) {

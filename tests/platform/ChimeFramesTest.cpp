@@ -1,7 +1,6 @@
 // The wind-chime window's shapes from the real frame pictures compiled into the program.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <set>
 
 #include "alert/FrameRegion.h"
@@ -52,11 +51,3 @@ TEST(ChimeFramesTest, ShapesAreExactlyTheChimePixelsOfEachFrame) {
 
 }  // namespace
 }  // namespace breezel
-
-int main(int argc, char* argv[]) {
-    // Decoding the pictures needs Qt's image plugins, not a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,0 +1,105 @@
+// The fan's animation: frames from the real picture, stepped by the program's timers.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+
+#include "platform/qt/FanView.h"
+#include "support/ManualTimerDriver.h"
+#include "support/TempDir.h"
+
+namespace breezel {
+namespace {
+
+const QString kFanPicture =
+    QStringLiteral(BREEZEL_SOURCE_DIR "/assets/program/画像データ/FanMove.gif");
+
+// What the widget shows, as an image.
+QImage Shown(FanView& view) {
+    QImage image(view.size(), QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    view.render(&image);
+    return image;
+}
+
+TEST(FanViewTest, TurnsThroughEveryFrameOnTheTimersAndLoopsForEver) {
+    ManualTimerDriver timers;
+    QWidget parent;
+    auto* fan = new FanView(&parent, timers);
+    fan->setGeometry(0, 0, 241, 217);
+    fan->play(kFanPicture);
+    ASSERT_EQ(fan->frameCount(), 12);
+    EXPECT_EQ(fan->currentFrame(), 0);
+
+    const QImage first = Shown(*fan);
+    timers.advance(79);
+    EXPECT_EQ(fan->currentFrame(), 0);
+    timers.advance(1);
+    EXPECT_EQ(fan->currentFrame(), 1);
+    EXPECT_NE(Shown(*fan), first) << "the blades moved";
+
+    timers.advance(80 * 11);
+    EXPECT_EQ(fan->currentFrame(), 0) << "after the last frame the first comes again";
+    EXPECT_EQ(Shown(*fan), first);
+    timers.advance(80 * 12 * 10);
+    EXPECT_EQ(fan->currentFrame(), 0);
+}
+
+TEST(FanViewTest, AroundThePictureTheWindowBackgroundShows) {
+    ManualTimerDriver timers;
+    QWidget parent;
+    QPalette palette = parent.palette();
+    palette.setColor(QPalette::Window, QColor(0x40, 0x40, 0x40));
+    parent.setPalette(palette);
+    auto* fan = new FanView(&parent, timers);
+    fan->setGeometry(0, 0, 241, 217);
+    fan->play(kFanPicture);
+    const QImage shown = Shown(*fan);
+    EXPECT_EQ(shown.pixelColor(200, 200), QColor(0x40, 0x40, 0x40));
+    EXPECT_NE(shown.pixelColor(65, 60), QColor(0x40, 0x40, 0x40)) << "the fan itself";
+}
+
+TEST(FanViewTest, APlayAgainStartsFromTheFirstFrameAndABadFileShowsNothing) {
+    ManualTimerDriver timers;
+    QWidget parent;
+    auto* fan = new FanView(&parent, timers);
+    fan->setGeometry(0, 0, 241, 217);
+    fan->play(kFanPicture);
+    timers.advance(80 * 5);
+    ASSERT_EQ(fan->currentFrame(), 5);
+    fan->play(kFanPicture);
+    EXPECT_EQ(fan->currentFrame(), 0);
+    timers.advance(80);
+    EXPECT_EQ(fan->currentFrame(), 1);
+
+    TempDir dir;
+    const QString broken = QString::fromStdString((dir.path() / "FanMove.gif").string());
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("GIF89a this is not a picture");
+    file.close();
+    fan->play(broken);
+    EXPECT_EQ(fan->frameCount(), 0);
+    fan->play(QStringLiteral("/no/such/FanMove.gif"));
+    EXPECT_EQ(fan->frameCount(), 0);
+    timers.advance(1000);  // nothing left to step, nothing breaks
+    EXPECT_EQ(fan->currentFrame(), 0);
+}
+
+TEST(FanViewTest, AStillPictureShowsAsItIs) {
+    ManualTimerDriver timers;
+    QWidget parent;
+    TempDir dir;
+    const QString still = QString::fromStdString((dir.path() / "still.png").string());
+    QImage image(20, 20, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    ASSERT_TRUE(image.save(still));
+    auto* fan = new FanView(&parent, timers);
+    fan->setGeometry(0, 0, 40, 40);
+    fan->play(still);
+    EXPECT_EQ(fan->frameCount(), 1);
+    EXPECT_EQ(Shown(*fan).pixelColor(5, 5), QColor(Qt::blue));
+}
+
+}  // namespace
+}  // namespace breezel

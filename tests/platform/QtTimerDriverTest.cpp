@@ -1,0 +1,91 @@
+// Form timers on the real event loop: a handler that waits lets the others tick, never itself.
+#include <gtest/gtest.h>
+
+#include <QEventLoop>
+#include <QTimer>
+#include <memory>
+
+#include "app/controls/Timer.h"
+#include "platform/qt/QtTimerDriver.h"
+
+namespace breezel {
+namespace {
+
+// Runs the event loop until the condition holds or 5 s pass.
+bool RunUntil(const std::function<bool()>& done) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    poll.start(5);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+TEST(QtTimerDriverTest, AWaitingHandlerLetsOtherTimersTickButIsNotReentered) {
+    QtTimerDriver driver;
+    Timer check("check", 100);
+    Timer label("label", 20);
+    int depth = 0, deepest = 0, checks = 0, labelsDuringWait = 0;
+    bool waiting = false;
+    auto onCheck = check.onTimer.connectScoped([&] {
+        ++checks;
+        deepest = std::max(deepest, ++depth);
+        if (checks == 1) {
+            // A mail check's wait: events go on for 300 ms inside the tick.
+            waiting = true;
+            QEventLoop wait;
+            QTimer::singleShot(300, &wait, &QEventLoop::quit);
+            wait.exec();
+            waiting = false;
+        }
+        --depth;
+    });
+    auto onLabel = label.onTimer.connectScoped([&] { labelsDuringWait += waiting ? 1 : 0; });
+    driver.attach(check);
+    driver.attach(label);
+
+    ASSERT_TRUE(RunUntil([&] { return checks >= 2; }));
+    EXPECT_EQ(deepest, 1);
+    EXPECT_GE(labelsDuringWait, 3) << "the label went on scrolling during the wait";
+    driver.detach(check);
+    driver.detach(label);
+}
+
+TEST(QtTimerDriverTest, StoppingRestartingAndDetachingFromInsideATickAreSafe) {
+    QtTimerDriver driver;
+    auto once = std::make_unique<Timer>("once", 20);
+    Timer survivor("survivor", 40);
+    int onceTicks = 0, survivorTicks = 0;
+    auto onOnce = once->onTimer.connectScoped([&] {
+        ++onceTicks;
+        // The handler ends its own form: detached and gone within its tick.
+        driver.detach(*once);
+    });
+    auto onSurvivor = survivor.onTimer.connectScoped([&] {
+        ++survivorTicks;
+        if (survivorTicks == 1) {
+            survivor.setEnabled(false);
+            survivor.setEnabled(true);  // counts again from here
+        }
+    });
+    driver.attach(*once);
+    driver.attach(survivor);
+    ASSERT_TRUE(RunUntil([&] { return survivorTicks >= 3; }));
+    EXPECT_EQ(onceTicks, 1);
+
+    survivor.setInterval(0);
+    const int stoppedAt = survivorTicks;
+    QEventLoop idle;
+    QTimer::singleShot(300, &idle, &QEventLoop::quit);
+    idle.exec();
+    EXPECT_EQ(survivorTicks, stoppedAt) << "an interval of 0 stops the ticks";
+    driver.detach(survivor);
+}
+
+}  // namespace
+}  // namespace breezel
