@@ -73,8 +73,13 @@ board=$(wait_window '新着お知らせボード') || board=
 check "auto-closing board opens" test -n "$board"
 opened=$(date +%s%N)
 chime_first=no
-while xdotool search --onlyvisible --name '新着お知らせボード' >/dev/null 2>&1; do
-    chime_window >/dev/null && chime_first=yes
+# The chime is looked for before the board: a board still up after a chime was seen was up
+# together with it, whereas the other order races with the board closing in between.
+while true; do
+    chime_seen=no
+    chime_window >/dev/null && chime_seen=yes
+    xdotool search --onlyvisible --name '新着お知らせボード' >/dev/null 2>&1 || break
+    [[ $chime_seen == yes ]] && chime_first=yes
     (($(date +%s%N) - opened > 5000000000)) && break
     sleep 0.05
 done
