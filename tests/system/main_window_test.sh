@@ -74,7 +74,10 @@ banner="233x20+$x+$((y + 99))"
 check "label scrolls" test "$(region "$work/shot1.png" "$banner")" != "$(region "$work/shot2.png" "$banner")"
 
 # Closing the window ends the process and saves the window's options.
-xdotool windowactivate --sync "$wid" key alt+F4
+# The window manager closes the active window on alt+F4: make sure ours is the one.
+xdotool windowactivate --sync "$wid"
+for ((i = 0; i < 40; i++)); do [[ $(xdotool getactivewindow 2>/dev/null) == "$wid" ]] && break; sleep 0.05; done
+xdotool key --clearmodifiers alt+F4
 for ((i = 0; i < 100; i++)); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.05; done
 check "closing ends the process" bash -c "! kill -0 $app_pid 2>/dev/null"
 saved=$(cat "$work/configured/★MailData/ini.ini")
