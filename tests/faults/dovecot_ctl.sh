@@ -8,6 +8,14 @@ greets() {
     timeout 2 bash -c 'exec 3<>/dev/tcp/127.0.0.1/$1 && head -c 3 <&3' _ "$DOVECOT_POP3_PORT" \
         2>/dev/null | grep -q '^+OK'
 }
+# The processes holding the listening socket of the port.
+listeners() {
+    local port inode
+    port=$(printf ':%04X' "$DOVECOT_POP3_PORT")
+    for inode in $(awk -v p="$port" '$2 ~ p"$" && $4 == "0A" {print $10}' /proc/net/tcp); do
+        find /proc/[0-9]*/fd -lname "socket:\[$inode\]" 2>/dev/null | cut -d/ -f3
+    done | sort -u
+}
 case $1 in
 stop)
     master=$(cat "$dir/run/master.pid")
@@ -17,6 +25,13 @@ stop)
     for pid in $children; do kill "$pid" 2>/dev/null || true; done
     for ((i = 0; i < 100; i++)); do
         refuses && exit 0
+        # A process spawned while the master went down can outlive it with the listening socket.
+        if ((i == 20)); then
+            for pid in $(listeners); do
+                echo "killing $(cat "/proc/$pid/comm" 2>/dev/null) ($pid), still listening" >&2
+                kill -KILL "$pid" 2>/dev/null || true
+            done
+        fi
         sleep 0.05
     done
     echo "Dovecot still answers" >&2
