@@ -12,9 +12,12 @@ namespace breezel {
 /// scheduling can be tested with made-up times.
 class BeatSchedule {
 public:
-    using Key = const void*;
+    /// The timer the entry stands for; the schedule only compares it.
+    using Key = void*;
+    /// The program's beat: every form timer's period is a whole number of it.
+    static constexpr std::int64_t kBeatMs = 20;
 
-    explicit BeatSchedule(std::int64_t beatMs = 20) : beat_(beatMs) {}
+    explicit BeatSchedule(std::int64_t beatMs = kBeatMs) : beat_(beatMs) {}
 
     /// Starts (or restarts) the count of a timer at now: its first tick comes one period later,
     /// moved to the nearest beat where the period allows it.

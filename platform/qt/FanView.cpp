@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "platform/BeatSchedule.h"
 #include "platform/TimerDriver.h"
 #include "platform/qt/Bindings.h"
 
@@ -14,15 +15,13 @@ namespace {
 
 // Browsers show frames without a usable delay for a tenth of a second.
 constexpr int kDefaultDelayMs = 100;
-// One beat of the timer driver: the shortest step that still shares its wake-ups.
-constexpr int kBeatMs = 20;
-
-// Frame delays, in whole beats, so that every frame lands on the driver's shared grid.
+// Frame delays, in whole beats, so that every frame lands on the timer driver's shared grid.
 int OnBeat(int delayMs) {
+    constexpr int beat = BeatSchedule::kBeatMs;
     if (delayMs <= 0) {
         delayMs = kDefaultDelayMs;
     }
-    return std::max(kBeatMs, (delayMs + kBeatMs / 2) / kBeatMs * kBeatMs);
+    return std::max(beat, (delayMs + beat / 2) / beat * beat);
 }
 
 }  // namespace
@@ -73,7 +72,7 @@ void FanView::step() {
     }
     timer_.setInterval(frames_[current_].delayMs);
     // Only the picture changes, not the space around it.
-    update(QRect(QPoint(), frames_[current_].picture.deviceIndependentSize().toSize()));
+    update(pictureRect());
 }
 
 void FanView::paintEvent(QPaintEvent* event) {
@@ -84,13 +83,16 @@ void FanView::paintEvent(QPaintEvent* event) {
     const QPixmap& picture = frames_[current_].picture;
     if (opaque_) {
         // Around the picture, the window's own background, as the widgets below would draw it.
-        const QRegion around =
-            event->region() - QRect(QPoint(), picture.deviceIndependentSize().toSize());
+        const QRegion around = event->region() - pictureRect();
         for (const QRect& rect : around) {
             painter.fillRect(rect, palette().window());
         }
     }
     painter.drawPixmap(0, 0, picture);
+}
+
+QRect FanView::pictureRect() const {
+    return {QPoint(), frames_[current_].picture.deviceIndependentSize().toSize()};
 }
 
 }  // namespace breezel

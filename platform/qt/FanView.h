@@ -35,6 +35,8 @@ private:
     };
 
     void step();
+    /// Where the current frame lies; only valid while there are frames.
+    QRect pictureRect() const;
 
     TimerDriver& timers_;
     Timer timer_{"fan", 0};

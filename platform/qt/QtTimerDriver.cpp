@@ -51,7 +51,7 @@ void QtTimerDriver::follow(Timer& timer) {
 void QtTimerDriver::wake() {
     const std::int64_t now = NowMs();
     while (const std::optional<BeatSchedule::Key> key = schedule_.takeDue(now)) {
-        Timer& timer = *static_cast<Timer*>(const_cast<void*>(*key));
+        Timer& timer = *static_cast<Timer*>(*key);
         // A handler that waits lets events through: the other timers keep ticking meanwhile,
         // this one does not tick again inside itself.
         schedule_.setBusy(*key, true);
