@@ -42,7 +42,6 @@ int main(int argc, char* argv[]) {
     // The driver and the services outlive the program; the views go before it.
     breezel::QtTimerDriver timers;
     breezel::QtClock clock;
-    breezel::QtEventPump events;
     breezel::QtPop3TransportFactory transports;
     breezel::Pop3MailLibrary mail(transports);
     breezel::QtSoundDevice sound;
@@ -54,8 +53,8 @@ int main(int argc, char* argv[]) {
     breezel::StdRandomSource random;
     breezel::QtDesignPictures pictures;
     breezel::QtTrayIcon tray;
-    breezel::Program program({timers, clock, events, mail, sound, process, messages, launcher,
-                              dialUp, desktop, random, pictures, tray},
+    breezel::Program program({timers, clock, mail, sound, process, messages, launcher, dialUp,
+                              desktop, random, pictures, tray},
                              breezel::ToStdString(folder));
     breezel::ViewHost views(program);
     instance.onActivate([&program] { program.mainForm().BringForward(); });

@@ -10,19 +10,14 @@ namespace {
 constexpr int kGreenMs = 2000;
 }
 
-void StatusLamp::step() {
-    if (stepping_) {
-        return;
-    }
+Task<> StatusLamp::step() {
     MainForm& main = program_.mainForm();
     const std::string green = program_.programFile("/画像データ/Green.gif");
     if (main.Check3.value() == 1) {
-        stepping_ = true;
         main.Image1.loadPicture(green);
-        WaitMilliseconds(program_.services().clock, program_.services().events, kGreenMs);
-        // The main window outlives every wait: the process ends without unwinding.
-        program_.mainForm().Image1.loadPicture(program_.programFile("/画像データ/Red.gif"));
-        stepping_ = false;
+        co_await WaitMilliseconds(program_.services().clock, program_.services().timers, kGreenMs);
+        // The main window outlives every wait: its timer's reactions go with it.
+        main.Image1.loadPicture(program_.programFile("/画像データ/Red.gif"));
     } else if (main.Check3.value() == 0) {
         main.Image1.loadPicture(green);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Task.h"
+
 namespace breezel {
 
 class Program;
@@ -10,13 +12,13 @@ class StatusLamp {
 public:
     explicit StatusLamp(Program& program) : program_(program) {}
 
-    /// One step, every second. A step that falls due during the two-second wait of the previous
-    /// one is skipped rather than nested.
-    void step();
+    /// One step, every second. In blink mode it waits two seconds between green and red; its
+    /// timer is busy meanwhile, so the steps that fall due then are dropped, never nested nor
+    /// delivered late (which would paint over the red at once).
+    Task<> step();
 
 private:
     Program& program_;
-    bool stepping_ = false;
 };
 
 }  // namespace breezel

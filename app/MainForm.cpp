@@ -30,23 +30,23 @@ constexpr Twips kLabelRestart = 2760;
 
 MainForm::MainForm(Program& program)
     : Form("MainForm", "Kazeyomi\u3000Ver 1.0", 3315, 1785), program_(program) {
-    Timer1.onTimer.connect([&program] { program.schedule().poll(); });
+    Timer1.setWork([&program] { return program.schedule().poll(); });
     Timer2.onTimer.connect([&program] { program.alert().poll(); });
     Timer3.onTimer.connect([&program] { program.schedule().secondTick(); });
     Timer4.onTimer.connect([this] { Timer4_Timer(); });
-    Timer5.onTimer.connect([&program] { program.lamp().step(); });
+    Timer5.setWork([&program] { return program.lamp().step(); });
     Check4.onClick.connect([this] { Check4_Click(); });
     Command2.onClick.connect([&program] { program.alert().start(); });
     Command3.onClick.connect([&program] { program.alert().reset(); });
-    Command5.onClick.connect([this] { Command5_Click(); });
-    Command8.onClick.connect([&program] { program.mailCheck().CheckMail(); });
-    Picture7.onClick.connect([&program] { program.mailCheck().CheckMail(); });
+    Command5.onClick.connect([this] { program_.spawn(Command5_Click()); });
+    Command8.onClick.connect([&program] { program.spawn(program.mailCheck().CheckMail()); });
+    Picture7.onClick.connect([this] { program_.spawn(Picture7_Click()); });
     Command9.onClick.connect([this] { Command9_Click(); });
     Picture1.onClick.connect([this] { Command9_Click(); });
     Command1.onClick.connect([this] { Command1_Click(); });
-    Command7.onClick.connect([this] { Command7_Click(); });
+    Command7.onClick.connect([this] { program_.spawn(Command7_Click()); });
     Command10.onClick.connect([this] { Picture10.click(); });
-    Picture10.onClick.connect([this] { Picture10_Click(); });
+    Picture10.onClick.connect([this] { program_.spawn(Picture10_Click()); });
     Picture8.onMouseMove.connect([this] { window.setCaption("常に手前表示"); });
     // Menu items do nothing themselves: each performs a button's click.
     mcheck.onClick.connect([this] { Command8.click(); });
@@ -129,8 +129,12 @@ void MainForm::Check4_Click() {
     program_.alert().silence();
 }
 
-void MainForm::Command5_Click() {
-    HangUpDialUpConnections(program_.services().dialUp);
+Task<> MainForm::Command5_Click() {
+    return HangUpDialUpConnections(program_.services().dialUp);
+}
+
+Task<> MainForm::Picture7_Click() {
+    return program_.mailCheck().CheckMail();
 }
 
 void MainForm::Command9_Click() {
@@ -164,7 +168,7 @@ void MainForm::Command1_Click() {
 
 void MainForm::TrayControl1_Event(int code) {
     if (code == 0) {
-        program_.services().messages.showOk("Clicked!", "", MessageBox::Icon::Exclamation);
+        program_.services().messages.showOk("Clicked!", "", MessageBox::Icon::Exclamation, [] {});
     } else if (code == 1) {
         program_.services().desktop.popUpMenu(popupMenu(),
                                               [this](int index) { mnu_Popup_Click(index); });
@@ -193,17 +197,26 @@ void MainForm::mkaijyo_Click() {
     window.show();
 }
 
-void MainForm::Picture10_Click() {
+Task<> MainForm::Picture10_Click() {
     const Services& services = program_.services();
-    if (services.messages.askYesNo("「Tanpopo」作者のホームページです。ちょっと見てみますか？",
-                                   "確認")) {
+    const bool yes = co_await Answer<bool>([&services](Answer<bool>::Reply answered) {
+        services.messages.askYesNo("「Tanpopo」作者のホームページです。ちょっと見てみますか？",
+                                   "確認", std::move(answered));
+    });
+    if (yes) {
         services.desktop.openUrl("file://" + program_.programFile("/guide/index.html"));
     }
 }
 
-void MainForm::Command7_Click() {
+Task<> MainForm::Command7_Click() {
+    using Path = std::optional<std::string>;
+    const Path chosen = co_await Answer<Path>([this](Answer<Path>::Reply reply) {
+        program_.services().desktop.chooseFile(CommonDialog1_FileName, std::move(reply));
+    });
     // A cancelled dialog keeps its file name: the file chosen earlier in this run, or none.
-    program_.services().desktop.chooseFile(CommonDialog1_FileName);
+    if (chosen) {
+        CommonDialog1_FileName = *chosen;
+    }
     Text7.setText(CommonDialog1_FileName);
     Text8.setText(FileTitle(Text7.text()));
 }

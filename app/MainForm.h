@@ -11,6 +11,7 @@
 #include "app/controls/TextBox.h"
 #include "app/controls/Timer.h"
 #include "app/controls/WebBrowser.h"
+#include "common/Task.h"
 
 namespace breezel {
 
@@ -36,11 +37,13 @@ public:
     /// Opens the preferences dialog.
     void Command9_Click();
     /// Hangs up the dial-up connections ("切断").
-    void Command5_Click();
+    Task<> Command5_Click();
+    /// The check's entry point: the interval poll waits for it, a click starts it.
+    Task<> Picture7_Click();
     /// Sends the window to the notification area ("タスク").
     void Command1_Click();
     /// Lets the user choose the mail program.
-    void Command7_Click();
+    Task<> Command7_Click();
     /// An event of the notification-area icon: 1 shows its menu, 0 a box "Clicked!".
     void TrayControl1_Event(int code);
     /// An item of the notification-area menu: 0 shows the window, 2 ends the program.
@@ -53,7 +56,7 @@ public:
     /// Normal stacking.
     void mkaijyo_Click();
     /// The offer to open Breezel's user guide.
-    void Picture10_Click();
+    Task<> Picture10_Click();
     /// A double click on "分": the preferences, where the interval is set.
     void Label2_DblClick();
 

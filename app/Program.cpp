@@ -14,6 +14,7 @@ Program::Program(Services services, std::string programFolder)
     : services_(services), programFolder_(std::move(programFolder)) {}
 
 Program::~Program() {
+    reactions_.cancelAll();
     // Other windows first: their timers and views may refer to the main window.
     destroy(form1_);
     destroy(msgForm_);

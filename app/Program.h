@@ -8,6 +8,7 @@
 #include "alert/Alert.h"
 #include "alert/StatusLamp.h"
 #include "app/controls/Signal.h"
+#include "common/Task.h"
 #include "mail/CheckSchedule.h"
 #include "mail/MailCheck.h"
 #include "settings/IniFile.h"
@@ -19,7 +20,6 @@ class Clock;
 class DesignPictures;
 class Desktop;
 class DialUpConnections;
-class EventPump;
 class Form;
 class Form1;
 class IdPassForm;
@@ -40,7 +40,6 @@ class TrayIcon;
 struct Services {
     TimerDriver& timers;
     Clock& clock;
-    EventPump& events;
     MailLibrary& mail;
     SoundDevice& sound;
     ProcessControl& process;
@@ -112,6 +111,10 @@ public:
     /// A file of the program folder, from a relative path such as "/Sound/Kouka.wav".
     std::string programFile(const std::string& relative) const { return programFolder_ + relative; }
 
+    /// Starts a reaction that may wait (a check from a click, a box's question): it runs until
+    /// its first wait and resumes from the event loop; the program owns it until it ends.
+    void spawn(Task<> reaction) { reactions_.spawn(std::move(reaction)); }
+
     /// A form came into being; views create their widget for it.
     Signal<Form&> formCreated;
 
@@ -135,6 +138,8 @@ private:
     Alert alert_{*this};
     StatusLamp lamp_{*this};
     std::int16_t chimeSwingTicks_ = 0;
+    // Reactions still waiting when the program goes are destroyed before anything they use.
+    TaskScope reactions_;
 };
 
 /// The section of both private-profile files.

@@ -30,15 +30,15 @@ std::int32_t RoundedInterval(double minutes) {
 }
 }  // namespace
 
-void CheckSchedule::poll() {
+Task<> CheckSchedule::poll() {
     const double interval = LeadingNumber(program_.setForm().Text2.text());
     if (!(interval > 0)) {
-        return;
+        co_return;
     }
     MainForm& main = program_.mainForm();
     if (LeadingNumber(main.Text1.text()) == interval && !checkedThisCount_) {
         checkedThisCount_ = true;
-        main.Picture7.click();
+        co_await main.Picture7_Click();
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Task.h"
+
 namespace breezel {
 
 class Program;
@@ -11,8 +13,8 @@ class CheckSchedule {
 public:
     explicit CheckSchedule(Program& program) : program_(program) {}
 
-    /// The 100 ms poll.
-    void poll();
+    /// The 100 ms poll; a check it starts is waited for, so the poll is busy meanwhile.
+    Task<> poll();
     /// The one-second tick.
     void secondTick();
 

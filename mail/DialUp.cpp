@@ -7,12 +7,15 @@
 
 namespace breezel {
 
-void HangUpDialUpConnections(DialUpConnections& connections) {
-    std::vector<std::string> active;
-    if (!connections.enumerate(active)) {
-        return;
+Task<> HangUpDialUpConnections(DialUpConnections& connections) {
+    const DialUpConnections::List active = co_await Answer<DialUpConnections::List>(
+        [&connections](Answer<DialUpConnections::List>::Reply reply) {
+            connections.enumerate(std::move(reply));
+        });
+    if (!active) {
+        co_return;
     }
-    for (const std::string& connection : active) {
+    for (const std::string& connection : *active) {
         connections.hangUp(connection);
     }
 }

@@ -32,28 +32,32 @@ std::string TrimBlanks(const std::string& text) {
 }
 }  // namespace
 
-void MailCheck::CheckMail() {
+Task<> MailCheck::CheckMail() {
     if (running_) {
-        return;
+        co_return;
     }
     running_ = true;
-    checkMailbox();
+    // Cleared however the check ends, also when the program goes while it waits.
+    struct Running {
+        bool& flag;
+        ~Running() { flag = false; }
+    } running{running_};
+    co_await checkMailbox();
     if (program_.setForm().Check1.value() == 1) {
-        HangUpDialUpConnections(program_.services().dialUp);
+        co_await HangUpDialUpConnections(program_.services().dialUp);
     }
-    running_ = false;
 }
 
-void MailCheck::checkMailbox() {
+Task<> MailCheck::checkMailbox() {
     const Services& services = program_.services();
     MailLibrary& mail = services.mail;
     SharedSettings& settings = program_.settings();
     if (settings.Pop3Server.empty()) {
-        return;
+        co_return;
     }
-    const int handle = mail.NMailPop3Connect(settings.Pop3Server);
+    const int handle = co_await mail.NMailPop3Connect(settings.Pop3Server);
     if (handle == -1) {
-        return;
+        co_return;
     }
 
     // The account file is read afresh at every check: only a saved account takes part.
@@ -69,36 +73,43 @@ void MailCheck::checkMailbox() {
     if (settings.AccountId.empty() || settings.AccountPassword.empty()) {
         program_.idPassForm().window.show();
     } else {
-        count = mail.NMailPop3Authenticate(handle, settings.AccountId, settings.AccountPassword,
-                                           settings.ApopFlag != 0 ? kApopOn : 0);
+        count = co_await mail.NMailPop3Authenticate(handle, settings.AccountId,
+                                                    settings.AccountPassword,
+                                                    settings.ApopFlag != 0 ? kApopOn : 0);
         if (count > 0) {
             MailTexts texts;
-            for (int n = 1; n <= count; ++n) {
-                mail.NMailPop3GetMailStatus(handle, n, texts, 0);
+            // A session that is gone answers every call at once with a failure: walking on
+            // would only spin through whatever count the server claimed.
+            for (int n = 1; n <= count && mail.NMailPop3Connected(handle); ++n) {
+                co_await mail.NMailPop3GetMailStatus(handle, n, texts, 0);
                 // The size is asked as before, but no buffer is made from what the server
                 // claims: the library reads the message and discards it as it streams.
-                mail.NMailPop3GetMailSize(handle, n);
-                mail.NMailPop3GetMail(handle, n, texts, 0, 0);
+                co_await mail.NMailPop3GetMailSize(handle, n);
+                co_await mail.NMailPop3GetMail(handle, n, texts, 0, 0);
             }
         } else if (count < 0) {
-            services.messages.showOk(CutAtNul(mail.NMailGetMessage(0)), kErrorTitle);
+            const std::string text = CutAtNul(mail.NMailGetMessage(0));
+            co_await Answer<Done>([&services, &text](Answer<Done>::Reply dismissed) {
+                services.messages.showOk(text, kErrorTitle, MessageBox::Icon::None,
+                                         [dismissed] { dismissed(Done{}); });
+            });
         }
     }
-    mail.NMailPop3Close(handle);
+    co_await mail.NMailPop3Close(handle);
 
     if (count > 0) {
-        announce(count);
+        co_await announce(count);
     }
 }
 
-void MailCheck::announce(int count) {
+Task<> MailCheck::announce(int count) {
     MainForm& main = program_.mainForm();
     if (main.Check2.value() != 0) {
         if (main.Check2.value() == 1 && main.Text7.text() != kNoMailProgram) {
             // A program that cannot be started is left alone, like one that ends at once.
             program_.services().launcher.start(TrimBlanks(main.Text7.text()));
         }
-        return;
+        co_return;
     }
 
     MsgForm& board = program_.msgForm();
@@ -107,12 +118,13 @@ void MailCheck::announce(int count) {
     const int autoClose = program_.setForm().Check2.value();
     if (autoClose == 1) {
         board.window.show();
-        WaitMilliseconds(program_.services().clock, program_.services().events, kBoardMs);
+        // The board may be closed by the user meanwhile: only the program is used after the wait.
+        co_await WaitMilliseconds(program_.services().clock, program_.services().timers, kBoardMs);
         program_.closeMsgForm();
     } else if (autoClose == 0) {
         board.window.show();
     }
-    main.Command2.click();
+    program_.mainForm().Command2.click();
 }
 
 }  // namespace breezel

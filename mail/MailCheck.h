@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Task.h"
+
 namespace breezel {
 
 class Program;
@@ -11,14 +13,14 @@ class MailCheck {
 public:
     explicit MailCheck(Program& program) : program_(program) {}
 
-    /// Runs a check to its end. A request while a check runs (from a timer or a click handled
-    /// during one of its waits) is ignored, so two checks never overlap.
-    void CheckMail();
-    bool running() const { return running_; }
+    /// Runs a check to its end, suspended while it waits for the server, a box or the board.
+    /// A request while a check runs (from a timer or a click meanwhile) ends at once, so two
+    /// checks never overlap.
+    Task<> CheckMail();
 
 private:
-    void checkMailbox();
-    void announce(int count);
+    Task<> checkMailbox();
+    Task<> announce(int count);
 
     Program& program_;
     bool running_ = false;

@@ -21,7 +21,18 @@ BeatSchedule::Entry* BeatSchedule::find(Key key) {
 }
 
 const BeatSchedule::Entry* BeatSchedule::find(Key key) const {
-    return const_cast<BeatSchedule*>(this)->find(key);
+    const auto it = std::find_if(entries_.begin(), entries_.end(),
+                                 [key](const Entry& entry) { return entry.key == key; });
+    return it == entries_.end() ? nullptr : &*it;
+}
+
+void BeatSchedule::place(Key key, std::int64_t period, std::int64_t due) {
+    if (Entry* entry = find(key)) {
+        entry->period = period;
+        entry->due = due;
+        return;
+    }
+    entries_.push_back({key, period, due, started_++});
 }
 
 void BeatSchedule::start(Key key, std::int64_t periodMs, std::int64_t nowMs) {
@@ -32,48 +43,50 @@ void BeatSchedule::start(Key key, std::int64_t periodMs, std::int64_t nowMs) {
         // least one beat.
         due = FloorDiv(due + beat_ / 2, beat_) * beat_;
     }
-    if (Entry* entry = find(key)) {
-        entry->period = periodMs;
-        entry->due = due;
-        return;
+    place(key, periodMs, due);
+}
+
+void BeatSchedule::once(Key key, std::int64_t delayMs, std::int64_t nowMs) {
+    std::int64_t due = nowMs + std::max<std::int64_t>(delayMs, 0);
+    if (beat_ > 0) {
+        // Never early: a wait may end later than asked, never sooner.
+        due = -FloorDiv(-due, beat_) * beat_;
     }
-    entries_.push_back({key, periodMs, due, started_++});
+    place(key, 0, due);
 }
 
 void BeatSchedule::stop(Key key) {
     std::erase_if(entries_, [key](const Entry& entry) { return entry.key == key; });
 }
 
-void BeatSchedule::setBusy(Key key, bool busy) {
-    if (Entry* entry = find(key)) {
-        entry->busy = busy;
-    }
-}
-
-std::optional<std::int64_t> BeatSchedule::nextDue(std::int64_t nowMs) const {
+std::optional<std::int64_t> BeatSchedule::nextDue() const {
     std::optional<std::int64_t> next;
     for (const Entry& entry : entries_) {
-        // A busy timer already due cannot tick: waking for it would only spin.
-        const bool waiting = entry.busy && entry.due <= nowMs;
-        if (!waiting && (!next || entry.due < *next)) {
+        if (!next || entry.due < *next) {
             next = entry.due;
         }
     }
     return next;
 }
 
-std::optional<BeatSchedule::Key> BeatSchedule::takeDue(std::int64_t nowMs) {
-    Entry* first = nullptr;
-    for (Entry& entry : entries_) {
-        if (!entry.busy && entry.due <= nowMs && (first == nullptr || entry.order < first->order)) {
-            first = &entry;
+std::optional<BeatSchedule::Key> BeatSchedule::takeDue(std::int64_t nowMs, std::uint64_t before) {
+    auto first = entries_.end();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (it->due <= nowMs && it->order < before &&
+            (first == entries_.end() || it->order < first->order)) {
+            first = it;
         }
     }
-    if (first == nullptr) {
+    if (first == entries_.end()) {
         return std::nullopt;
     }
-    first->due += first->period * (FloorDiv(nowMs - first->due, first->period) + 1);
-    return first->key;
+    const Key key = first->key;
+    if (first->period == 0) {
+        entries_.erase(first);
+    } else {
+        first->due += first->period * (FloorDiv(nowMs - first->due, first->period) + 1);
+    }
+    return key;
 }
 
 }  // namespace breezel

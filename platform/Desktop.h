@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,13 +17,14 @@ public:
     virtual Twips screenHeight() = 0;
     /// The local date and time as the desktop writes them: the short date, then the long time.
     virtual std::string localDateTimeText() = 0;
-    /// Shows a pop-up menu of the captions ("-" for a separator) at the pointer and calls
-    /// chosen with the index of the item the user picks, if any.
+    /// Shows a pop-up menu of the captions ("-" for a separator) at the pointer and returns;
+    /// chosen gets the index of the item the user picks, if any, later.
     virtual void popUpMenu(const std::vector<std::string>& captions,
                            std::function<void(int index)> chosen) = 0;
-    /// Lets the user choose one existing file (modal). True with its full path in fileName;
-    /// false when cancelled, leaving fileName as it was.
-    virtual bool chooseFile(std::string& fileName) = 0;
+    /// Lets the user choose one existing file, starting at fileName (modal for the user; the
+    /// call returns at once). chosen gets its full path, or nothing when cancelled.
+    virtual void chooseFile(const std::string& fileName,
+                            std::function<void(std::optional<std::string> path)> chosen) = 0;
     /// Opens a document or web address in the user's default program.
     virtual void openUrl(const std::string& url) = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/Task.h"
+
 namespace breezel {
 
 /// The four text buffers that the status and retrieval calls fill (the check does not use them).
@@ -14,7 +16,9 @@ struct MailTexts {
 
 /// The mail library's calls, with the results the mail check relies on. Results are 32-bit
 /// integers; the start-up and shutdown calls' results are not relied on. Calls that talk to the
-/// server wait for it within bounded times while the user interface keeps running.
+/// server are tasks: they suspend while they wait for it, within bounded times, and the event
+/// loop runs on meanwhile. Arguments are taken by value, since a task may outlive its caller's
+/// temporaries.
 class MailLibrary {
 public:
     virtual ~MailLibrary() = default;
@@ -27,20 +31,26 @@ public:
 
     /// Opens a connection to the server ("host", "host:port", "[v6]:port", "pop3://host[:port]",
     /// "pop3s://host[:port]"); a handle, or -1 when no connection could be made.
-    virtual int NMailPop3Connect(const std::string& server) = 0;
+    virtual Task<int> NMailPop3Connect(std::string server) = 0;
     /// Logs in (apop -1: APOP, 0: USER/PASS); the number of messages (> 0), 0 for an empty
     /// mailbox, below 0 on failure, whose text NMailGetMessage then gives.
-    virtual int NMailPop3Authenticate(int handle, const std::string& id,
-                                      const std::string& password, int apop) = 0;
-    /// Reads the headers of message number (1-based) into the texts; below 0 on failure.
-    virtual int NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) = 0;
+    virtual Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
+                                            int apop) = 0;
+    /// Reads the headers of message number (1-based) into texts, which must outlive the task;
+    /// below 0 on failure.
+    virtual Task<int> NMailPop3GetMailStatus(int handle, int number, MailTexts& texts,
+                                             int flag) = 0;
     /// The size of message number in bytes; -1 on failure (never below -1).
-    virtual int NMailPop3GetMailSize(int handle, int number) = 0;
+    virtual Task<int> NMailPop3GetMailSize(int handle, int number) = 0;
     /// Retrieves message number; its body is read and discarded as it streams, never held.
-    virtual int NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1,
-                                 int flag2) = 0;
+    virtual Task<int> NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1,
+                                       int flag2) = 0;
     /// Ends the connection (QUIT) and frees the handle.
-    virtual int NMailPop3Close(int handle) = 0;
+    virtual Task<int> NMailPop3Close(int handle) = 0;
+    /// Whether the connection behind handle still works. False once the link broke or the
+    /// server hung up: from then on every message call fails at once, so a caller walking the
+    /// messages can stop.
+    virtual bool NMailPop3Connected(int handle) = 0;
     /// The text of the last failure.
     virtual std::string NMailGetMessage(int code) = 0;
 };

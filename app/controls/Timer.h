@@ -4,11 +4,14 @@
 #include <utility>
 
 #include "app/controls/Signal.h"
+#include "common/Task.h"
 
 namespace breezel {
 
 /// A form's timer. It ticks every interval milliseconds while enabled; an interval of 0 stops it.
-/// The platform's timer driver watches it and calls tick().
+/// The platform's timer driver watches it and calls tick(). A reaction that waits (setWork)
+/// keeps the timer busy until it ends: a busy timer takes no tick, so the ticks that fall due
+/// meanwhile are dropped, as a form's timer behaves.
 class Timer {
 public:
     Timer(std::string name, int intervalMs, bool enabled = true)
@@ -36,10 +39,20 @@ public:
         }
     }
 
-    /// One tick, from the driver.
+    /// The reaction of each tick when it may wait; it runs as a task owned by the timer.
+    void setWork(std::function<Task<>()> work) { work_ = std::move(work); }
+    /// Whether the reaction of an earlier tick is still waiting.
+    bool busy() const { return busy_; }
+
+    /// One tick, from the driver; nothing while the timer is stopped or busy.
     void tick() {
-        if (running()) {
-            onTimer.notify();
+        if (!running() || busy_) {
+            return;
+        }
+        onTimer.notify();
+        if (work_) {
+            busy_ = true;
+            reactions_.spawn(work_(), [this] { busy_ = false; });
         }
     }
 
@@ -52,6 +65,10 @@ private:
     std::string name_;
     int interval_;
     bool enabled_;
+    bool busy_ = false;
+    std::function<Task<>()> work_;
+    // Last: a reaction still waiting when the timer goes is destroyed first.
+    TaskScope reactions_;
 };
 
 }  // namespace breezel

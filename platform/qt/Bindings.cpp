@@ -49,6 +49,8 @@ std::string ToStdString(const QString& text) {
 }
 
 void Bindings::label(QLabel* widget, Label& control, bool place) {
+    // Captions may come from settings files and paths: never let Qt guess they are markup.
+    widget->setTextFormat(Qt::PlainText);
     auto show = [widget, &control, place] {
         const QString caption = ToQString(control.caption());
         if (widget->text() != caption) {

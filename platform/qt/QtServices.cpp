@@ -4,7 +4,6 @@
 #include <QCursor>
 #include <QDateTime>
 #include <QDesktopServices>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,10 +13,8 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
-#include <QTimer>
 #include <chrono>
 #include <cmath>
-#include <map>
 
 #include "platform/qt/Bindings.h"
 
@@ -31,28 +28,43 @@ std::uint32_t QtClock::milliseconds() {
     return static_cast<std::uint32_t>(timer_.elapsed());
 }
 
-void QtEventPump::processEvents(int maxWaitMs) {
-    // Blocks until the time is up while events keep being handled, so a wait costs no CPU.
-    // Precise: Qt would let a default timer of 2 s or more end up to 5 % late.
-    QEventLoop loop;
-    QTimer::singleShot(std::max(maxWaitMs, 0), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
+namespace {
 
-void QtMessageBox::showOk(const std::string& text, const std::string& title, Icon icon) {
-    QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    title.empty() ? QApplication::applicationName() : ToQString(title),
-                    ToQString(text), QMessageBox::Ok);
+// A box that goes when answered. Modal for the user, but opened without a loop of its own.
+QMessageBox* OpenBox(QMessageBox::Icon icon, const QString& title, const std::string& text,
+                     QMessageBox::StandardButtons buttons) {
+    auto* box = new QMessageBox(icon, title, QString(), buttons);
+    // The text may be a server's words: shown as they are, never as markup that could load
+    // files or take the window down.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(ToQString(text));
     // Above the main window, which stays on top of ordinary windows.
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    box.exec();
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    return box;
 }
 
-bool QtMessageBox::askYesNo(const std::string& text, const std::string& title) {
-    QMessageBox box(QMessageBox::Question, ToQString(title), ToQString(text),
-                    QMessageBox::Yes | QMessageBox::No);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    return box.exec() == QMessageBox::Yes;
+}  // namespace
+
+void QtMessageBox::showOk(const std::string& text, const std::string& title, Icon icon,
+                          std::function<void()> dismissed) {
+    QMessageBox* box = OpenBox(
+        icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+        title.empty() ? QApplication::applicationName() : ToQString(title), text, QMessageBox::Ok);
+    QObject::connect(box, &QDialog::finished, box,
+                     [dismissed = std::move(dismissed)](int) { dismissed(); });
+    box->show();
+}
+
+void QtMessageBox::askYesNo(const std::string& text, const std::string& title,
+                            std::function<void(bool)> answered) {
+    QMessageBox* box =
+        OpenBox(QMessageBox::Question, ToQString(title), text, QMessageBox::Yes | QMessageBox::No);
+    QObject::connect(box, &QDialog::finished, box, [answered = std::move(answered)](int result) {
+        answered(result == QMessageBox::Yes);
+    });
+    box->show();
 }
 
 bool QtProgramLauncher::start(const std::string& path) {
@@ -82,27 +94,39 @@ std::string QtDesktop::localDateTimeText() {
 
 void QtDesktop::popUpMenu(const std::vector<std::string>& captions,
                           std::function<void(int)> chosen) {
-    QMenu menu;
-    std::map<QAction*, int> indexes;
+    // Popped up, not run in a loop of its own: the program goes on while the menu is open.
+    auto* menu = new QMenu;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
     for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
         if (captions[i] == "-") {
-            menu.addSeparator();
+            menu->addSeparator();
         } else {
-            indexes[menu.addAction(ToQString(captions[i]))] = i;
+            QAction* action = menu->addAction(ToQString(captions[i]));
+            QObject::connect(action, &QAction::triggered, menu, [chosen, i] { chosen(i); });
         }
     }
-    if (QAction* action = menu.exec(QCursor::pos()); action != nullptr) {
-        chosen(indexes.at(action));
-    }
+    menu->popup(QCursor::pos());
 }
 
-bool QtDesktop::chooseFile(std::string& fileName) {
-    const QString chosen = QFileDialog::getOpenFileName(nullptr, {}, ToQString(fileName));
-    if (chosen.isEmpty()) {
-        return false;
+void QtDesktop::chooseFile(const std::string& fileName,
+                           std::function<void(std::optional<std::string>)> chosen) {
+    auto* dialog = new QFileDialog(nullptr, {}, ToQString(fileName));
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    if (!fileName.empty()) {
+        dialog->selectFile(ToQString(fileName));
     }
-    fileName = ToStdString(chosen);
-    return true;
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, chosen = std::move(chosen)](int result) {
+                         const QStringList files = dialog->selectedFiles();
+                         if (result == QDialog::Accepted && !files.isEmpty()) {
+                             chosen(ToStdString(files.first()));
+                         } else {
+                             chosen(std::nullopt);
+                         }
+                     });
+    dialog->show();
 }
 
 void QtDesktop::openUrl(const std::string& url) {

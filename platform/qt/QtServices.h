@@ -6,7 +6,6 @@
 #include "platform/Clock.h"
 #include "platform/DesignPictures.h"
 #include "platform/Desktop.h"
-#include "platform/EventPump.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/RandomSource.h"
@@ -23,17 +22,14 @@ private:
     QElapsedTimer timer_;
 };
 
-/// Runs the Qt event loop for a moment from inside a reaction.
-class QtEventPump : public EventPump {
-public:
-    void processEvents(int maxWaitMs) override;
-};
-
-/// Modal boxes.
+/// Boxes modal for the user, opened without a loop of their own: the event loop runs on, and
+/// the answer comes back through the callback. Their text is plain text, never markup.
 class QtMessageBox : public MessageBox {
 public:
-    void showOk(const std::string& text, const std::string& title, Icon icon) override;
-    bool askYesNo(const std::string& text, const std::string& title) override;
+    void showOk(const std::string& text, const std::string& title, Icon icon,
+                std::function<void()> dismissed) override;
+    void askYesNo(const std::string& text, const std::string& title,
+                  std::function<void(bool)> answered) override;
 };
 
 /// Starts a program file directly, never through a shell, so blanks or shell characters in
@@ -51,7 +47,8 @@ public:
     std::string localDateTimeText() override;
     void popUpMenu(const std::vector<std::string>& captions,
                    std::function<void(int)> chosen) override;
-    bool chooseFile(std::string& fileName) override;
+    void chooseFile(const std::string& fileName,
+                    std::function<void(std::optional<std::string>)> chosen) override;
     void openUrl(const std::string& url) override;
 };
 

@@ -111,11 +111,15 @@ TEST_F(AlertTest, LampIsSteadyGreenWithoutIntervalAndBlinksWithIt) {
     timers_.advance(3000);
     EXPECT_EQ(loads, (std::vector<std::string>{"G", "G", "G"}));
 
+    // With automatic checks on: green for two seconds, then red until the next step. The
+    // steps falling due meanwhile are dropped, not delivered late over the red.
     loads.clear();
+    std::vector<std::int64_t> times;
+    auto timed = main.Image1.changed.connectScoped([&] { times.push_back(timers_.now()); });
     program_->setForm().Text2.setText("5");
-    timers_.advance(6000);
-    // Green for two seconds, then red; the steps falling due meanwhile are skipped.
+    timers_.advance(6100);
     EXPECT_THAT(loads, ElementsAre("G", "R", "G", "R"));
+    EXPECT_THAT(times, ElementsAre(4000, 6020, 7000, 9020));
 }
 
 }  // namespace

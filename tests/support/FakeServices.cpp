@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "mail/Wait.h"
+
 namespace breezel {
 
 int FakeMailLibrary::NMailInitializeWinSock() {
@@ -19,39 +21,59 @@ int FakeMailLibrary::NMailEndWinSock() {
     return 1;
 }
 
-int FakeMailLibrary::NMailPop3Connect(const std::string& server) {
-    log_.push_back("connect " + server);
-    return connectResult;
+Task<> FakeMailLibrary::serverDelay() {
+    if (latencyMs > 0 && timers != nullptr) {
+        co_await After(*timers, latencyMs);
+    }
+    ++answered;
 }
 
-int FakeMailLibrary::NMailPop3Authenticate(int handle, const std::string& id,
-                                           const std::string& password, int apop) {
+Task<int> FakeMailLibrary::NMailPop3Connect(std::string server) {
+    log_.push_back("connect " + server);
+    co_await serverDelay();
+    connected_ = connectResult != -1;
+    co_return connectResult;
+}
+
+Task<int> FakeMailLibrary::NMailPop3Authenticate(int handle, std::string id, std::string password,
+                                                 int apop) {
     log_.push_back("login " + std::to_string(handle) + " " + id + " " + password + " " +
                    std::to_string(apop));
     if (duringLogin) {
         duringLogin();
     }
-    return loginResult;
+    co_await serverDelay();
+    co_return loginResult;
 }
 
-int FakeMailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTexts&, int) {
+Task<int> FakeMailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTexts&, int) {
     log_.push_back("status " + std::to_string(handle) + " " + std::to_string(number));
-    return 1;
+    connected_ = connected_ && !hangsUpAfterLogin;
+    co_await serverDelay();
+    co_return connected_ ? 1 : -1;
 }
 
-int FakeMailLibrary::NMailPop3GetMailSize(int handle, int number) {
+Task<int> FakeMailLibrary::NMailPop3GetMailSize(int handle, int number) {
     log_.push_back("size " + std::to_string(handle) + " " + std::to_string(number));
-    return sizeResult;
+    co_await serverDelay();
+    co_return connected_ ? sizeResult : -1;
 }
 
-int FakeMailLibrary::NMailPop3GetMail(int handle, int number, MailTexts&, int, int) {
+Task<int> FakeMailLibrary::NMailPop3GetMail(int handle, int number, MailTexts&, int, int) {
     log_.push_back("retrieve " + std::to_string(handle) + " " + std::to_string(number));
-    return 1;
+    co_await serverDelay();
+    co_return connected_ ? 1 : -1;
 }
 
-int FakeMailLibrary::NMailPop3Close(int handle) {
+Task<int> FakeMailLibrary::NMailPop3Close(int handle) {
     log_.push_back("close " + std::to_string(handle));
-    return 1;
+    connected_ = false;
+    co_await serverDelay();
+    co_return 1;
+}
+
+bool FakeMailLibrary::NMailPop3Connected(int) {
+    return connected_;
 }
 
 std::string FakeMailLibrary::NMailGetMessage(int) {
@@ -134,13 +156,37 @@ void FakeDesktop::popUpMenu(const std::vector<std::string>& captions,
     }
 }
 
-bool FakeDesktop::chooseFile(std::string& fileName) {
+void FakeDesktop::chooseFile(const std::string& fileName,
+                             std::function<void(std::optional<std::string>)> chosen) {
     log_.push_back("file dialog " + fileName);
-    if (fileChoice.empty()) {
-        return false;
+    chosen(fileChoice.empty() ? std::nullopt : std::optional<std::string>(fileChoice));
+}
+
+void FakeMessageBox::showOk(const std::string& text, const std::string& title, Icon icon,
+                            std::function<void()> dismissed) {
+    log_.push_back("box " + title + (icon == Icon::Exclamation ? " (!)" : "") + ": " + text);
+    open_.push_back(std::move(dismissed));
+    if (!keepOpen) {
+        answerOpen();
     }
-    fileName = fileChoice;
-    return true;
+}
+
+void FakeMessageBox::askYesNo(const std::string& text, const std::string& title,
+                              std::function<void(bool)> answered) {
+    log_.push_back("ask " + title + ": " + text);
+    open_.push_back([this, answered = std::move(answered)] { answered(yes); });
+    if (!keepOpen) {
+        answerOpen();
+    }
+}
+
+int FakeMessageBox::answerOpen() {
+    std::vector<std::function<void()>> open = std::move(open_);
+    open_.clear();
+    for (const auto& answer : open) {
+        answer();
+    }
+    return static_cast<int>(open.size());
 }
 
 float FakeRandom::next() {

@@ -3,9 +3,11 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/Task.h"
 #include "platform/DesignPictures.h"
 #include "platform/Desktop.h"
 #include "platform/DialUpConnections.h"
@@ -22,31 +24,46 @@ namespace breezel {
 /// Records every call as one line of text, in order, for all fakes that share it.
 using CallLog = std::vector<std::string>;
 
-/// Mail library that records its calls and answers as its fields say.
+class TimerDriver;
+
+/// Mail library that records its calls and answers as its fields say. With a latency, every
+/// call that talks to the server waits that long on the program's timers first, as a server
+/// across a slow link would.
 class FakeMailLibrary : public MailLibrary {
 public:
     explicit FakeMailLibrary(CallLog& log) : log_(log) {}
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
     int NMailEndWinSock() override;
-    int NMailPop3Connect(const std::string& server) override;
-    int NMailPop3Authenticate(int handle, const std::string& id, const std::string& password,
-                              int apop) override;
-    int NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;
-    int NMailPop3GetMailSize(int handle, int number) override;
-    int NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1, int flag2) override;
-    int NMailPop3Close(int handle) override;
+    Task<int> NMailPop3Connect(std::string server) override;
+    Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
+                                    int apop) override;
+    Task<int> NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;
+    Task<int> NMailPop3GetMailSize(int handle, int number) override;
+    Task<int> NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1,
+                               int flag2) override;
+    Task<int> NMailPop3Close(int handle) override;
+    bool NMailPop3Connected(int handle) override;
     std::string NMailGetMessage(int code) override;
 
     int connectResult = 7;
     int loginResult = 0;
     int sizeResult = 2048;
     std::string errorText;
-    /// Runs inside the login, as a server's slowness would let events run.
+    /// Runs inside the login, while it waits for the server.
     std::function<void()> duringLogin;
+    /// The link breaks at the first message call: from then on the session is gone.
+    bool hangsUpAfterLogin = false;
+    /// How long each server call waits, on timers (which the fixture sets).
+    std::int64_t latencyMs = 0;
+    TimerDriver* timers = nullptr;
+    /// How many server calls have ended.
+    int answered = 0;
 
 private:
+    Task<> serverDelay();
     CallLog& log_;
+    bool connected_ = false;
 };
 
 /// Sound device that records the media commands it is sent, written as command strings
@@ -90,20 +107,25 @@ private:
     CallLog& log_;
 };
 
+/// Records boxes; the user answers at once, unless the test keeps them open and answers later.
 class FakeMessageBox : public MessageBox {
 public:
     explicit FakeMessageBox(CallLog& log) : log_(log) {}
-    void showOk(const std::string& text, const std::string& title, Icon icon) override {
-        log_.push_back("box " + title + (icon == Icon::Exclamation ? " (!)" : "") + ": " + text);
-    }
-    bool askYesNo(const std::string& text, const std::string& title) override {
-        log_.push_back("ask " + title + ": " + text);
-        return yes;
-    }
+    void showOk(const std::string& text, const std::string& title, Icon icon,
+                std::function<void()> dismissed) override;
+    void askYesNo(const std::string& text, const std::string& title,
+                  std::function<void(bool)> answered) override;
+    /// The user answers every box still open, the oldest first; how many there were.
+    int answerOpen();
+    int open() const { return static_cast<int>(open_.size()); }
+
     bool yes = false;
+    /// Boxes stay open until answerOpen().
+    bool keepOpen = false;
 
 private:
     CallLog& log_;
+    std::vector<std::function<void()>> open_;
 };
 
 class FakeLauncher : public ProgramLauncher {
@@ -122,10 +144,9 @@ private:
 class FakeDialUp : public DialUpConnections {
 public:
     explicit FakeDialUp(CallLog& log) : log_(log) {}
-    bool enumerate(std::vector<std::string>& connections) override {
+    void enumerate(std::function<void(List)> listed) override {
         log_.push_back("list dial-up");
-        connections = active;
-        return listable;
+        listed(listable ? List(active) : std::nullopt);
     }
     void hangUp(const std::string& connection) override { log_.push_back("hang up " + connection); }
 
@@ -146,7 +167,8 @@ public:
     std::string localDateTimeText() override { return now; }
     void popUpMenu(const std::vector<std::string>& captions,
                    std::function<void(int)> chosen) override;
-    bool chooseFile(std::string& fileName) override;
+    void chooseFile(const std::string& fileName,
+                    std::function<void(std::optional<std::string>)> chosen) override;
     void openUrl(const std::string& url) override { log_.push_back("open url " + url); }
 
     Twips width = 1280 * kTwipsPerPixel;

@@ -3,6 +3,7 @@
 namespace breezel {
 
 ProgramFixture::ProgramFixture() : savedCurrentDir_(std::filesystem::current_path()) {
+    mail_.timers = &timers_;
     std::filesystem::create_directory(dataFolder());
     std::filesystem::current_path(currentDir_.path());
 }
@@ -13,10 +14,10 @@ ProgramFixture::~ProgramFixture() {
 }
 
 Program& ProgramFixture::start() {
-    program_ = std::make_unique<Program>(
-        Services{timers_, timers_, timers_, mail_, sound_, process_, messages_, launcher_, dialUp_,
-                 desktop_, random_, pictures_, tray_},
-        programDir_.path().string());
+    program_ =
+        std::make_unique<Program>(Services{timers_, timers_, mail_, sound_, process_, messages_,
+                                           launcher_, dialUp_, desktop_, random_, pictures_, tray_},
+                                  programDir_.path().string());
     program_->formCreated.connect([this](Form& form) { log_.push_back("create " + form.name()); });
     program_->start();
     return *program_;

@@ -5,13 +5,15 @@
 #include <set>
 #include <vector>
 
+#include "app/controls/Timer.h"
+#include "mail/Wait.h"
 #include "platform/BeatSchedule.h"
+#include "support/ManualTimerDriver.h"
 
 namespace breezel {
 namespace {
 
-int kLabel, kFan, kPoll, kSecond;
-const BeatSchedule::Key label = &kLabel, fan = &kFan, poll = &kPoll, second = &kSecond;
+constexpr BeatSchedule::Key label = 1, fan = 2, poll = 3, second = 4;
 
 // Runs the schedule as the event loop does, waking only at due times, until end.
 struct Timeline {
@@ -21,7 +23,7 @@ struct Timeline {
 
 Timeline RunUntil(BeatSchedule& schedule, std::int64_t end) {
     Timeline run;
-    while (const auto due = schedule.nextDue(0)) {
+    while (const auto due = schedule.nextDue()) {
         if (*due > end) {
             break;
         }
@@ -68,11 +70,11 @@ TEST(BeatScheduleTest, OffBeatPeriodsKeepTheirOwnSpacing) {
 TEST(BeatScheduleTest, MissedTicksAreNotMadeUpAndTheGridIsKept) {
     BeatSchedule schedule(20);
     schedule.start(poll, 100, 0);
-    ASSERT_EQ(schedule.nextDue(0), 100);
+    ASSERT_EQ(schedule.nextDue(), 100);
     // The process was busy for over a second: one tick, then on to the next grid point.
     EXPECT_EQ(schedule.takeDue(1234), poll);
     EXPECT_EQ(schedule.takeDue(1234), std::nullopt) << "taken once per now";
-    EXPECT_EQ(schedule.nextDue(1234), 1300);
+    EXPECT_EQ(schedule.nextDue(), 1300);
 }
 
 TEST(BeatScheduleTest, TimersDueTogetherComeInStartOrderEvenAfterARestart) {
@@ -89,29 +91,50 @@ TEST(BeatScheduleTest, RestartingCountsAFullPeriodFromThen) {
     BeatSchedule schedule(20);
     schedule.start(second, 1000, 0);
     schedule.start(second, 1000, 700);
-    EXPECT_EQ(schedule.nextDue(700), 1700);
+    EXPECT_EQ(schedule.nextDue(), 1700);
     schedule.stop(second);
     EXPECT_FALSE(schedule.contains(second));
-    EXPECT_EQ(schedule.nextDue(700), std::nullopt);
+    EXPECT_EQ(schedule.nextDue(), std::nullopt);
 }
 
-TEST(BeatScheduleTest, ABusyTimerNeitherTicksAgainNorKeepsTheLoopSpinning) {
+TEST(BeatScheduleTest, AOneShotComesOnTheFirstBeatNotBeforeItsTimeAndOnlyOnce) {
     BeatSchedule schedule(20);
-    schedule.start(poll, 100, 0);
     schedule.start(label, 20, 0);
-    // The poll's tick runs a long wait that lets events through.
-    ASSERT_EQ(schedule.takeDue(100), poll);
-    schedule.setBusy(poll, true);
-    ASSERT_EQ(schedule.takeDue(100), label);
-    EXPECT_EQ(schedule.nextDue(100), 120) << "the label keeps its beat meanwhile";
-    EXPECT_EQ(schedule.takeDue(200), label);
-    EXPECT_EQ(schedule.takeDue(200), std::nullopt) << "the busy poll is not re-entered";
-    EXPECT_EQ(schedule.nextDue(200), 220) << "its passed due time does not wake the loop";
+    schedule.once(poll, 2001, 1003);  // a wait of just over two seconds
+    const std::uint64_t mark = schedule.mark();
+    schedule.once(fan, 0, 3020);  // a wait for the next pass, placed during one
+    EXPECT_EQ(schedule.takeDue(3020, mark), label);
+    EXPECT_EQ(schedule.takeDue(3020, mark), poll) << "3004 rounded up to the beat";
+    EXPECT_EQ(schedule.takeDue(3020, mark), std::nullopt) << "left for the next pass";
+    EXPECT_EQ(schedule.takeDue(3020), fan);
+    EXPECT_FALSE(schedule.contains(poll));
+    EXPECT_FALSE(schedule.contains(fan));
+    EXPECT_EQ(schedule.nextDue(), 3040);
+}
 
-    schedule.setBusy(poll, false);
-    EXPECT_EQ(schedule.nextDue(230), 200) << "once idle it is due at once";
-    EXPECT_EQ(schedule.takeDue(230), poll);
-    EXPECT_EQ(schedule.nextDue(230), 220) << "the label's beat, and the poll on at 300";
+// The program's schedule on the test clock: a timer whose reaction waits is busy, and the ticks
+// that fall due meanwhile are dropped rather than delivered when it ends.
+TEST(TimerSchedulerTest, TicksMissedWhileBusyAreDroppedNotDeliveredLate) {
+    ManualTimerDriver driver;
+    Timer busy("busy", 100);
+    std::vector<std::int64_t> starts, ends;
+    busy.setWork([&]() -> Task<> {
+        starts.push_back(driver.now());
+        co_await After(driver, 250);
+        ends.push_back(driver.now());
+    });
+    Timer label("label", 20);
+    int labels = 0;
+    label.onTimer.connect([&] { ++labels; });
+    driver.attach(busy);
+    driver.attach(label);
+    driver.advance(1000);
+    EXPECT_EQ(starts, (std::vector<std::int64_t>{100, 400, 700, 1000}));
+    EXPECT_EQ(ends, (std::vector<std::int64_t>{360, 660, 960}));
+    EXPECT_EQ(labels, 50) << "the others tick on meanwhile";
+    EXPECT_TRUE(busy.busy());
+    driver.detach(busy);
+    driver.detach(label);
 }
 
 }  // namespace
