@@ -9,16 +9,21 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMap>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/Task.h"
 #include "mail/DialUp.h"
 #include "platform/DialUpConnections.h"
 #include "platform/qt/NetworkManagerDialUp.h"
@@ -26,6 +31,7 @@
 namespace breezel {
 namespace {
 
+using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Settings = QMap<QString, QVariantMap>;
 
@@ -38,8 +44,8 @@ constexpr uint kActivated = 2;
 class RecordingDialUp : public DialUpConnections {
 public:
     explicit RecordingDialUp(DialUpConnections& real) : real_(real) {}
-    bool enumerate(std::vector<std::string>& connections) override {
-        return real_.enumerate(connections);
+    void enumerate(std::function<void(List connections)> listed) override {
+        real_.enumerate(std::move(listed));
     }
     void hangUp(const std::string& connection) override {
         hungUp.push_back(connection);
@@ -84,6 +90,61 @@ std::vector<std::string> ActiveConnections() {
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+/// Runs the event loop, as the program does, until done holds or the time is up.
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    check.start(5);
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    if (!done()) {
+        loop.exec();
+    }
+    return done();
+}
+
+/// What one listing answered, and when. Shared with the callback, which may outlive a test
+/// that gave up waiting.
+struct Listing {
+    int answers = 0;
+    bool answeredInside = false;
+    DialUpConnections::List connections;
+    Clock::time_point answeredAt;
+};
+
+std::shared_ptr<Listing> StartListing(DialUpConnections& dialUp) {
+    auto listing = std::make_shared<Listing>();
+    auto inside = std::make_shared<bool>(true);
+    dialUp.enumerate([listing, inside](DialUpConnections::List connections) {
+        ++listing->answers;
+        listing->answeredInside = *inside;
+        listing->connections = std::move(connections);
+        listing->answeredAt = Clock::now();
+    });
+    *inside = false;
+    return listing;
+}
+
+/// Lists and waits for the answer, and a little longer for any second answer.
+std::shared_ptr<Listing> List(DialUpConnections& dialUp) {
+    auto listing = StartListing(dialUp);
+    EXPECT_TRUE(RunUntil([&] { return listing->answers > 0; })) << "the listing never answered";
+    RunUntil([] { return false; }, 100ms);
+    return listing;
+}
+
+/// Hangs up as the program does: a task under a scope, resumed by the event loop.
+void HangUp(DialUpConnections& dialUp) {
+    TaskScope scope;
+    bool ended = false;
+    scope.spawn(HangUpDialUpConnections(dialUp), [&ended] { ended = true; });
+    EXPECT_TRUE(RunUntil([&] { return ended; })) << "the hang-up never ended";
 }
 
 class NetworkManager : public ::testing::Test {
@@ -155,9 +216,10 @@ TEST_F(NetworkManager, HangsUpTheDialUpConnectionsAndLeavesEthernetUp) {
     ASSERT_EQ(ActiveConnections(), Sorted({gsm, wired, pppoe}));
 
     RecordingDialUp recording(dialUp_);
-    HangUpDialUpConnections(recording);
+    HangUp(recording);
 
     EXPECT_EQ(Sorted(recording.hungUp), Sorted({gsm, pppoe}));
+    // The bus keeps our calls in order: the deactivations are done before this read.
     EXPECT_EQ(ActiveConnections(), std::vector<std::string>{wired});
 }
 
@@ -170,9 +232,11 @@ TEST_F(NetworkManager, ListsEveryDialUpTypeAndNoOther) {
         activate(QString::fromLatin1(type));
     }
 
-    std::vector<std::string> listed{"left over"};
-    EXPECT_TRUE(dialUp_.enumerate(listed));
-    EXPECT_EQ(Sorted(listed), Sorted(dialUp));
+    const auto listing = List(dialUp_);
+    EXPECT_EQ(listing->answers, 1);
+    EXPECT_FALSE(listing->answeredInside) << "a bus call is answered from the event loop";
+    ASSERT_TRUE(listing->connections.has_value());
+    EXPECT_EQ(Sorted(*listing->connections), Sorted(dialUp));
 }
 
 TEST_F(NetworkManager, AnActiveConnectionThatCannotBeReadFailsTheListAndNothingIsHungUp) {
@@ -184,11 +248,12 @@ TEST_F(NetworkManager, AnActiveConnectionThatCannotBeReadFailsTheListAndNothingI
          {kManager, kService, QStringLiteral("ActiveConnections"),
           QVariant::fromValue(QDBusVariant(QVariant::fromValue(active)))});
 
-    std::vector<std::string> listed;
-    EXPECT_FALSE(dialUp_.enumerate(listed));
+    const auto listing = List(dialUp_);
+    EXPECT_EQ(listing->answers, 1);
+    EXPECT_FALSE(listing->connections.has_value());
 
     RecordingDialUp recording(dialUp_);
-    HangUpDialUpConnections(recording);
+    HangUp(recording);
     EXPECT_TRUE(recording.hungUp.empty());
     EXPECT_EQ(ActiveConnections(), Sorted({gsm, missing}));
 }
@@ -203,58 +268,79 @@ private:
     pid_t pid_;
 };
 
-TEST_F(NetworkManager, AHungServiceCostsSecondsNotTheDefaultTimeout) {
+TEST_F(NetworkManager, AHungServiceHoldsNothingUpAndFailsTheListAfterSeconds) {
     const std::string gsm = activate(QStringLiteral("gsm"));
     const char* pid = std::getenv("DIALUP_MOCK_PID");
     ASSERT_NE(pid, nullptr) << "dialup_test.sh passes the mock's PID";
     const Resume resume(std::atoi(pid));
     ASSERT_EQ(::kill(std::atoi(pid), SIGSTOP), 0);
 
-    std::vector<std::string> listed;
-    Clock::time_point start = Clock::now();
-    const bool ok = dialUp_.enumerate(listed);
-    const double listing = SecondsSince(start);
-    start = Clock::now();
-    dialUp_.hangUp(gsm);
-    const double hangingUp = SecondsSince(start);
+    std::vector<Clock::time_point> ticks;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&ticks] { ticks.push_back(Clock::now()); });
+    timer.start(50);
 
-    EXPECT_FALSE(ok);
+    // An adapter that goes while its listing waits must never answer it.
+    auto doomed = std::make_unique<NetworkManagerDialUp>();
+    const auto unanswered = StartListing(*doomed);
+    doomed.reset();
+
+    const Clock::time_point start = Clock::now();
+    const auto listing = StartListing(dialUp_);
+    const double listingReturned = SecondsSince(start);
+    const Clock::time_point hangUpStart = Clock::now();
+    dialUp_.hangUp(gsm);
+    const double hangUpReturned = SecondsSince(hangUpStart);
+    ASSERT_TRUE(RunUntil([&] { return listing->answers > 0; }));
+    RunUntil([] { return false; }, 200ms);
+
+    EXPECT_LT(listingReturned, 0.1);
+    EXPECT_LT(hangUpReturned, 0.1);
+    const auto ticked = std::count_if(ticks.begin(), ticks.end(), [&](Clock::time_point tick) {
+        return tick < listing->answeredAt;
+    });
+    EXPECT_GE(ticked, 10) << "the event loop was held while the service was asked";
+    const double answered = std::chrono::duration<double>(listing->answeredAt - start).count();
     // At least a second shows the call really waited on the stopped service.
-    EXPECT_GE(listing, 1.0);
-    EXPECT_LT(listing, 4.0);
-    EXPECT_GE(hangingUp, 1.0);
-    EXPECT_LT(hangingUp, 4.0);
+    EXPECT_GE(answered, 1.0);
+    EXPECT_LT(answered, 4.0);
+    EXPECT_EQ(listing->answers, 1);
+    EXPECT_FALSE(listing->connections.has_value());
+    EXPECT_EQ(unanswered->answers, 0);
 }
 
 TEST(NoNetworkManager, ListsNothingCallsNothingAndStartsNothing) {
     ASSERT_TRUE(QDBusConnection::systemBus().isConnected());
     NetworkManagerDialUp dialUp;
     RecordingDialUp recording(dialUp);
-    std::vector<std::string> listed{"left over"};
-
-    EXPECT_TRUE(recording.enumerate(listed));
-    EXPECT_TRUE(listed.empty());
-    HangUpDialUpConnections(recording);
-    EXPECT_TRUE(recording.hungUp.empty());
 
     // The bus could start NetworkManager on demand: the script's activation file touches this.
     dialUp.hangUp("/org/freedesktop/NetworkManager/ActiveConnection/0");
+    const auto listing = List(recording);
+    EXPECT_EQ(listing->answers, 1);
+    EXPECT_FALSE(listing->answeredInside) << "a bus call is answered from the event loop";
+    EXPECT_EQ(listing->connections, DialUpConnections::List(std::vector<std::string>{}));
+    HangUp(recording);
+    EXPECT_TRUE(recording.hungUp.empty());
+
+    // The bus takes our calls in order, so any start the hang-up asked for is under way by now.
     const char* marker = std::getenv("DIALUP_ACTIVATION_MARKER");
     ASSERT_NE(marker, nullptr) << "dialup_test.sh passes the activation marker";
-    EXPECT_FALSE(QFileInfo::exists(QString::fromLocal8Bit(marker)));
+    EXPECT_FALSE(
+        RunUntil([&] { return QFileInfo::exists(QString::fromLocal8Bit(marker)); }, 500ms));
 }
 
 TEST(NoSystemBus, ListsNothingAtOnce) {
     NetworkManagerDialUp dialUp;
     const Clock::time_point start = Clock::now();
-    std::vector<std::string> listed{"left over"};
-    const bool ok = dialUp.enumerate(listed);
+    const auto listing = StartListing(dialUp);
     dialUp.hangUp("/org/freedesktop/NetworkManager/ActiveConnection/0");
+    EXPECT_TRUE(RunUntil([&] { return listing->answers > 0; }));
     const double took = SecondsSince(start);
 
     EXPECT_FALSE(QDBusConnection::systemBus().isConnected());
-    EXPECT_TRUE(ok);
-    EXPECT_TRUE(listed.empty());
+    EXPECT_EQ(listing->answers, 1);
+    EXPECT_EQ(listing->connections, DialUpConnections::List(std::vector<std::string>{}));
     EXPECT_LT(took, 1.0);
 }
 
