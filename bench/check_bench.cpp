@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -32,29 +33,51 @@ struct Account {
 
 /// One check with the calls the program makes; the number of messages, or -1 when any call
 /// failed.
-int LibraryCheck(breezel::MailLibrary& mail, const Account& account) {
-    const int handle = mail.NMailPop3Connect(account.host + ":" + std::to_string(account.port));
+breezel::Task<int> LibraryCheck(breezel::MailLibrary& mail, Account account) {
+    const int handle =
+        co_await mail.NMailPop3Connect(account.host + ":" + std::to_string(account.port));
     if (handle == -1) {
         std::fprintf(stderr, "connect: %s\n", mail.NMailGetMessage(0).c_str());
-        return -1;
+        co_return -1;
     }
-    const int count = mail.NMailPop3Authenticate(handle, account.user, account.password, 0);
+    const int count =
+        co_await mail.NMailPop3Authenticate(handle, account.user, account.password, 0);
     bool ok = count >= 0;
     if (!ok) {
         std::fprintf(stderr, "login: %s\n", mail.NMailGetMessage(0).c_str());
     }
     breezel::MailTexts texts;
-    for (int n = 1; n <= count; ++n) {
-        const bool status = mail.NMailPop3GetMailStatus(handle, n, texts, 0) >= 0;
-        const bool size = mail.NMailPop3GetMailSize(handle, n) >= 0;
-        const bool body = mail.NMailPop3GetMail(handle, n, texts, 0, 0) >= 0;
+    for (int n = 1; n <= count && mail.NMailPop3Connected(handle); ++n) {
+        const bool status = co_await mail.NMailPop3GetMailStatus(handle, n, texts, 0) >= 0;
+        const bool size = co_await mail.NMailPop3GetMailSize(handle, n) >= 0;
+        const bool body = co_await mail.NMailPop3GetMail(handle, n, texts, 0, 0) >= 0;
         if (!(status && size && body) && ok) {
             std::fprintf(stderr, "message %d: %s\n", n, mail.NMailGetMessage(0).c_str());
             ok = false;
         }
     }
-    mail.NMailPop3Close(handle);
-    return ok ? count : -1;
+    co_await mail.NMailPop3Close(handle);
+    co_return ok ? count : -1;
+}
+
+breezel::Task<> KeepResult(breezel::Task<int> task, int& result) {
+    result = co_await std::move(task);
+}
+
+/// Runs a check in the event loop, as the program does; its result.
+int Run(breezel::Task<int> check) {
+    int result = -1;
+    bool ended = false;
+    QEventLoop loop;
+    breezel::TaskScope scope;
+    scope.spawn(KeepResult(std::move(check), result), [&] {
+        ended = true;
+        loop.quit();
+    });
+    if (!ended) {
+        loop.exec();
+    }
+    return result;
 }
 
 /// The floor: the check's commands in one write, read to the end; false unless every answer
@@ -130,7 +153,7 @@ int main(int argc, char* argv[]) {
     mail.NMailSetOption(1, 8192);
 
     // The first round warms the server's indexes and the page cache and finds the count.
-    const int count = LibraryCheck(mail, account);
+    const int count = Run(LibraryCheck(mail, account));
     if (count < 0 || !FloorCheck(account, count)) {
         std::fprintf(stderr, "the warm-up check failed\n");
         return 1;
@@ -139,7 +162,7 @@ int main(int argc, char* argv[]) {
     std::vector<double> floor;
     for (int run = 0; run < runs; ++run) {
         auto start = Clock::now();
-        if (LibraryCheck(mail, account) != count) {
+        if (Run(LibraryCheck(mail, account)) != count) {
             std::fprintf(stderr, "a check through the library failed\n");
             return 1;
         }

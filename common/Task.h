@@ -26,6 +26,10 @@ namespace detail {
 
 struct PromiseBase {
     std::coroutine_handle<> continuation;
+    // Set while the awaiting task runs this one inline; its end is then reported back instead
+    // of resuming the awaiting task, so a long run of tasks that never wait needs no stack.
+    bool runningInline = false;
+    bool endedInline = false;
     // Set for a task that a scope started: the scope lets go of it when it ends.
     TaskScope* scope = nullptr;
     std::exception_ptr error;
@@ -100,9 +104,14 @@ public:
         struct Awaiter {
             Handle handle;
             bool await_ready() noexcept { return !handle || handle.done(); }
-            std::coroutine_handle<> await_suspend(std::coroutine_handle<> waiting) noexcept {
-                handle.promise().continuation = waiting;
-                return handle;
+            bool await_suspend(std::coroutine_handle<> waiting) noexcept {
+                auto& promise = handle.promise();
+                promise.continuation = waiting;
+                promise.runningInline = true;
+                handle.resume();
+                promise.runningInline = false;
+                // Ended at once: the awaiting task goes on without suspending.
+                return !promise.endedInline;
             }
             T await_resume() { return handle.promise().take(); }
         };
@@ -211,6 +220,10 @@ template <typename Promise>
 std::coroutine_handle<> detail::PromiseBase::FinalAwaiter::await_suspend(
     std::coroutine_handle<Promise> handle) noexcept {
     PromiseBase& promise = handle.promise();
+    if (promise.runningInline) {
+        promise.endedInline = true;
+        return std::noop_coroutine();
+    }
     if (promise.continuation) {
         return promise.continuation;
     }

@@ -1,6 +1,8 @@
 // The POP3 engine against a server whose every byte is the fuzz input: a whole mail check
-// (connect, log in, headers, size and retrieval of each message up to a cap, close) never
-// crashes, never waits and never allocates without bound.
+// (connect, log in, headers, size and retrieval of every message while the session lasts,
+// close) never crashes, never waits and never allocates without bound. However many messages
+// the server claims, the walk ends soon after the input does: a read past its end breaks the
+// session, and the check stops walking once the session is broken.
 //
 // Input: the server's byte stream from the greeting on, handed out a line (up to LF) per read
 // whatever the client wrote. At its end the server drops the connection when the input's size
@@ -18,24 +20,32 @@
 namespace {
 
 using namespace breezel::pop3;
-
-// Checks a mailbox of any size but retrieves a few messages, as a bound on the work per input.
-constexpr int kMaxMessages = 8;
+using breezel::Task;
 
 class StreamTransport : public Transport {
 public:
     StreamTransport(std::string_view stream, bool dropAtEnd)
         : rest_(stream), dropAtEnd_(dropAtEnd) {}
 
-    TransportStatus connect(const std::string&, std::uint16_t, bool,
-                            std::chrono::milliseconds) override {
-        return {};
+    Task<TransportStatus> connect(std::string, std::uint16_t, bool, std::chrono::milliseconds,
+                                  Pace&) override {
+        co_return TransportStatus{};
     }
     TransportStatus write(std::string_view) override {
         return closed_ ? TransportStatus{TransportCode::Closed, {}} : TransportStatus{};
     }
-    TransportStatus readLine(std::string& line, std::size_t maxBytes,
-                             std::chrono::milliseconds) override {
+    Task<TransportStatus> readLine(std::string& line, std::size_t maxBytes,
+                                   std::chrono::milliseconds, Pace&) override {
+        co_return next(line, maxBytes);
+    }
+    Task<TransportStatus> startTls(std::string, std::chrono::milliseconds) override {
+        // The handshake succeeds; later lines play the part of what came over TLS.
+        co_return closed_ ? TransportStatus{TransportCode::Closed, {}} : TransportStatus{};
+    }
+    void close() override { closed_ = true; }
+
+private:
+    TransportStatus next(std::string& line, std::size_t maxBytes) {
         if (closed_) {
             return {TransportCode::Closed, {}};
         }
@@ -54,13 +64,7 @@ public:
         rest_.remove_prefix(length);
         return {};
     }
-    TransportStatus startTls(const std::string&, std::chrono::milliseconds) override {
-        // The handshake succeeds; later lines play the part of what came over TLS.
-        return closed_ ? TransportStatus{TransportCode::Closed, {}} : TransportStatus{};
-    }
-    void close() override { closed_ = true; }
 
-private:
     std::string_view rest_;
     bool dropAtEnd_;
     bool closed_ = false;
@@ -84,6 +88,15 @@ private:
     bool used_ = false;
 };
 
+// Runs a call to its end: nothing in this transport waits, so a call that suspends is a fault.
+int Finish(breezel::Task<int> call) {
+    call.start();
+    if (!call.done()) {
+        __builtin_trap();
+    }
+    return call.result();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -93,21 +106,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     breezel::Pop3MailLibrary lib(transports);
     lib.NMailInitializeWinSock();
     lib.NMailSetOption(1, 8192);
-    const int handle = lib.NMailPop3Connect("pop.example.jp");
+    const int handle = Finish(lib.NMailPop3Connect("pop.example.jp"));
     if (handle != -1) {
-        const int count =
-            lib.NMailPop3Authenticate(handle, "taro", "秘密のpass", (size & 2) != 0 ? -1 : 0);
+        const int count = Finish(
+            lib.NMailPop3Authenticate(handle, "taro", "秘密のpass", (size & 2) != 0 ? -1 : 0));
         // As the mail check does: each call whatever the one before returned.
         breezel::MailTexts texts;
-        for (int n = 1; n <= count && n <= kMaxMessages; ++n) {
-            lib.NMailPop3GetMailStatus(handle, n, texts, 0);
-            if (lib.NMailPop3GetMailSize(handle, n) < -1) {
+        for (int n = 1; n <= count && lib.NMailPop3Connected(handle); ++n) {
+            Finish(lib.NMailPop3GetMailStatus(handle, n, texts, 0));
+            if (Finish(lib.NMailPop3GetMailSize(handle, n)) < -1) {
                 __builtin_trap();  // the size's contract: -1 on failure, never below
             }
-            lib.NMailPop3GetMail(handle, n, texts, 0, 0);
+            Finish(lib.NMailPop3GetMail(handle, n, texts, 0, 0));
         }
         lib.NMailGetMessage(0);
-        lib.NMailPop3Close(handle);
+        Finish(lib.NMailPop3Close(handle));
     }
     lib.NMailEndWinSock();
     return 0;

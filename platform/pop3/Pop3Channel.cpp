@@ -32,10 +32,10 @@ std::string TextAfter(std::string_view line, std::string_view indicator) {
 }  // namespace
 
 Pop3Channel::Pop3Channel(std::unique_ptr<Transport> transport, const Pop3Limits& limits)
-    : transport_(std::move(transport)), limits_(limits) {}
+    : limits_(limits), pace_(limits), transport_(std::move(transport)) {}
 
-TransportStatus Pop3Channel::connect(const std::string& host, std::uint16_t port, bool tls) {
-    return transport_->connect(host, port, tls, limits_.connectTimeout);
+Task<TransportStatus> Pop3Channel::connect(std::string host, std::uint16_t port, bool tls) {
+    return transport_->connect(std::move(host), port, tls, limits_.connectTimeout, pace_);
 }
 
 LinkFault Pop3Channel::send(std::string_view bytes) {
@@ -46,39 +46,44 @@ LinkFault Pop3Channel::send(std::string_view bytes) {
     return std::nullopt;
 }
 
-LinkFault Pop3Channel::readReply(Reply& reply, std::chrono::milliseconds timeout) {
+Task<LinkFault> Pop3Channel::readReply(Reply& reply, std::chrono::milliseconds timeout) {
     std::string line;
-    if (auto fault = readLine(line, timeout)) {
-        return fault;
+    const TransportStatus status =
+        co_await transport_->readLine(line, limits_.maxLineBytes, timeout, pace_);
+    if (auto fault = takeLine(status, line)) {
+        co_return fault;
     }
     if (HasIndicator(line, "+OK")) {
         reply = Reply{true, TextAfter(line, "+OK")};
     } else if (HasIndicator(line, "-ERR")) {
         reply = Reply{false, TextAfter(line, "-ERR")};
     } else {
-        return ProtocolErrorText(line);
+        co_return ProtocolErrorText(line);
     }
-    return std::nullopt;
+    co_return std::nullopt;
 }
 
-LinkFault Pop3Channel::readLines(const LineSink& sink, std::size_t maxLines) {
+Task<LinkFault> Pop3Channel::readLines(LineSink sink, std::size_t maxLines) {
     std::uint64_t bytes = 0;
     std::size_t lines = 0;
     std::string line;
     for (;;) {
-        if (auto fault = readLine(line, limits_.responseTimeout)) {
-            return fault;
+        line.clear();
+        const TransportStatus status = co_await transport_->readLine(
+            line, limits_.maxLineBytes, limits_.responseTimeout, pace_);
+        if (auto fault = takeLine(status, line)) {
+            co_return fault;
         }
         if (line == ".") {
-            return std::nullopt;
+            co_return std::nullopt;
         }
         // Counting what was received, not what was kept, bounds a server that never ends.
         bytes += line.size() + 2;
         if (bytes > limits_.maxMessageBytes) {
-            return TooManyBytesText(limits_.maxMessageBytes);
+            co_return TooManyBytesText(limits_.maxMessageBytes);
         }
         if (++lines > maxLines) {
-            return TooManyLinesText();
+            co_return TooManyLinesText();
         }
         std::string_view content = line;
         if (!content.empty() && content.front() == '.') {
@@ -90,25 +95,24 @@ LinkFault Pop3Channel::readLines(const LineSink& sink, std::size_t maxLines) {
     }
 }
 
-LinkFault Pop3Channel::startTls(const std::string& host) {
-    const TransportStatus status = transport_->startTls(host, limits_.connectTimeout);
+Task<LinkFault> Pop3Channel::startTls(std::string host) {
+    const TransportStatus status =
+        co_await transport_->startTls(std::move(host), limits_.connectTimeout);
     if (status.code == TransportCode::Tls) {
-        return LinkFailureText(status);
+        co_return LinkFailureText(status);
     }
     if (!status.ok()) {
-        return LinkFailureText(TransportStatus{TransportCode::Tls, {}}) + ": " +
-               LinkFailureText(status);
+        co_return LinkFailureText(TransportStatus{TransportCode::Tls, {}}) + ": " +
+            LinkFailureText(status);
     }
-    return std::nullopt;
+    co_return std::nullopt;
 }
 
 void Pop3Channel::close() {
     transport_->close();
 }
 
-LinkFault Pop3Channel::readLine(std::string& line, std::chrono::milliseconds timeout) {
-    line.clear();
-    const TransportStatus status = transport_->readLine(line, limits_.maxLineBytes, timeout);
+LinkFault Pop3Channel::takeLine(const TransportStatus& status, std::string& line) {
     if (!status.ok()) {
         return LinkFailureText(status);
     }

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/Task.h"
+#include "platform/pop3/Pace.h"
 #include "platform/pop3/Pop3Limits.h"
 #include "platform/pop3/Pop3Transport.h"
 
@@ -34,27 +36,31 @@ public:
 
     Pop3Channel(std::unique_ptr<Transport> transport, const Pop3Limits& limits);
 
-    /// Opens the connection; the transport's own status, for the caller to judge.
-    TransportStatus connect(const std::string& host, std::uint16_t port, bool tls);
+    /// Opens the connection, which starts the session's pace; the transport's own status, for
+    /// the caller to judge.
+    Task<TransportStatus> connect(std::string host, std::uint16_t port, bool tls);
     /// Sends bytes (one or more whole command lines) in one write.
     LinkFault send(std::string_view bytes);
-    /// Reads one status line, waiting at most timeout for each arrival of data.
-    LinkFault readReply(Reply& reply, std::chrono::milliseconds timeout);
+    /// Reads one status line into reply, waiting at most timeout for each arrival of data.
+    Task<LinkFault> readReply(Reply& reply, std::chrono::milliseconds timeout);
     /// Reads one status line within the response timeout.
-    LinkFault readReply(Reply& reply) { return readReply(reply, limits_.responseTimeout); }
+    Task<LinkFault> readReply(Reply& reply) { return readReply(reply, limits_.responseTimeout); }
     /// Reads the lines of a multi-line response up to its "." line, at most maxLines lines
     /// and the byte limit in all; sink may be empty to discard them.
-    LinkFault readLines(const LineSink& sink, std::size_t maxLines);
+    Task<LinkFault> readLines(LineSink sink, std::size_t maxLines);
     /// Upgrades to TLS after STLS, verifying the peer as host.
-    LinkFault startTls(const std::string& host);
+    Task<LinkFault> startTls(std::string host);
     /// Closes the connection.
     void close();
 
 private:
-    LinkFault readLine(std::string& line, std::chrono::milliseconds timeout);
+    /// The fault of a read that ended with status; otherwise strips the line end.
+    static LinkFault takeLine(const TransportStatus& status, std::string& line);
 
-    std::unique_ptr<Transport> transport_;
     const Pop3Limits& limits_;
+    // Outlives the transport, whose reads are handed it.
+    Pace pace_;
+    std::unique_ptr<Transport> transport_;
 };
 
 }  // namespace breezel::pop3

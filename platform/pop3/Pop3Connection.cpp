@@ -72,104 +72,104 @@ Pop3Connection::Pop3Connection(std::unique_ptr<Transport> transport, ServerAddre
                                const Pop3Limits& limits)
     : channel_(std::move(transport), limits), address_(std::move(address)), limits_(limits) {}
 
-CallResult Pop3Connection::open() {
-    const TransportStatus status = channel_.connect(address_.host, address_.port, address_.tls);
+Task<CallResult> Pop3Connection::open() {
+    const TransportStatus status =
+        co_await channel_.connect(address_.host, address_.port, address_.tls);
     if (!status.ok()) {
         const std::string text = ConnectFailureText(status, address_.host, address_.port);
         if (status.code != TransportCode::Tls) {
-            return CallResult{-1, text};
+            co_return CallResult{-1, text};
         }
         // The server is there but TLS failed: the user learns why at login.
         breakWith(text);
-        return CallResult{1, text};
+        co_return CallResult{1, text};
     }
     tls_ = address_.tls;
     // CAPA goes out with the connection instead of after the greeting: the server reads it once
     // it has greeted, and a slow link saves a round trip on every check.
     if (auto fault = channel_.send("CAPA\r\n")) {
         breakWith(*fault);
-        return CallResult{1, *fault};
+        co_return CallResult{1, *fault};
     }
     capaSent_ = true;
     Reply greeting;
-    if (auto fault = channel_.readReply(greeting)) {
+    if (auto fault = co_await channel_.readReply(greeting)) {
         breakWith(*fault);
-        return CallResult{1, *fault};
+        co_return CallResult{1, *fault};
     }
     if (!greeting.ok) {
         breakWith(GreetingRefusedText(greeting.text));
-        return CallResult{1, failure_};
+        co_return CallResult{1, failure_};
     }
     timestamp_ = TimestampOf(greeting.text);
-    return CallResult{1, {}};
+    co_return CallResult{1, {}};
 }
 
-CallResult Pop3Connection::authenticate(const std::string& id, const std::string& password,
-                                        bool apop) {
+Task<CallResult> Pop3Connection::authenticate(std::string id, std::string password, bool apop) {
     if (state_ == ConnectionState::Broken || state_ == ConnectionState::Refused) {
-        return CallResult{-1, failure_};
+        co_return CallResult{-1, failure_};
     }
     if (state_ == ConnectionState::Transaction) {
-        return CallResult{-1, LoginAlreadyDoneText()};
+        co_return CallResult{-1, LoginAlreadyDoneText()};
     }
     // Both checks come before any byte goes out: nothing is sent that cannot succeed.
     if (apop && timestamp_.empty()) {
-        return CallResult{-1, ApopWithoutTimestampText()};
+        co_return CallResult{-1, ApopWithoutTimestampText()};
     }
     if (BreaksCommandLine(id) || BreaksCommandLine(password)) {
-        return CallResult{-1, BadCredentialsText()};
+        co_return CallResult{-1, BadCredentialsText()};
     }
-    if (auto fault = askCapabilities()) {
-        return breakWith(*fault);
+    if (auto fault = co_await askCapabilities()) {
+        co_return breakWith(*fault);
     }
     if (!tls_ && offersStls_) {
-        const CallResult upgrade = upgradeToTls();
+        const CallResult upgrade = co_await upgradeToTls();
         if (upgrade.value < 0) {
-            return upgrade;
+            co_return upgrade;
         }
     }
-    return logIn(id, password, apop);
+    co_return co_await logIn(std::move(id), std::move(password), apop);
 }
 
-CallResult Pop3Connection::status(int number, MailTexts& texts) {
+Task<CallResult> Pop3Connection::status(int number, MailTexts& texts) {
     texts = MailTexts{};
     if (auto refused = refuseMessageCall(number)) {
-        return *refused;
+        co_return *refused;
     }
     HeaderCollector headers(limits_.maxHeaderValueBytes);
-    CallResult result = perform(Request{RequestKind::Top, number}, &headers);
+    CallResult result = co_await perform(Request{RequestKind::Top, number}, &headers);
     if (result.value > 0) {
         texts = headers.texts();
     }
-    return result;
+    co_return result;
 }
 
-CallResult Pop3Connection::size(int number) {
+Task<CallResult> Pop3Connection::size(int number) {
     if (auto refused = refuseMessageCall(number)) {
-        return *refused;
+        co_return *refused;
     }
-    return perform(Request{RequestKind::List, number}, nullptr);
+    co_return co_await perform(Request{RequestKind::List, number}, nullptr);
 }
 
-CallResult Pop3Connection::retrieve(int number, MailTexts& texts) {
+Task<CallResult> Pop3Connection::retrieve(int number, MailTexts& texts) {
     texts = MailTexts{};
     if (auto refused = refuseMessageCall(number)) {
-        return *refused;
+        co_return *refused;
     }
     HeaderCollector headers(limits_.maxHeaderValueBytes);
-    CallResult result = perform(Request{RequestKind::Retr, number}, &headers);
+    CallResult result = co_await perform(Request{RequestKind::Retr, number}, &headers);
     if (result.value > 0) {
         texts = headers.texts();
     }
-    return result;
+    co_return result;
 }
 
-void Pop3Connection::quit() {
+Task<> Pop3Connection::quit() {
     if (state_ != ConnectionState::Broken && !channel_.send("QUIT\r\n")) {
         // With pipelined answers still due, the next line would not be QUIT's answer anyway.
         if (limits_.quitTimeout.count() > 0 && (!pipeline_ || pipeline_->empty())) {
             Reply ignored;
-            (void)channel_.readReply(ignored, limits_.quitTimeout);
+            (void)co_await channel_.readReply(ignored, limits_.quitTimeout);
         }
     }
     channel_.close();
@@ -188,24 +188,24 @@ CallResult Pop3Connection::refuseWith(std::string text) {
     return CallResult{-1, failure_};
 }
 
-LinkFault Pop3Connection::askCapabilities() {
+Task<LinkFault> Pop3Connection::askCapabilities() {
     offersStls_ = false;
     offersPipelining_ = false;
     if (!capaSent_) {
         if (auto fault = channel_.send("CAPA\r\n")) {
-            return fault;
+            co_return fault;
         }
     }
     capaSent_ = false;
     Reply reply;
-    if (auto fault = channel_.readReply(reply)) {
-        return fault;
+    if (auto fault = co_await channel_.readReply(reply)) {
+        co_return fault;
     }
     if (!reply.ok) {
-        return std::nullopt;  // a server without CAPA has no extensions
+        co_return std::nullopt;  // a server without CAPA has no extensions
     }
     // Only the two capabilities we use are kept: a long list costs no memory.
-    return channel_.readLines(
+    co_return co_await channel_.readLines(
         [this](std::string_view line) {
             const std::string word = Upper(FirstWord(line));
             offersStls_ = offersStls_ || word == "STLS";
@@ -214,30 +214,30 @@ LinkFault Pop3Connection::askCapabilities() {
         limits_.maxListLines);
 }
 
-CallResult Pop3Connection::upgradeToTls() {
+Task<CallResult> Pop3Connection::upgradeToTls() {
     if (auto fault = channel_.send("STLS\r\n")) {
-        return breakWith(*fault);
+        co_return breakWith(*fault);
     }
     Reply reply;
-    if (auto fault = channel_.readReply(reply)) {
-        return breakWith(*fault);
+    if (auto fault = co_await channel_.readReply(reply)) {
+        co_return breakWith(*fault);
     }
     if (!reply.ok) {
         // The server offered TLS and then refused it: never fall back to sending in clear.
-        return refuseWith(StlsRefusedText(reply.text));
+        co_return refuseWith(StlsRefusedText(reply.text));
     }
-    if (auto fault = channel_.startTls(address_.host)) {
-        return breakWith(*fault);
+    if (auto fault = co_await channel_.startTls(address_.host)) {
+        co_return breakWith(*fault);
     }
     tls_ = true;
     // What the server said before the handshake may have been forged: ask again (RFC 2595).
-    if (auto fault = askCapabilities()) {
-        return breakWith(*fault);
+    if (auto fault = co_await askCapabilities()) {
+        co_return breakWith(*fault);
     }
-    return CallResult{1, {}};
+    co_return CallResult{1, {}};
 }
 
-CallResult Pop3Connection::logIn(const std::string& id, const std::string& password, bool apop) {
+Task<CallResult> Pop3Connection::logIn(std::string id, std::string password, bool apop) {
     std::vector<std::string> commands;
     if (apop) {
         commands.push_back("APOP " + id + " " + Md5::hex(timestamp_ + password) + "\r\n");
@@ -251,16 +251,16 @@ CallResult Pop3Connection::logIn(const std::string& id, const std::string& passw
     if (!offersPipelining_) {
         for (const std::string& command : commands) {
             if (auto fault = channel_.send(command)) {
-                return breakWith(*fault);
+                co_return breakWith(*fault);
             }
-            if (auto fault = channel_.readReply(reply)) {
-                return breakWith(*fault);
+            if (auto fault = co_await channel_.readReply(reply)) {
+                co_return breakWith(*fault);
             }
             if (!reply.ok) {
-                return refuseWith(ServerErrorText(reply.text));
+                co_return refuseWith(ServerErrorText(reply.text));
             }
         }
-        return takeCount(reply);
+        co_return takeCount(reply);
     }
 
     std::string batch;
@@ -268,22 +268,22 @@ CallResult Pop3Connection::logIn(const std::string& id, const std::string& passw
         batch += command;
     }
     if (auto fault = channel_.send(batch)) {
-        return breakWith(*fault);
+        co_return breakWith(*fault);
     }
     // Every answer is read to stay in step; the first refusal is the one the user needs.
     std::optional<std::string> refusal;
     for (std::size_t i = 0; i < commands.size(); ++i) {
-        if (auto fault = channel_.readReply(reply)) {
-            return breakWith(refusal ? *refusal : *fault);
+        if (auto fault = co_await channel_.readReply(reply)) {
+            co_return breakWith(refusal ? *refusal : *fault);
         }
         if (!reply.ok && !refusal) {
             refusal = ServerErrorText(reply.text);
         }
     }
     if (refusal) {
-        return refuseWith(*refusal);
+        co_return refuseWith(*refusal);
     }
-    return takeCount(reply);
+    co_return takeCount(reply);
 }
 
 CallResult Pop3Connection::takeCount(const Reply& stat) {
@@ -315,12 +315,12 @@ std::optional<CallResult> Pop3Connection::refuseMessageCall(int number) const {
     return std::nullopt;
 }
 
-CallResult Pop3Connection::perform(const Request& request, HeaderCollector* headers) {
+Task<CallResult> Pop3Connection::perform(Request request, HeaderCollector* headers) {
     if (!pipeline_) {
         if (auto fault = channel_.send(request.command())) {
-            return breakWith(*fault);
+            co_return breakWith(*fault);
         }
-        return readAnswer(request, headers);
+        co_return co_await readAnswer(request, headers);
     }
 
     std::string bytes;
@@ -332,8 +332,8 @@ CallResult Pop3Connection::perform(const Request& request, HeaderCollector* head
         while (!pipeline_->empty()) {
             const Request queued = pipeline_->head();
             pipeline_->pop();
-            if (auto fault = discardAnswer(queued)) {
-                return breakWith(*fault);
+            if (auto fault = co_await discardAnswer(queued)) {
+                co_return breakWith(*fault);
             }
         }
         pipeline_->closeWindow();
@@ -341,13 +341,13 @@ CallResult Pop3Connection::perform(const Request& request, HeaderCollector* head
     }
     if (!bytes.empty()) {
         if (auto fault = channel_.send(bytes)) {
-            return breakWith(*fault);
+            co_return breakWith(*fault);
         }
     }
     pipeline_->pop();
-    CallResult result = readAnswer(request, headers);
+    CallResult result = co_await readAnswer(request, headers);
     if (state_ == ConnectionState::Broken || request.kind != RequestKind::Retr) {
-        return result;
+        co_return result;
     }
     const std::string refill = pipeline_->refillAfter(request.number);
     if (!refill.empty()) {
@@ -355,16 +355,16 @@ CallResult Pop3Connection::perform(const Request& request, HeaderCollector* head
             breakWith(*fault);  // this answer is whole; the next call reports the failure
         }
     }
-    return result;
+    co_return result;
 }
 
-CallResult Pop3Connection::readAnswer(const Request& request, HeaderCollector* headers) {
+Task<CallResult> Pop3Connection::readAnswer(Request request, HeaderCollector* headers) {
     Reply reply;
-    if (auto fault = channel_.readReply(reply)) {
-        return breakWith(*fault);
+    if (auto fault = co_await channel_.readReply(reply)) {
+        co_return breakWith(*fault);
     }
     if (!reply.ok) {
-        return CallResult{-1, ServerErrorText(reply.text)};
+        co_return CallResult{-1, ServerErrorText(reply.text)};
     }
     if (request.kind == RequestKind::List) {
         // "+OK n size" for the message asked about, size within the caller's 32 bits.
@@ -374,9 +374,9 @@ CallResult Pop3Connection::readAnswer(const Request& request, HeaderCollector* h
                               ? std::nullopt
                               : ParseCount(FirstWord(text.substr(blank + 1)));
         if (!size || FirstWord(text) != std::to_string(request.number)) {
-            return breakWith(ProtocolErrorText("+OK " + reply.text));
+            co_return breakWith(ProtocolErrorText("+OK " + reply.text));
         }
-        return CallResult{*size, {}};
+        co_return CallResult{*size, {}};
     }
     const std::size_t maxLines =
         request.kind == RequestKind::Top ? limits_.maxListLines : kNoLineLimit;
@@ -384,23 +384,23 @@ CallResult Pop3Connection::readAnswer(const Request& request, HeaderCollector* h
     if (headers != nullptr) {
         sink = [headers](std::string_view line) { headers->addLine(line); };
     }
-    if (auto fault = channel_.readLines(sink, maxLines)) {
-        return breakWith(*fault);
+    if (auto fault = co_await channel_.readLines(std::move(sink), maxLines)) {
+        co_return breakWith(*fault);
     }
-    return CallResult{1, {}};
+    co_return CallResult{1, {}};
 }
 
-LinkFault Pop3Connection::discardAnswer(const Request& request) {
+Task<LinkFault> Pop3Connection::discardAnswer(Request request) {
     Reply reply;
-    if (auto fault = channel_.readReply(reply)) {
-        return fault;
+    if (auto fault = co_await channel_.readReply(reply)) {
+        co_return fault;
     }
     if (!reply.ok || request.kind == RequestKind::List) {
-        return std::nullopt;
+        co_return std::nullopt;
     }
     const std::size_t maxLines =
         request.kind == RequestKind::Top ? limits_.maxListLines : kNoLineLimit;
-    return channel_.readLines({}, maxLines);
+    co_return co_await channel_.readLines({}, maxLines);
 }
 
 }  // namespace breezel::pop3

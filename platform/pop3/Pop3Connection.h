@@ -7,11 +7,15 @@
 // text. A failure of the link or of the protocol breaks the session for good: every later
 // call repeats the same text at once, so a dead or hostile server costs one timeout, not one
 // per message.
+//
+// Each call is a task that suspends while it waits for the server. Calls on one session run one
+// after another: the caller awaits each before making the next.
 
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "common/Task.h"
 #include "platform/MailLibrary.h"
 #include "platform/pop3/Pop3Channel.h"
 #include "platform/pop3/Pop3Limits.h"
@@ -45,31 +49,33 @@ public:
 
     /// Connects and reads the greeting. Value -1 when no connection could be made; 1 otherwise,
     /// possibly in the Broken state (failed TLS handshake or greeting) with the failure text.
-    CallResult open();
+    Task<CallResult> open();
     /// Logs in and asks the message count; value count (0 for none) or -1.
-    CallResult authenticate(const std::string& id, const std::string& password, bool apop);
-    /// Fills texts from the headers of message number (TOP n 0); value 1 or -1.
-    CallResult status(int number, MailTexts& texts);
+    Task<CallResult> authenticate(std::string id, std::string password, bool apop);
+    /// Fills texts, which must outlive the task, from the headers of message number (TOP n 0);
+    /// value 1 or -1.
+    Task<CallResult> status(int number, MailTexts& texts);
     /// The size in bytes of message number (LIST n); value size or -1.
-    CallResult size(int number);
+    Task<CallResult> size(int number);
     /// Reads message number (RETR n) and drops it as it streams, keeping the header texts.
-    CallResult retrieve(int number, MailTexts& texts);
+    Task<CallResult> retrieve(int number, MailTexts& texts);
     /// Sends QUIT when the link still works, waits for the answer only briefly, and closes.
-    void quit();
+    Task<> quit();
     /// Where the session stands.
     ConnectionState state() const { return state_; }
 
 private:
     CallResult breakWith(std::string text);
     CallResult refuseWith(std::string text);
-    LinkFault askCapabilities();
-    CallResult upgradeToTls();
-    CallResult logIn(const std::string& id, const std::string& password, bool apop);
+    Task<LinkFault> askCapabilities();
+    Task<CallResult> upgradeToTls();
+    Task<CallResult> logIn(std::string id, std::string password, bool apop);
     CallResult takeCount(const Reply& stat);
     std::optional<CallResult> refuseMessageCall(int number) const;
-    CallResult perform(const Request& request, HeaderCollector* headers);
-    CallResult readAnswer(const Request& request, HeaderCollector* headers);
-    LinkFault discardAnswer(const Request& request);
+    // headers: the caller's, which it keeps until the task ends; may be null.
+    Task<CallResult> perform(Request request, HeaderCollector* headers);
+    Task<CallResult> readAnswer(Request request, HeaderCollector* headers);
+    Task<LinkFault> discardAnswer(Request request);
 
     Pop3Channel channel_;
     ServerAddress address_;

@@ -26,55 +26,73 @@ int Pop3MailLibrary::NMailEndWinSock() {
     return 1;
 }
 
-int Pop3MailLibrary::NMailPop3Connect(const std::string& server) {
+Task<int> Pop3MailLibrary::NMailPop3Connect(std::string server) {
     const auto address = pop3::ServerAddress::parse(server);
     if (!address) {
-        return fail(pop3::BadServerNameText(server));
+        co_return fail(pop3::BadServerNameText(server));
     }
     std::unique_ptr<pop3::Transport> transport = transports_.create();
     if (!transport) {
-        return fail(pop3::LinkFailureText({pop3::TransportCode::Other, {}}));
+        co_return fail(pop3::LinkFailureText({pop3::TransportCode::Other, {}}));
     }
     auto connection =
         std::make_unique<pop3::Pop3Connection>(std::move(transport), *address, limits_);
-    if (report(connection->open()) < 0) {
-        return -1;
+    if (report(co_await connection->open()) < 0) {
+        co_return -1;
     }
     const int handle = newHandle();
     connections_[handle] = std::move(connection);
     lastHandle_ = handle;
-    return handle;
+    co_return handle;
 }
 
-int Pop3MailLibrary::NMailPop3Authenticate(int handle, const std::string& id,
-                                           const std::string& password, int apop) {
-    pop3::Pop3Connection* connection = find(handle);
-    return connection == nullptr ? -1 : report(connection->authenticate(id, password, apop != 0));
-}
-
-int Pop3MailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int) {
-    pop3::Pop3Connection* connection = find(handle);
-    return connection == nullptr ? -1 : report(connection->status(number, texts));
-}
-
-int Pop3MailLibrary::NMailPop3GetMailSize(int handle, int number) {
-    pop3::Pop3Connection* connection = find(handle);
-    return connection == nullptr ? -1 : report(connection->size(number));
-}
-
-int Pop3MailLibrary::NMailPop3GetMail(int handle, int number, MailTexts& texts, int, int) {
-    pop3::Pop3Connection* connection = find(handle);
-    return connection == nullptr ? -1 : report(connection->retrieve(number, texts));
-}
-
-int Pop3MailLibrary::NMailPop3Close(int handle) {
+Task<int> Pop3MailLibrary::NMailPop3Authenticate(int handle, std::string id, std::string password,
+                                                 int apop) {
     pop3::Pop3Connection* connection = find(handle);
     if (connection == nullptr) {
-        return -1;
+        co_return -1;
     }
-    connection->quit();
+    co_return report(
+        co_await connection->authenticate(std::move(id), std::move(password), apop != 0));
+}
+
+Task<int> Pop3MailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int) {
+    pop3::Pop3Connection* connection = find(handle);
+    if (connection == nullptr) {
+        co_return -1;
+    }
+    co_return report(co_await connection->status(number, texts));
+}
+
+Task<int> Pop3MailLibrary::NMailPop3GetMailSize(int handle, int number) {
+    pop3::Pop3Connection* connection = find(handle);
+    if (connection == nullptr) {
+        co_return -1;
+    }
+    co_return report(co_await connection->size(number));
+}
+
+Task<int> Pop3MailLibrary::NMailPop3GetMail(int handle, int number, MailTexts& texts, int, int) {
+    pop3::Pop3Connection* connection = find(handle);
+    if (connection == nullptr) {
+        co_return -1;
+    }
+    co_return report(co_await connection->retrieve(number, texts));
+}
+
+Task<int> Pop3MailLibrary::NMailPop3Close(int handle) {
+    pop3::Pop3Connection* connection = find(handle);
+    if (connection == nullptr) {
+        co_return -1;
+    }
+    co_await connection->quit();
     connections_.erase(handle);
-    return 1;
+    co_return 1;
+}
+
+bool Pop3MailLibrary::NMailPop3Connected(int handle) {
+    const auto it = connections_.find(handle);
+    return it != connections_.end() && it->second->state() != pop3::ConnectionState::Broken;
 }
 
 std::string Pop3MailLibrary::NMailGetMessage(int) {

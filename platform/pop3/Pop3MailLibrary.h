@@ -16,7 +16,8 @@ struct CallResult;
 }  // namespace pop3
 
 /// Our mail library: a POP3 client (RFC 1939, CAPA and PIPELINING of RFC 2449, STLS of RFC 2595,
-/// APOP) over a byte-stream transport. Plain C++; the transport brings sockets and TLS.
+/// APOP) over a byte-stream transport. Plain C++; the transport brings sockets and TLS. The
+/// library must outlive the tasks of its calls; the calls on one handle run one at a time.
 class Pop3MailLibrary : public MailLibrary {
 public:
     explicit Pop3MailLibrary(pop3::TransportFactory& transports, pop3::Pop3Limits limits = {});
@@ -25,13 +26,15 @@ public:
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
     int NMailEndWinSock() override;
-    int NMailPop3Connect(const std::string& server) override;
-    int NMailPop3Authenticate(int handle, const std::string& id, const std::string& password,
-                              int apop) override;
-    int NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;
-    int NMailPop3GetMailSize(int handle, int number) override;
-    int NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1, int flag2) override;
-    int NMailPop3Close(int handle) override;
+    Task<int> NMailPop3Connect(std::string server) override;
+    Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
+                                    int apop) override;
+    Task<int> NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;
+    Task<int> NMailPop3GetMailSize(int handle, int number) override;
+    Task<int> NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1,
+                               int flag2) override;
+    Task<int> NMailPop3Close(int handle) override;
+    bool NMailPop3Connected(int handle) override;
     std::string NMailGetMessage(int code) override;
 
 private:

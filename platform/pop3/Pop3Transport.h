@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/Task.h"
+
 namespace breezel::pop3 {
 
 /// What went wrong on the byte stream.
@@ -27,25 +29,33 @@ struct TransportStatus {
     bool ok() const { return code == TransportCode::Ok; }
 };
 
-/// A byte-stream connection to one server. Every wait is bounded by the given timeout; while
-/// waiting, the real implementation keeps the program's events flowing.
+class Pace;
+
+/// A byte-stream connection to one server. Every wait suspends the calling task, which the
+/// event loop resumes when the server has answered or the time is up, and is bounded by the
+/// given timeout (reads also by the session's pace). A read whose line has already arrived
+/// completes without suspending. The caller awaits each task at once, one at a time; references
+/// it passes must live until the task ends. A destroyed transport never resumes a task.
 class Transport {
 public:
     virtual ~Transport() = default;
-    /// Connects to host:port; with tls the TLS handshake (peer verified for host) completes first.
-    virtual TransportStatus connect(const std::string& host, std::uint16_t port, bool tls,
-                                    std::chrono::milliseconds timeout) = 0;
+    /// Connects to host:port; with tls the TLS handshake (peer verified for host) completes
+    /// first. Starts pace: the session's bounds count from here.
+    virtual Task<TransportStatus> connect(std::string host, std::uint16_t port, bool tls,
+                                          std::chrono::milliseconds timeout, Pace& pace) = 0;
     /// Queues bytes for sending; they go out without waiting for an answer.
     virtual TransportStatus write(std::string_view bytes) = 0;
-    /// Reads one line including its LF (the LF may be missing only at LineTooLong). Waits at most
-    /// timeout for each arrival of data; fails with LineTooLong past maxBytes without an LF.
-    virtual TransportStatus readLine(std::string& line, std::size_t maxBytes,
-                                     std::chrono::milliseconds timeout) = 0;
+    /// Reads one line including its LF (the LF may be missing only at LineTooLong). Waits at
+    /// most timeout for each arrival of data and tells pace of every byte that arrives, giving
+    /// up with pace's Timeout when its bounds run out; fails with LineTooLong past maxBytes
+    /// without an LF.
+    virtual Task<TransportStatus> readLine(std::string& line, std::size_t maxBytes,
+                                           std::chrono::milliseconds timeout, Pace& pace) = 0;
     /// Upgrades the open connection to TLS (after STLS), verifying the peer for host. Bytes that
     /// arrived before the handshake are discarded, never read as if they came over TLS.
-    virtual TransportStatus startTls(const std::string& host,
-                                     std::chrono::milliseconds timeout) = 0;
-    /// Closes the connection; further calls fail with Closed.
+    virtual Task<TransportStatus> startTls(std::string host, std::chrono::milliseconds timeout) = 0;
+    /// Closes the connection; further calls fail with Closed. Not while a task of this
+    /// transport is suspended: that task would never be resumed.
     virtual void close() = 0;
 };
 

@@ -5,55 +5,60 @@
 #include <QSslConfiguration>
 #include <QSslError>
 #include <chrono>
-#include <memory>
+#include <coroutine>
 #include <optional>
 #include <string>
 
 #include "platform/pop3/Pop3Transport.h"
 
-class QEventLoop;
 class QSslSocket;
+class QTimer;
 
 namespace breezel {
 
-/// The mail library's byte stream on QSslSocket. Every wait runs a nested event loop bounded by
-/// a timer, so the user interface keeps running while the library waits for the server.
+/// The mail library's byte stream on QSslSocket. A wait suspends the calling task and returns
+/// to the event loop; the socket's signals, or a timer at the deadline, resume it.
 class QtPop3Transport : public pop3::Transport {
 public:
     /// tls: the trust store and peer verification used for every handshake.
     explicit QtPop3Transport(const QSslConfiguration& tls);
     ~QtPop3Transport() override;
 
-    pop3::TransportStatus connect(const std::string& host, std::uint16_t port, bool tls,
-                                  std::chrono::milliseconds timeout) override;
+    Task<pop3::TransportStatus> connect(std::string host, std::uint16_t port, bool tls,
+                                        std::chrono::milliseconds timeout,
+                                        pop3::Pace& pace) override;
     pop3::TransportStatus write(std::string_view bytes) override;
-    pop3::TransportStatus readLine(std::string& line, std::size_t maxBytes,
-                                   std::chrono::milliseconds timeout) override;
-    pop3::TransportStatus startTls(const std::string& host,
-                                   std::chrono::milliseconds timeout) override;
+    Task<pop3::TransportStatus> readLine(std::string& line, std::size_t maxBytes,
+                                         std::chrono::milliseconds timeout,
+                                         pop3::Pace& pace) override;
+    Task<pop3::TransportStatus> startTls(std::string host,
+                                         std::chrono::milliseconds timeout) override;
     void close() override;
 
 private:
-    enum class Wake {
-        Event,        ///< the socket reported something
-        TimedOut,     ///< the time ran out
-        Interrupted,  ///< the program is quitting: its event loops end at once
-    };
-    /// Runs the event loop until the socket reports something or the time is up.
-    Wake waitForEvent(std::chrono::milliseconds timeout);
-    /// Waits for the next event until the deadline; TimedOut at once when it has passed.
-    Wake waitUntil(std::chrono::steady_clock::time_point deadline);
-    /// Moves what the socket has received into buffer_; true when anything came.
-    bool takeArrivedBytes();
+    using Clock = std::chrono::steady_clock;
+    class Wait;
+
+    /// Resumes the task in a wait, if any. The task may destroy this transport: nothing here
+    /// may be touched once it has run.
+    void resumeWaiting();
+    /// Drops the wait in progress without resuming it.
+    void forgetWaiting();
+    /// Cuts the next line (or a too long one) out of the buffer; nothing when none is whole.
+    std::optional<pop3::TransportStatus> cutLine(std::string& line, std::size_t maxBytes);
+    /// Moves what the socket has received into buffer_; how many bytes came.
+    std::size_t takeArrivedBytes();
     /// The failure the socket reported, or `fallback` when it reported none; a failure in a
     /// handshake is a TLS failure.
     pop3::TransportStatus socketFailure(pop3::TransportCode fallback, bool handshaking) const;
 
     QSslConfiguration tls_;
-    std::unique_ptr<QSslSocket> socket_;
-    // The wait in progress, which the socket's signals end.
-    QEventLoop* loop_ = nullptr;
-    bool woken_ = false;
+    // Ours until close() hands it to deleteLater: it may be in the middle of emitting a signal.
+    QSslSocket* socket_ = nullptr;
+    // Ends the wait in progress at its deadline; a child of socket_.
+    QTimer* timer_ = nullptr;
+    // The wait in progress, which the socket's signals or the timer end.
+    Wait* waiting_ = nullptr;
     std::optional<QAbstractSocket::SocketError> error_;
     QList<QSslError> sslErrors_;
     // Received bytes not yet handed out as lines; buffer_[consumed_] is the next byte to give.

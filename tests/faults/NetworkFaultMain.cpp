@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-// The transport waits in Qt event loops: the tests need an application object.
+// The transport's waits end in Qt's event loop: the tests need an application object.
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

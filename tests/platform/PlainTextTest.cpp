@@ -2,6 +2,7 @@
 // in them is never rendered, so it can neither load files nor take the window down.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>

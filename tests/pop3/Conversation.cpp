@@ -1,35 +1,55 @@
 #include "Conversation.h"
 
+#include <algorithm>
+
 namespace breezel::pop3 {
 
 void Conversation::server(std::string bytes) {
-    steps_.push_back({Kind::Server, std::move(bytes), {}});
+    steps_.push_back({Kind::Server, std::move(bytes), {}, {}, {}});
 }
 
 void Conversation::client(std::string bytes) {
-    steps_.push_back({Kind::Client, std::move(bytes), {}});
+    steps_.push_back({Kind::Client, std::move(bytes), {}, {}, {}});
 }
 
 void Conversation::tls(TransportStatus status) {
-    steps_.push_back({Kind::Tls, {}, std::move(status)});
+    steps_.push_back({Kind::Tls, {}, std::move(status), {}, {}});
 }
 
 void Conversation::drop() {
-    steps_.push_back({Kind::Drop, {}, {}});
+    steps_.push_back({Kind::Drop, {}, {}, {}, {}});
 }
 
 void Conversation::silence() {
-    steps_.push_back({Kind::Silence, {}, {}});
+    steps_.push_back({Kind::Silence, {}, {}, {}, {}});
+}
+
+void Conversation::later(std::chrono::milliseconds delay, std::string bytes) {
+    steps_.push_back({Kind::Pause, {}, {}, delay, {}});
+    server(std::move(bytes));
+}
+
+void Conversation::drip(const std::string& bytes, std::size_t piece,
+                        std::chrono::milliseconds every) {
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        later(every, bytes.substr(at, piece));
+    }
 }
 
 void Conversation::failConnect(TransportCode code, std::string detail) {
     connectStatus_ = TransportStatus{code, std::move(detail)};
 }
 
-TransportStatus Conversation::connect(const std::string& host, std::uint16_t port, bool tls) {
+std::chrono::milliseconds Conversation::elapsed() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now_ - Pace::Time{});
+}
+
+TransportStatus Conversation::connect(const std::string& host, std::uint16_t port, bool tls,
+                                      Pace& pace) {
     host_ = host;
     port_ = port;
     tlsAtConnect_ = tls;
+    pace.start(now_);
     return connectStatus_;
 }
 
@@ -44,25 +64,45 @@ TransportStatus Conversation::write(std::string_view bytes) {
     return {};
 }
 
+// The same steps as the real transport's read: a whole line from what was taken, else take
+// what has come (telling pace), else wait up to the next arrival or pace's deadline.
 TransportStatus Conversation::readLine(std::string& line, std::size_t maxBytes,
-                                       std::chrono::milliseconds timeout) {
+                                       std::chrono::milliseconds timeout, Pace& pace) {
     ++reads_;
     lastReadTimeout_ = timeout;
     largestReadLimit_ = std::max(largestReadLimit_, maxBytes);
+    line.clear();
     if (closed_) {
         return {TransportCode::Closed, {}};
     }
-    deliver();
-    if (!hasLine()) {
-        std::size_t waiting = 0;
-        for (const std::string& chunk : arrived_) {
-            waiting += chunk.size();
+    std::optional<Pace::Time> since;
+    for (;;) {
+        if (hasLine() || unread() >= maxBytes) {
+            break;
         }
-        if (waiting - offset_ < maxBytes) {
-            return {dropped_ ? TransportCode::Closed : TransportCode::Timeout, {}};
+        if (!since) {
+            since = now_;
+        }
+        deliver();
+        const std::size_t arrived = takeInFlight();
+        if (arrived > 0) {
+            pace.arrived(arrived, now_);
+            since = now_;
+        } else if (dropped_) {
+            readFailure_.clear();
+            return {TransportCode::Closed, {}};
+        }
+        const Pace::Time deadline = pace.deadline(*since, timeout);
+        if (now_ >= deadline) {
+            const TransportStatus status = pace.expired(*since, timeout);
+            readFailure_ = status.detail;
+            return status;
+        }
+        if (arrived == 0) {
+            const std::optional<Pace::Time> next = nextArrival();
+            now_ = next && *next < deadline ? *next : deadline;
         }
     }
-    line.clear();
     while (line.size() < maxBytes) {
         const char c = arrived_.front()[offset_++];
         if (offset_ == arrived_.front().size()) {
@@ -74,6 +114,7 @@ TransportStatus Conversation::readLine(std::string& line, std::size_t maxBytes,
             return {};
         }
     }
+    readFailure_.clear();
     return {TransportCode::LineTooLong, {}};
 }
 
@@ -81,10 +122,8 @@ TransportStatus Conversation::startTls(const std::string& host) {
     tlsHost_ = host;
     sent_ += "<TLS>";
     deliver();
-    for (const std::string& chunk : arrived_) {
-        discardedAtTls_ += chunk.size();
-    }
-    discardedAtTls_ -= offset_;
+    takeInFlight();
+    discardedAtTls_ += unread();
     arrived_.clear();
     offset_ = 0;
     if (steps_.empty() || steps_.front().kind != Kind::Tls) {
@@ -102,10 +141,17 @@ void Conversation::deliver() {
         Step& step = steps_.front();
         if (step.kind == Kind::Server) {
             if (!step.bytes.empty()) {
-                arrived_.push_back(std::move(step.bytes));
+                inFlight_.push_back(std::move(step.bytes));
             }
         } else if (step.kind == Kind::Drop) {
             dropped_ = true;
+        } else if (step.kind == Kind::Pause) {
+            if (!step.due) {
+                step.due = now_ + step.delay;
+            }
+            if (now_ < *step.due) {
+                return;
+            }
         } else {
             return;  // waits for the client, for a handshake, or forever
         }
@@ -138,6 +184,31 @@ bool Conversation::hasLine() const {
         }
     }
     return false;
+}
+
+std::size_t Conversation::takeInFlight() {
+    std::size_t bytes = 0;
+    for (std::string& chunk : inFlight_) {
+        bytes += chunk.size();
+        arrived_.push_back(std::move(chunk));
+    }
+    inFlight_.clear();
+    return bytes;
+}
+
+std::size_t Conversation::unread() const {
+    std::size_t bytes = 0;
+    for (const std::string& chunk : arrived_) {
+        bytes += chunk.size();
+    }
+    return bytes - offset_;
+}
+
+std::optional<Pace::Time> Conversation::nextArrival() const {
+    if (!steps_.empty() && steps_.front().kind == Kind::Pause) {
+        return steps_.front().due;
+    }
+    return std::nullopt;
 }
 
 }  // namespace breezel::pop3

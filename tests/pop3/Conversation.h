@@ -3,7 +3,9 @@
 // A scripted POP3 server for protocol tests. The script alternates what the server sends and
 // what the client must write; server bytes after a client step arrive only once the client has
 // written what that step expects, the way a real server answers only what it has received.
-// Nothing ever waits: a read that would wait for more data returns Timeout at once.
+// Nothing ever waits in real time: time is simulated and passes only while the client waits for
+// bytes, up to the next scripted arrival or to the deadline the session's pace sets, which then
+// ends the read as the real transport does.
 //
 // The fake keeps the transport's contract: at startTls, bytes that arrived before the handshake
 // are thrown away (and counted), so a client can only have used them by reading them earlier.
@@ -12,9 +14,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/pop3/Pace.h"
 #include "platform/pop3/Pop3Transport.h"
 
 namespace breezel::pop3 {
@@ -32,6 +36,10 @@ public:
     void drop();
     /// The server sends nothing more: every read from here on times out.
     void silence();
+    /// The server sends bytes after delay, counted from when the script reaches this step.
+    void later(std::chrono::milliseconds delay, std::string bytes);
+    /// The server sends bytes in pieces of piece bytes, one every `every`, the first after it.
+    void drip(const std::string& bytes, std::size_t piece, std::chrono::milliseconds every);
     /// connect() fails with code.
     void failConnect(TransportCode code, std::string detail = {});
 
@@ -55,6 +63,10 @@ public:
     std::chrono::milliseconds lastReadTimeout() const { return lastReadTimeout_; }
     /// The largest byte limit any read was given.
     std::size_t largestReadLimit() const { return largestReadLimit_; }
+    /// The simulated time so far; it passes only while the client waits.
+    std::chrono::milliseconds elapsed() const;
+    /// The detail of the last read that failed (for a timeout: which bound ran out).
+    const std::string& readFailure() const { return readFailure_; }
     /// Whether the client closed the connection.
     bool closed() const { return closed_; }
     /// What went against the script ("" when nothing did).
@@ -63,34 +75,43 @@ public:
     bool finished() const { return steps_.empty(); }
 
     // The transport's calls, through ScriptedTransport.
-    /// Records where the client connects; fails as set by failConnect.
-    TransportStatus connect(const std::string& host, std::uint16_t port, bool tls);
+    /// Records where the client connects and starts pace; fails as set by failConnect.
+    TransportStatus connect(const std::string& host, std::uint16_t port, bool tls, Pace& pace);
     /// Records bytes and matches them against the client steps.
     TransportStatus write(std::string_view bytes);
-    /// The next line that has arrived; Timeout or Closed at once when none can arrive.
+    /// The next line, once it has arrived; Closed when the server dropped the connection first,
+    /// and pace's Timeout when its deadline comes first.
     TransportStatus readLine(std::string& line, std::size_t maxBytes,
-                             std::chrono::milliseconds timeout);
+                             std::chrono::milliseconds timeout, Pace& pace);
     /// Plays the scripted handshake after dropping everything that arrived before it.
     TransportStatus startTls(const std::string& host);
     /// The client hangs up.
     void close() { closed_ = true; }
 
 private:
-    enum class Kind { Server, Client, Tls, Drop, Silence };
+    enum class Kind { Server, Client, Tls, Drop, Silence, Pause };
     struct Step {
         Kind kind;
         std::string bytes;
         TransportStatus status;
+        std::chrono::milliseconds delay{0};
+        std::optional<Pace::Time> due;  // a pause's end, set once the script reaches it
     };
 
     void deliver();
     void matchWrites();
     bool hasLine() const;
+    std::size_t unread() const;
+    std::size_t takeInFlight();
+    std::optional<Pace::Time> nextArrival() const;
 
     std::deque<Step> steps_;
+    // Server bytes on their way, not yet taken by a read: as in a socket's buffer.
+    std::deque<std::string> inFlight_;
     std::deque<std::string> arrived_;  // server bytes not yet read, in chunks (no copying)
     std::size_t offset_ = 0;           // read position in arrived_.front()
     std::string unmatched_;            // written bytes not yet matched to a client step
+    Pace::Time now_{};                 // the simulated clock
     TransportStatus connectStatus_;
     bool dropped_ = false;
     bool closed_ = false;
@@ -105,6 +126,7 @@ private:
     std::chrono::milliseconds lastReadTimeout_{0};
     std::size_t largestReadLimit_ = 0;
     std::string deviation_;
+    std::string readFailure_;
 };
 
 }  // namespace breezel::pop3

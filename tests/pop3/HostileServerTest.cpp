@@ -41,20 +41,20 @@ void ScriptUpTo(Pop3Harness& t, Phase phase) {
 // The call that runs into the phase's answer, and the value and text it ended with.
 std::string Walk(Pop3Harness& t, int& handle, int& value) {
     MailTexts texts;
-    handle = t.lib().NMailPop3Connect(Pop3Harness::kHost);
+    handle = RunNow(t.lib().NMailPop3Connect(Pop3Harness::kHost));
     if ((value = handle) < 0) {
         return "connect";
     }
-    if ((value = t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)) <= 0) {
+    if ((value = RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0))) <= 0) {
         return "login";
     }
-    if ((value = t.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)) < 0) {
+    if ((value = RunNow(t.lib().NMailPop3GetMailStatus(handle, 1, texts, 0))) < 0) {
         return "status";
     }
-    if ((value = t.lib().NMailPop3GetMailSize(handle, 1)) < 0) {
+    if ((value = RunNow(t.lib().NMailPop3GetMailSize(handle, 1))) < 0) {
         return "size";
     }
-    if ((value = t.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)) < 0) {
+    if ((value = RunNow(t.lib().NMailPop3GetMail(handle, 1, texts, 0, 0))) < 0) {
         return "retrieve";
     }
     return "none";
@@ -146,18 +146,84 @@ TEST(Pop3HostileServerTest, EveryMisbehaviourEndsTheCheckWithItsReason) {
         EXPECT_EQ(t.talk().deviation(), "");
 
         // The session is broken for good: the same text at once, nothing sent, nothing read.
+        EXPECT_FALSE(t.lib().NMailPop3Connected(handle));
         const std::string sent = t.talk().sent();
         const int reads = t.talk().reads();
         MailTexts texts;
-        EXPECT_EQ(t.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), -1);
         EXPECT_EQ(t.message(), c.text);
-        EXPECT_EQ(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.talk().sent(), sent);
         EXPECT_EQ(t.talk().reads(), reads);
-        EXPECT_EQ(t.lib().NMailPop3Close(handle), 1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Close(handle)), 1);
         EXPECT_TRUE(t.talk().closed());
     }
+}
+
+// Servers that answer, but too slowly for the session's time bounds, on the simulated clock: the
+// retrieval is dripped in pieces, and the time at which the check ended tells which bound did it.
+TEST(Pop3HostileServerTest, SlowServersAreGivenUpByTheFirstBoundToRunOut) {
+    using namespace std::chrono_literals;
+    const std::string message = "+OK\r\nSubject: s\r\n\r\n" + Lines(400, 98) + ".\r\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::size_t piece;
+        std::chrono::milliseconds every;
+        int value;
+        std::chrono::seconds end;
+        std::string detail;
+    };
+    const Case cases[] = {
+        {"a byte every 5 s", message, 1, 5s, -1, 30s, "less than 1 KB from the server in 30 s"},
+        {"2 KB every 20 s: slow but honest", message, 2048, 20s, 1, 400s, ""},
+        {"1 KB every 25 s, longer than a session may last", message + message, 1024, 25s, -1, 600s,
+         "the check took longer than 10 min"},
+        {"part of the header, then silence", "+OK\r\nSubject: s\r\n", 1000, 0s, -1, 30s,
+         "no answer from the server within 30 s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Pop3Harness t;
+        t.limits.maxMessageBytes = 1 << 20;
+        ScriptUpTo(t, Phase::Retr);
+        t.talk().drip(c.bytes, c.piece, c.every);
+        int handle = 0;
+        int value = 0;
+        const std::string call = Walk(t, handle, value);
+        EXPECT_EQ(call, c.value < 0 ? "retrieve" : "none");
+        EXPECT_EQ(value, c.value);
+        EXPECT_EQ(t.talk().elapsed(), c.end);
+        EXPECT_EQ(t.talk().readFailure(), c.detail);
+        if (c.value < 0) {
+            EXPECT_EQ(t.message(), "サーバーから応答がありません（時間切れ）");
+        }
+    }
+}
+
+// A check walks every message the server claims: once the server has hung up, each call must
+// fail at once, and the check can see that the session is over.
+TEST(Pop3HostileServerTest, AHugeCountFromAServerThatHungUpCostsOneFailedCall) {
+    Pop3Harness t;
+    t.scriptLoggedIn(2147483647);
+    t.talk().drop();
+    int handle = 0;
+    ASSERT_EQ(t.connectAndLogIn(handle), 2147483647);
+    EXPECT_TRUE(t.lib().NMailPop3Connected(handle));
+    MailTexts texts;
+    EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
+    EXPECT_FALSE(t.lib().NMailPop3Connected(handle));
+    const std::string sent = t.talk().sent();
+    const int reads = t.talk().reads();
+    for (const int n : {1, 2, 2147483647}) {
+        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailSize(handle, n)), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMail(handle, n, texts, 0, 0)), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailStatus(handle, n, texts, 0)), -1);
+    }
+    EXPECT_EQ(t.message(), "サーバーとの接続が切れました");
+    EXPECT_EQ(t.talk().sent(), sent);
+    EXPECT_EQ(t.talk().reads(), reads);
 }
 
 }  // namespace

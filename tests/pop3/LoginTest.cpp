@@ -28,12 +28,12 @@ TEST_F(Pop3LoginTest, PlainDialogueSendsOneCommandPerWriteAndEndsWithQuit) {
     int handle = 0;
     EXPECT_EQ(h.connectAndLogIn(handle), 2);
     MailTexts texts;
-    EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), 1);
     EXPECT_EQ(texts.h1, "hello");
     EXPECT_EQ(texts.h2, "hanako@example.jp");
-    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 1), 1200);
-    EXPECT_EQ(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), 1);
-    EXPECT_EQ(h.lib().NMailPop3Close(handle), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, 1)), 1200);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3Close(handle)), 1);
 
     EXPECT_EQ(
         h.talk().sent(),
@@ -107,7 +107,7 @@ TEST_F(Pop3LoginTest, OfferedTlsThatFailsNeverLeadsToCredentialsInClear) {
         EXPECT_EQ(t.connectAndLogIn(handle), -1);
         EXPECT_EQ(t.message(), c.text);
         // A second attempt repeats the reason and sends nothing either.
-        EXPECT_EQ(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.talk().sent().find("USER"), std::string::npos);
         EXPECT_EQ(t.talk().sent().find("PASS"), std::string::npos);
@@ -117,14 +117,14 @@ TEST_F(Pop3LoginTest, OfferedTlsThatFailsNeverLeadsToCredentialsInClear) {
 
 TEST_F(Pop3LoginTest, ImplicitTlsWithBadCertificateGivesAHandleWhoseLoginTellsWhy) {
     h.talk().failConnect(TransportCode::Tls, "self-signed certificate");
-    const int handle = h.lib().NMailPop3Connect("pop3s://pop.example.jp");
+    const int handle = RunNow(h.lib().NMailPop3Connect("pop3s://pop.example.jp"));
     EXPECT_GT(handle, 0);
     EXPECT_TRUE(h.talk().tlsAtConnect());
     EXPECT_EQ(h.talk().port(), 995);
-    EXPECT_EQ(h.lib().NMailPop3Authenticate(handle, "taro", "secret", 0), -1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
     EXPECT_EQ(h.message(), "TLS の確立に失敗しました: self-signed certificate");
     EXPECT_EQ(h.talk().sent(), "");
-    EXPECT_EQ(h.lib().NMailPop3Close(handle), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3Close(handle)), 1);
 }
 
 TEST_F(Pop3LoginTest, ApopSendsTheDigestOfTimestampAndSecret) {
@@ -136,8 +136,8 @@ TEST_F(Pop3LoginTest, ApopSendsTheDigestOfTimestampAndSecret) {
     h.client("STAT\r\n");
     h.server("+OK 2 320\r\n");
 
-    const int handle = h.lib().NMailPop3Connect(Pop3Harness::kHost);
-    EXPECT_EQ(h.lib().NMailPop3Authenticate(handle, "mrose", "tanstaaf", -1), 2);
+    const int handle = RunNow(h.lib().NMailPop3Connect(Pop3Harness::kHost));
+    EXPECT_EQ(RunNow(h.lib().NMailPop3Authenticate(handle, "mrose", "tanstaaf", -1)), 2);
     EXPECT_TRUE(h.talk().finished());
 }
 
@@ -161,8 +161,8 @@ TEST_F(Pop3LoginTest, RefusedBeforeSendingAnything) {
         SCOPED_TRACE(c.name);
         Pop3Harness t;
         t.server("+OK ready, no timestamp\r\n");
-        const int handle = t.lib().NMailPop3Connect(Pop3Harness::kHost);
-        EXPECT_EQ(t.lib().NMailPop3Authenticate(handle, c.id, c.password, c.apop), -1);
+        const int handle = RunNow(t.lib().NMailPop3Connect(Pop3Harness::kHost));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, c.apop)), -1);
         EXPECT_EQ(t.message(), c.text);
         // Only the capability query that goes out with the connection.
         EXPECT_EQ(t.talk().sent(), "CAPA\r\n");
@@ -178,11 +178,12 @@ TEST_F(Pop3LoginTest, ServerRefusalTextPassesThroughAndSticksToTheHandle) {
     h.client("PASS wrong\r\n");
     h.server("-ERR [AUTH] Authentication failed.\r\n");
 
-    const int handle = h.lib().NMailPop3Connect(Pop3Harness::kHost);
-    EXPECT_EQ(h.lib().NMailPop3Authenticate(handle, "taro", "wrong", 0), -1);
+    const int handle = RunNow(h.lib().NMailPop3Connect(Pop3Harness::kHost));
+    EXPECT_EQ(RunNow(h.lib().NMailPop3Authenticate(handle, "taro", "wrong", 0)), -1);
     EXPECT_EQ(h.message(), "[AUTH] Authentication failed.");
+    EXPECT_TRUE(h.lib().NMailPop3Connected(handle)) << "the link still works: QUIT goes out";
     MailTexts texts;
-    EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), -1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
     EXPECT_EQ(h.message(), "[AUTH] Authentication failed.");
     EXPECT_EQ(h.talk().sent(), "CAPA\r\nUSER taro\r\nPASS wrong\r\n");
 }
@@ -193,7 +194,7 @@ TEST_F(Pop3LoginTest, EmptyMailboxCountsZeroAndHasNoMessageToAskAbout) {
     EXPECT_EQ(h.connectAndLogIn(handle), 0);
     const std::string sent = h.talk().sent();
     MailTexts texts;
-    EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), -1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
     EXPECT_EQ(h.message(), "メッセージ番号が範囲外です: 1");
     EXPECT_EQ(h.talk().sent(), sent);
 }
@@ -226,12 +227,13 @@ TEST_F(Pop3LoginTest, PipeliningBatchesTheLoginIntoOneWrite) {
         t.server(c.answers);
         t.client("QUIT\r\n");
         t.server("+OK\r\n");
-        const int handle = t.lib().NMailPop3Connect(Pop3Harness::kHost);
-        EXPECT_EQ(t.lib().NMailPop3Authenticate(handle, "taro", "secret", c.apop), c.result);
+        const int handle = RunNow(t.lib().NMailPop3Connect(Pop3Harness::kHost));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", c.apop)),
+                  c.result);
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.talk().writes(), 2);
         // Every answer was read: QUIT's answer is the last thing left.
-        EXPECT_EQ(t.lib().NMailPop3Close(handle), 1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Close(handle)), 1);
         EXPECT_TRUE(t.talk().finished());
         EXPECT_EQ(t.talk().deviation(), "");
     }

@@ -46,13 +46,13 @@ TEST_F(Pop3MessageTest, HeaderTextsAreUnfoldedFirstFieldsOfTheHeaderOnly) {
     int handle = 0;
     ASSERT_EQ(h.connectAndLogIn(handle), 1);
 
-    ASSERT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), 1);
+    ASSERT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), 1);
     EXPECT_EQ(texts.h1, "Meeting\tat noon");
     EXPECT_EQ(texts.h2, "Hanako <hanako@example.jp>");
     EXPECT_EQ(texts.h3, "Mon, 1 Apr 2024 09:00:00 +0900");
     EXPECT_EQ(texts.h4, "<abc@example.jp>");
 
-    ASSERT_EQ(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), 1);
+    ASSERT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), 1);
     EXPECT_EQ(texts.h1, "Meeting");
     EXPECT_EQ(texts.h2, "");
 }
@@ -69,7 +69,7 @@ TEST_F(Pop3MessageTest, LongHeaderValuesAreCutWithoutSplittingACharacter) {
              "\r\n\r\n.\r\n");
     int handle = 0;
     ASSERT_EQ(h.connectAndLogIn(handle), 1);
-    ASSERT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), 1);
+    ASSERT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), 1);
     EXPECT_EQ(texts.h1, subject.substr(0, 2730 * 3));
     EXPECT_EQ(texts.h2.size(), 8191u);
 }
@@ -82,10 +82,10 @@ TEST_F(Pop3MessageTest, DotStuffedLinesAreNotTheEnd) {
     h.server("+OK 1 321\r\n");
     int handle = 0;
     ASSERT_EQ(h.connectAndLogIn(handle), 1);
-    EXPECT_EQ(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), 1);
     EXPECT_EQ(texts.h1, "dots");
     // Had "..", "..." or "..foo" ended the message, LIST would read its leftovers.
-    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 1), 321);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, 1)), 321);
     EXPECT_TRUE(h.talk().finished());
 }
 
@@ -99,11 +99,11 @@ TEST_F(Pop3MessageTest, ServerRefusalOfOneMessageLeavesTheSessionUsable) {
     h.server("+OK 2 0\r\n");
     int handle = 0;
     ASSERT_EQ(h.connectAndLogIn(handle), 2);
-    EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), -1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
     EXPECT_EQ(h.message(), "no such message");
-    EXPECT_EQ(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), -1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), -1);
     EXPECT_EQ(h.message(), "サーバーがエラーを返しました");
-    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 2), 0);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, 2)), 0);
 }
 
 TEST_F(Pop3MessageTest, CallsOutsideTheMailboxSendNothing) {
@@ -118,9 +118,9 @@ TEST_F(Pop3MessageTest, CallsOutsideTheMailboxSendNothing) {
                           {-1, "メッセージ番号が範囲外です: -1"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.number);
-        EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, c.number, texts, 0), -1);
-        EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, c.number), -1);
-        EXPECT_EQ(h.lib().NMailPop3GetMail(handle, c.number, texts, 0, 0), -1);
+        EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, c.number, texts, 0)), -1);
+        EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, c.number)), -1);
+        EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, c.number, texts, 0, 0)), -1);
         EXPECT_EQ(h.message(), c.text);
     }
     EXPECT_EQ(h.talk().sent(), sent);
@@ -128,8 +128,8 @@ TEST_F(Pop3MessageTest, CallsOutsideTheMailboxSendNothing) {
 
 TEST_F(Pop3MessageTest, MessageCallsBeforeLoginSendNothing) {
     h.server("+OK ready\r\n");
-    const int handle = h.lib().NMailPop3Connect(Pop3Harness::kHost);
-    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 1), -1);
+    const int handle = RunNow(h.lib().NMailPop3Connect(Pop3Harness::kHost));
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, 1)), -1);
     EXPECT_EQ(h.message(), "サーバーにログインしていません");
     EXPECT_EQ(h.talk().sent(), "CAPA\r\n") << "only the query sent with the connection";
 }

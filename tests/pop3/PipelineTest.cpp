@@ -58,10 +58,10 @@ TEST_F(Pop3PipelineTest, AWalkKeepsTheWindowFullWithFewWritesAndAnswersInTheRigh
     for (int n = 1; n <= kCount; ++n) {
         SCOPED_TRACE(n);
         const std::string subject = "Message " + std::to_string(n);
-        EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, n, texts, 0), 1);
+        EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, n, texts, 0)), 1);
         EXPECT_EQ(texts.h1, subject);
-        EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, n), n * 100);
-        EXPECT_EQ(h.lib().NMailPop3GetMail(handle, n, texts, 0, 0), 1);
+        EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, n)), n * 100);
+        EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, n, texts, 0, 0)), 1);
         EXPECT_EQ(texts.h1, subject);
     }
     const int walkWrites = h.talk().writes() - loginWrites;
@@ -87,14 +87,14 @@ TEST_F(Pop3PipelineTest, ACallerLeavingTheOrderStillGetsItsOwnAnswers) {
     int handle = 0;
     ASSERT_EQ(h.connectAndLogIn(handle), 3);
 
-    EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), 1);
     EXPECT_EQ(texts.h1, "Message 1");
-    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 2), 222);
-    EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, 3, texts, 0), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, 2)), 222);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 3, texts, 0)), 1);
     EXPECT_EQ(texts.h1, "Message 3");
-    EXPECT_EQ(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), 1);
     EXPECT_EQ(texts.h1, "Message 1 again");
-    EXPECT_EQ(h.lib().NMailPop3Close(handle), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3Close(handle)), 1);
     EXPECT_TRUE(h.talk().finished());
 }
 
@@ -104,14 +104,14 @@ TEST_F(Pop3PipelineTest, ARefusedMessageInTheWindowKeepsTheRestInStep) {
     h.server("-ERR message 1 is locked\r\n-ERR no such message\r\n-ERR gone\r\n" + Answers(2));
     int handle = 0;
     ASSERT_EQ(h.connectAndLogIn(handle), 2);
-    EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), -1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
     EXPECT_EQ(h.message(), "message 1 is locked");
-    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 1), -1);
-    EXPECT_EQ(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), -1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, 1)), -1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), -1);
     EXPECT_EQ(h.message(), "gone");
-    EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, 2, texts, 0), 1);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 2, texts, 0)), 1);
     EXPECT_EQ(texts.h1, "Message 2");
-    EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, 2), 200);
+    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, 2)), 200);
     EXPECT_EQ(h.talk().writes(), 3);
 }
 
@@ -130,9 +130,9 @@ TEST_F(Pop3PipelineTest, WithoutTheCapabilityEachRequestWaitsForItsAnswer) {
     ASSERT_EQ(h.connectAndLogIn(handle), 2);
     const int loginWrites = h.talk().writes();
     for (int n = 1; n <= 2; ++n) {
-        EXPECT_EQ(h.lib().NMailPop3GetMailStatus(handle, n, texts, 0), 1);
-        EXPECT_EQ(h.lib().NMailPop3GetMailSize(handle, n), 1);
-        EXPECT_EQ(h.lib().NMailPop3GetMail(handle, n, texts, 0, 0), 1);
+        EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, n, texts, 0)), 1);
+        EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, n)), 1);
+        EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, n, texts, 0, 0)), 1);
     }
     EXPECT_EQ(loginWrites, 4);
     EXPECT_EQ(h.talk().writes() - loginWrites, 6);

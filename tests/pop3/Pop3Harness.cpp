@@ -1,13 +1,22 @@
 #include "Pop3Harness.h"
 
+#include <gtest/gtest.h>
+
 #include "ScriptedTransport.h"
 
 namespace breezel::pop3 {
 
+int RunNow(Task<int> call) {
+    call.start();
+    if (!call.done()) {
+        ADD_FAILURE() << "the call waited for an event that a scripted server never sends";
+        return -100;
+    }
+    return call.result();
+}
+
 Pop3Harness::Pop3Harness() {
     add();
-    limits.connectTimeout = std::chrono::milliseconds(700);
-    limits.responseTimeout = std::chrono::milliseconds(500);
     limits.quitTimeout = std::chrono::milliseconds(30);
     limits.maxLineBytes = 1024;
     limits.maxListLines = 50;
@@ -39,8 +48,8 @@ void Pop3Harness::scriptLoggedIn(int count, const std::string& capabilities) {
 }
 
 int Pop3Harness::connectAndLogIn(int& handle) {
-    handle = lib().NMailPop3Connect(kHost);
-    return lib().NMailPop3Authenticate(handle, "taro", "secret", 0);
+    handle = RunNow(lib().NMailPop3Connect(kHost));
+    return RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0));
 }
 
 std::unique_ptr<Transport> Pop3Harness::create() {

@@ -2,8 +2,9 @@
 
 // One mail library over scripted servers, with the shorthands the protocol tests share. The
 // harness is the library's transport factory: the n-th connection plays the n-th conversation.
-// Limits are shrunk so that hostile cases stay small; the library is built on first use, so
-// a test may change limits before that.
+// Byte limits are shrunk so that hostile cases stay small; time limits are the program's own,
+// since time is simulated. The library is built on first use, so a test may change limits
+// before that.
 
 #include <deque>
 #include <memory>
@@ -14,6 +15,10 @@
 #include "platform/pop3/Pop3MailLibrary.h"
 
 namespace breezel::pop3 {
+
+/// Runs a call of the library to its end and gives its result. A scripted server never makes
+/// the client wait in real time, so a call that suspends fails the test.
+int RunNow(Task<int> call);
 
 /// A library, its scripted connections and shorthands for scripting and asserting.
 class Pop3Harness : public TransportFactory {

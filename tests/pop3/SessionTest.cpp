@@ -32,7 +32,7 @@ TEST(Pop3ServerNameTest, EachFormConnectsWhereItSays) {
         SCOPED_TRACE(c.server);
         Pop3Harness t;
         t.server("+OK ready\r\n");
-        EXPECT_GT(t.lib().NMailPop3Connect(c.server), 0);
+        EXPECT_GT(RunNow(t.lib().NMailPop3Connect(c.server)), 0);
         EXPECT_EQ(t.talk().host(), c.host);
         EXPECT_EQ(t.talk().port(), c.port);
         EXPECT_EQ(t.talk().tlsAtConnect(), c.tls);
@@ -51,7 +51,7 @@ TEST(Pop3ServerNameTest, MalformedNamesAreRefusedWithoutConnecting) {
         SCOPED_TRACE(server);
         EXPECT_FALSE(ServerAddress::parse(server).has_value());
         Pop3Harness t;
-        EXPECT_EQ(t.lib().NMailPop3Connect(server), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(server)), -1);
         EXPECT_EQ(t.message().rfind("サーバー名が不正です: ", 0), 0u);
         EXPECT_EQ(t.created(), 0u);
     }
@@ -76,7 +76,7 @@ TEST(Pop3ConnectTest, NoConnectionMeansNoHandleButAReason) {
         SCOPED_TRACE(c.text);
         Pop3Harness t;
         t.talk().failConnect(c.code, c.detail);
-        EXPECT_EQ(t.lib().NMailPop3Connect(Pop3Harness::kHost), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(Pop3Harness::kHost)), -1);
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.talk().reads(), 0);
     }
@@ -98,7 +98,7 @@ TEST(Pop3CloseTest, QuitIsSentAndItsAnswerAwaitedOnlyBriefly) {
     t.talk().silence();
     int handle = 0;
     ASSERT_EQ(t.connectAndLogIn(handle), 1);
-    EXPECT_EQ(t.lib().NMailPop3Close(handle), 1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Close(handle)), 1);
     EXPECT_EQ(t.talk().lastReadTimeout(), t.limits.quitTimeout);
     EXPECT_TRUE(t.talk().closed());
     EXPECT_EQ(t.talk().deviation(), "");
@@ -111,16 +111,17 @@ TEST(Pop3CloseTest, AClosedHandleIsUnknownToEveryCall) {
     t.server("+OK\r\n");
     int handle = 0;
     ASSERT_EQ(t.connectAndLogIn(handle), 1);
-    ASSERT_EQ(t.lib().NMailPop3Close(handle), 1);
+    ASSERT_EQ(RunNow(t.lib().NMailPop3Close(handle)), 1);
     const std::string sent = t.talk().sent();
     const std::string unknown = "接続番号が不正です: " + std::to_string(handle);
+    EXPECT_FALSE(t.lib().NMailPop3Connected(handle));
     MailTexts texts;
-    EXPECT_EQ(t.lib().NMailPop3Close(handle), -1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Close(handle)), -1);
     EXPECT_EQ(t.message(), unknown);
-    EXPECT_EQ(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0), -1);
-    EXPECT_EQ(t.lib().NMailPop3GetMailStatus(handle, 1, texts, 0), -1);
-    EXPECT_EQ(t.lib().NMailPop3GetMailSize(handle, 1), -1);
-    EXPECT_EQ(t.lib().NMailPop3GetMail(handle, 1, texts, 0, 0), -1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailSize(handle, 1)), -1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), -1);
     EXPECT_EQ(t.message(), unknown);
     EXPECT_EQ(t.talk().sent(), sent);
 }
@@ -137,15 +138,15 @@ TEST(Pop3CloseTest, HandlesAreIndependent) {
 
     int first = 0;
     ASSERT_EQ(t.connectAndLogIn(first), 2);
-    const int other = t.lib().NMailPop3Connect("other.example.jp:1110");
+    const int other = RunNow(t.lib().NMailPop3Connect("other.example.jp:1110"));
     EXPECT_GT(other, 0);
     EXPECT_NE(other, first);
-    EXPECT_EQ(t.lib().NMailPop3Authenticate(other, "jiro", "pw", 0), -1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(other, "jiro", "pw", 0)), -1);
     EXPECT_EQ(t.message(), "サーバーとの接続が切れました");
     // The broken second session does not disturb the first.
-    EXPECT_EQ(t.lib().NMailPop3GetMailSize(first, 2), 222);
-    EXPECT_EQ(t.lib().NMailPop3Close(other), 1);
-    EXPECT_EQ(t.lib().NMailPop3GetMailSize(other, 2), -1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailSize(first, 2)), 222);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Close(other)), 1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailSize(other, 2)), -1);
     EXPECT_EQ(second.host(), "other.example.jp");
     EXPECT_EQ(t.talk().deviation(), "");
     EXPECT_EQ(second.deviation(), "");

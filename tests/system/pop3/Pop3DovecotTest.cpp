@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "LocalServer.h"
+#include "RunTask.h"
 #include "platform/pop3/Pop3MailLibrary.h"
 #include "platform/qt/QtPop3TransportFactory.h"
 
@@ -31,6 +32,13 @@ std::string Plain(const std::string& host = "127.0.0.1") {
 
 std::string Pop3s(const std::string& host = "127.0.0.1") {
     return "pop3s://" + host + ":" + Env("DOVECOT_POP3S_PORT");
+}
+
+/// The result of a call, run in the event loop; a call that did not end within 30 s fails.
+int Call(Task<int> call) {
+    const std::optional<int> result = RunTask(std::move(call));
+    EXPECT_TRUE(result.has_value()) << "the call did not end";
+    return result.value_or(-100);
 }
 
 /// Reads Dovecot's log from a mark on, as lines are written by its own log process.
@@ -83,16 +91,16 @@ protected:
     /// connection to log in on. failure: the library's text after a failure.
     static int logIn(MailLibrary& mail, const std::string& server, const std::string& user,
                      const std::string& password, int apop = 0, std::string* failure = nullptr) {
-        const int handle = mail.NMailPop3Connect(server);
+        const int handle = Call(mail.NMailPop3Connect(server));
         int result = -1;
         if (handle != -1) {
-            result = mail.NMailPop3Authenticate(handle, user, password, apop);
+            result = Call(mail.NMailPop3Authenticate(handle, user, password, apop));
         }
         if (failure != nullptr) {
             *failure = result < 0 ? mail.NMailGetMessage(0) : "";
         }
         if (handle != -1) {
-            mail.NMailPop3Close(handle);
+            Call(mail.NMailPop3Close(handle));
         }
         return result;
     }
@@ -145,34 +153,52 @@ TEST_F(Pop3DovecotTest, ApopLogsIn) {
     EXPECT_NE(login.find("method=APOP"), std::string::npos) << login;
 }
 
+/// What a walk over every message of a mailbox found.
+struct Walked {
+    int count = -1;
+    int failures = 0;
+    int badSizes = 0;
+    MailTexts last;
+};
+
+/// A check's walk as one task: connect, log in, status, size and retrieval of every message,
+/// close. fileSize: the size of each message as the harness wrote it, with bare line feeds.
+Task<Walked> WalkMailbox(MailLibrary& mail, std::string user, int fileSize) {
+    Walked walked;
+    const int handle = co_await mail.NMailPop3Connect(Plain());
+    if (handle == -1) {
+        co_return walked;
+    }
+    walked.count = co_await mail.NMailPop3Authenticate(handle, user, Password(), 0);
+    for (int n = 1; n <= walked.count; ++n) {
+        walked.failures +=
+            co_await mail.NMailPop3GetMailStatus(handle, n, walked.last, 0) < 0 ? 1 : 0;
+        const int size = co_await mail.NMailPop3GetMailSize(handle, n);
+        // POP3 counts CR LF where the file has LF.
+        walked.badSizes += size < fileSize || size > fileSize * 2 ? 1 : 0;
+        walked.failures += co_await mail.NMailPop3GetMail(handle, n, walked.last, 0, 0) < 0 ? 1 : 0;
+    }
+    walked.failures += co_await mail.NMailPop3Close(handle) != 1 ? 1 : 0;
+    co_return walked;
+}
+
 TEST_F(Pop3DovecotTest, EveryMessageOfEachMailboxIsWalked) {
     Pop3MailLibrary mail(*trusting_);
-    // The harness writes messages of these sizes with bare line feeds; POP3 counts CR LF.
     const std::vector<std::pair<int, int>> mailboxes = {{0, 0}, {3, 1500}, {1000, 2048}};
     for (const auto& [count, fileSize] : mailboxes) {
         SCOPED_TRACE("box" + std::to_string(count));
-        const int handle = mail.NMailPop3Connect(Plain());
-        ASSERT_NE(handle, -1) << mail.NMailGetMessage(0);
-        ASSERT_EQ(mail.NMailPop3Authenticate(handle, "box" + std::to_string(count), Password(), 0),
-                  count)
-            << mail.NMailGetMessage(0);
-        int failures = 0;
-        int badSizes = 0;
-        MailTexts texts;
-        for (int n = 1; n <= count; ++n) {
-            failures += mail.NMailPop3GetMailStatus(handle, n, texts, 0) < 0 ? 1 : 0;
-            const int size = mail.NMailPop3GetMailSize(handle, n);
-            badSizes += size < fileSize || size > fileSize * 2 ? 1 : 0;
-            failures += mail.NMailPop3GetMail(handle, n, texts, 0, 0) < 0 ? 1 : 0;
-        }
-        EXPECT_EQ(failures, 0) << mail.NMailGetMessage(0);
-        EXPECT_EQ(badSizes, 0);
+        const std::optional<Walked> walked =
+            RunTask(WalkMailbox(mail, "box" + std::to_string(count), fileSize));
+        ASSERT_TRUE(walked.has_value()) << "the walk did not end";
+        EXPECT_EQ(walked->count, count) << mail.NMailGetMessage(0);
+        EXPECT_EQ(walked->failures, 0) << mail.NMailGetMessage(0);
+        EXPECT_EQ(walked->badSizes, 0);
         if (count > 0) {
+            const MailTexts& texts = walked->last;
             EXPECT_EQ(texts.h1.empty() && texts.h2.empty() && texts.h3.empty() && texts.h4.empty(),
                       false)
                 << "the last message's headers reach the caller";
         }
-        EXPECT_EQ(mail.NMailPop3Close(handle), 1);
     }
 }
 
@@ -183,9 +209,9 @@ TEST_F(Pop3DovecotTest, UnreachableServersFailToConnect) {
         closedPort = gone.serverPort();
     }
     Pop3MailLibrary mail(*trusting_);
-    EXPECT_EQ(mail.NMailPop3Connect("127.0.0.1:" + std::to_string(closedPort)), -1);
+    EXPECT_EQ(Call(mail.NMailPop3Connect("127.0.0.1:" + std::to_string(closedPort))), -1);
     EXPECT_FALSE(mail.NMailGetMessage(0).empty());
-    EXPECT_EQ(mail.NMailPop3Connect("no-such-host.invalid"), -1);
+    EXPECT_EQ(Call(mail.NMailPop3Connect("no-such-host.invalid")), -1);
     EXPECT_NE(mail.NMailGetMessage(0).find("no-such-host.invalid"), std::string::npos)
         << mail.NMailGetMessage(0);
 }

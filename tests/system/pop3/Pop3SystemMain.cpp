@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 
-// The transport waits in Qt event loops: the tests need an application object.
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // The transport's waits end in Qt's event loop; a whole check also opens message boxes,
+    // which need Qt's widgets but no display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

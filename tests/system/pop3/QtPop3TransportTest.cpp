@@ -1,5 +1,6 @@
 // The QSslSocket transport against servers in the test's own thread: line framing, limits,
-// failures of the connection, TLS verification and the STLS upgrade.
+// failures of the connection, TLS verification and the STLS upgrade, the session's time bounds,
+// and waits that end in the event loop without holding it.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -8,6 +9,8 @@
 #include <QTimer>
 
 #include "LocalServer.h"
+#include "RunTask.h"
+#include "platform/pop3/Pace.h"
 #include "platform/qt/QtPop3TransportFactory.h"
 
 namespace breezel {
@@ -15,6 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using pop3::TransportCode;
+using pop3::TransportStatus;
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -33,6 +37,13 @@ QSslConfiguration ServerTls() {
     return tls;
 }
 
+/// The status a transport task ended with; a task that did not end within 10 s fails the test.
+TransportStatus Ended(Task<TransportStatus> task) {
+    std::optional<TransportStatus> status = RunTask(std::move(task), 10s);
+    EXPECT_TRUE(status.has_value()) << "the task did not end";
+    return status.value_or(TransportStatus{TransportCode::Other, "did not end"});
+}
+
 class QtPop3TransportTest : public ::testing::Test {
 protected:
     // Shared: reading the system's trust store for each test would take most of its time.
@@ -47,8 +58,8 @@ protected:
     std::unique_ptr<pop3::Transport> connect(LocalServer& server, QSslSocket*& peer,
                                              bool tls = false) {
         auto transport = trusting_->create();
-        const pop3::TransportStatus status =
-            transport->connect("127.0.0.1", server.serverPort(), tls, 5s);
+        const TransportStatus status =
+            Ended(transport->connect("127.0.0.1", server.serverPort(), tls, 5s, pace_));
         EXPECT_TRUE(status.ok()) << status.detail;
         peer = server.waitForClient();
         EXPECT_NE(peer, nullptr);
@@ -57,13 +68,14 @@ protected:
 
     std::string readLine(pop3::Transport& transport, std::size_t maxBytes = 1024) {
         std::string line;
-        const pop3::TransportStatus status = transport.readLine(line, maxBytes, 5s);
+        const TransportStatus status = Ended(transport.readLine(line, maxBytes, 5s, pace_));
         EXPECT_TRUE(status.ok()) << status.detail;
         return line;
     }
 
     static inline QtPop3TransportFactory* trusting_ = nullptr;
     static inline bool trustsTestCa_ = false;
+    pop3::Pace pace_{pop3::Pop3Limits{}};
 };
 
 TEST_F(QtPop3TransportTest, LinesAreCutFromArrivalsWhateverTheirBoundaries) {
@@ -89,7 +101,7 @@ TEST_F(QtPop3TransportTest, LineWithoutEndWithinTheLimitIsTooLong) {
     peer->write("1234567\n123456789\n");
     EXPECT_EQ(readLine(*transport, 8), "1234567\n");
     std::string line;
-    EXPECT_EQ(transport->readLine(line, 8, 5s).code, TransportCode::LineTooLong);
+    EXPECT_EQ(Ended(transport->readLine(line, 8, 5s, pace_)).code, TransportCode::LineTooLong);
     EXPECT_EQ(line, "12345678");
 }
 
@@ -100,15 +112,49 @@ TEST_F(QtPop3TransportTest, SilenceTimesOutAndLeavesTheConnectionUsable) {
     ASSERT_NE(peer, nullptr);
 
     std::string line;
-    const pop3::TransportStatus status = transport->readLine(line, 1024, 200ms);
+    const TransportStatus status = Ended(transport->readLine(line, 1024, 200ms, pace_));
     EXPECT_EQ(status.code, TransportCode::Timeout);
-    EXPECT_FALSE(status.detail.empty());
+    EXPECT_EQ(status.detail, "no answer from the server within 0.2 s");
 
     ASSERT_TRUE(transport->write("NOOP\r\n").ok());
     ASSERT_TRUE(ProcessEventsUntil([peer] { return peer->canReadLine(); }));
     EXPECT_EQ(peer->readLine().toStdString(), "NOOP\r\n");
     peer->write("+OK\r\n");
     EXPECT_EQ(readLine(*transport), "+OK\r\n");
+}
+
+// One byte every 100 ms keeps every single wait short; the session's low-speed rule still ends
+// it, inside the transport's wait, which all along left the event loop to everything else.
+TEST_F(QtPop3TransportTest, ADrippingServerIsGivenUpWhileTheEventLoopRunsOn) {
+    pop3::Pop3Limits limits;
+    limits.lowSpeedTime = 1s;
+    pop3::Pace pace(limits);
+    LocalServer server;
+    auto transport = trusting_->create();
+    const auto opened = std::chrono::steady_clock::now();
+    ASSERT_TRUE(Ended(transport->connect("127.0.0.1", server.serverPort(), false, 5s, pace)).ok());
+    QSslSocket* peer = server.waitForClient();
+    ASSERT_NE(peer, nullptr);
+    QTimer drip;
+    QObject::connect(&drip, &QTimer::timeout, peer, [peer] { peer->write("x"); });
+    drip.start(100ms);
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(20ms);
+
+    std::string line;
+    Task<TransportStatus> read = transport->readLine(line, 1024, 5s, pace);
+    read.start();
+    ASSERT_FALSE(read.done()) << "the wait must hand the thread back, not run a loop of its own";
+    ASSERT_TRUE(ProcessEventsUntil([&read] { return read.done(); }));
+    const TransportStatus status = read.result();
+    const auto took = std::chrono::steady_clock::now() - opened;
+    EXPECT_EQ(status.code, TransportCode::Timeout);
+    EXPECT_EQ(status.detail, "less than 1 KB from the server in 1 s");
+    EXPECT_GE(took, 1s);
+    EXPECT_LT(took, 3s);
+    EXPECT_GE(ticks, 10);
 }
 
 TEST_F(QtPop3TransportTest, LinesSentBeforeThePeerClosedAreReadThenClosedIsReported) {
@@ -122,7 +168,7 @@ TEST_F(QtPop3TransportTest, LinesSentBeforeThePeerClosedAreReadThenClosedIsRepor
     EXPECT_EQ(readLine(*transport), "+OK a\r\n");
     EXPECT_EQ(readLine(*transport), "+OK b\r\n");
     std::string line;
-    EXPECT_EQ(transport->readLine(line, 1024, 5s).code, TransportCode::Closed);
+    EXPECT_EQ(Ended(transport->readLine(line, 1024, 5s, pace_)).code, TransportCode::Closed);
     EXPECT_EQ(transport->write("QUIT\r\n").code, TransportCode::Closed);
 }
 
@@ -135,11 +181,60 @@ TEST_F(QtPop3TransportTest, ClosedTransportRefusesEveryCall) {
 
     transport->close();
     std::string line;
-    EXPECT_EQ(transport->readLine(line, 1024, 1s).code, TransportCode::Closed);
+    EXPECT_EQ(Ended(transport->readLine(line, 1024, 1s, pace_)).code, TransportCode::Closed);
     EXPECT_EQ(transport->write("QUIT\r\n").code, TransportCode::Closed);
-    EXPECT_EQ(transport->startTls("127.0.0.1", 1s).code, TransportCode::Closed);
+    EXPECT_EQ(Ended(transport->startTls("127.0.0.1", 1s)).code, TransportCode::Closed);
     EXPECT_TRUE(
         ProcessEventsUntil([peer] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+}
+
+// A task resumed by the socket may destroy the transport inside the socket's signal; a task
+// destroyed while it waits is never resumed; a destroyed transport resumes nothing.
+TEST_F(QtPop3TransportTest, AWaitAndItsTransportMayEachGoFirst) {
+    LocalServer server;
+    QSslSocket* peer = nullptr;
+    auto transport = connect(server, peer);
+    ASSERT_NE(peer, nullptr);
+
+    TaskScope scope;
+    std::string line;
+    scope.spawn([](pop3::Transport& transport, std::string& line, pop3::Pace& pace) -> Task<> {
+        (void)co_await transport.readLine(line, 1024, 100ms, pace);
+    }(*transport, line, pace_));
+    scope.cancelAll();
+    // Both the arrival and the cancelled read's deadline pass before anyone reads again.
+    peer->write("+OK 1\r\n");
+    bool passed = false;
+    QTimer::singleShot(300ms, [&passed] { passed = true; });
+    ASSERT_TRUE(ProcessEventsUntil([&passed] { return passed; }));
+    EXPECT_EQ(readLine(*transport), "+OK 1\r\n");
+
+    std::optional<TransportStatus> second;
+    auto readThenDestroy = [](std::unique_ptr<pop3::Transport>& transport, std::string& line,
+                              pop3::Pace& pace, std::optional<TransportStatus>& status) -> Task<> {
+        status = co_await transport->readLine(line, 1024, 5s, pace);
+        transport.reset();
+    };
+    scope.spawn(readThenDestroy(transport, line, pace_, second));
+    peer->write("+OK 2\r\n");
+    ASSERT_TRUE(ProcessEventsUntil([&second] { return second.has_value(); }));
+    EXPECT_TRUE(second->ok());
+    EXPECT_EQ(line, "+OK 2\r\n");
+    EXPECT_TRUE(
+        ProcessEventsUntil([peer] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+
+    QSslSocket* other = nullptr;
+    transport = connect(server, other);
+    ASSERT_NE(other, nullptr);
+    std::optional<TransportStatus> third;
+    scope.spawn(readThenDestroy(transport, line, pace_, third));
+    ASSERT_EQ(scope.size(), 1u);
+    transport.reset();
+    other->write("+OK 3\r\n");
+    other->disconnectFromHost();
+    ProcessEventsUntil([] { return false; }, 200ms);
+    EXPECT_FALSE(third.has_value());
+    EXPECT_EQ(scope.size(), 1u);
 }
 
 TEST_F(QtPop3TransportTest, ConnectFailuresAreTold) {
@@ -149,16 +244,18 @@ TEST_F(QtPop3TransportTest, ConnectFailuresAreTold) {
         closedPort = gone.serverPort();
     }
     auto transport = trusting_->create();
-    EXPECT_EQ(transport->connect("127.0.0.1", closedPort, false, 5s).code, TransportCode::Refused);
-    EXPECT_EQ(transport->connect("no-such-host.invalid", 110, false, 5s).code,
+    EXPECT_EQ(Ended(transport->connect("127.0.0.1", closedPort, false, 5s, pace_)).code,
+              TransportCode::Refused);
+    EXPECT_EQ(Ended(transport->connect("no-such-host.invalid", 110, false, 5s, pace_)).code,
               TransportCode::HostNotFound);
 
     // A listener that accepts but never takes part in a handshake.
     LocalServer silent;
-    const pop3::TransportStatus status =
-        transport->connect("127.0.0.1", silent.serverPort(), true, 300ms);
+    const TransportStatus status =
+        Ended(transport->connect("127.0.0.1", silent.serverPort(), true, 300ms, pace_));
     EXPECT_EQ(status.code, TransportCode::Timeout);
-    EXPECT_FALSE(status.detail.empty());
+    EXPECT_EQ(status.detail, "no connection to 127.0.0.1:" + std::to_string(silent.serverPort()) +
+                                 " within 0.3 s");
 }
 
 TEST_F(QtPop3TransportTest, TlsFromTheStartIsVerifiedAgainstTheAddedCa) {
@@ -172,8 +269,8 @@ TEST_F(QtPop3TransportTest, TlsFromTheStartIsVerifiedAgainstTheAddedCa) {
 
     QtPop3TransportFactory systemOnly;
     auto untrusting = systemOnly.create();
-    const pop3::TransportStatus status =
-        untrusting->connect("127.0.0.1", server.serverPort(), true, 5s);
+    const TransportStatus status =
+        Ended(untrusting->connect("127.0.0.1", server.serverPort(), true, 5s, pace_));
     EXPECT_EQ(status.code, TransportCode::Tls);
     EXPECT_NE(status.detail.find("certificate"), std::string::npos) << status.detail;
 }
@@ -188,7 +285,7 @@ TEST_F(QtPop3TransportTest, StartTlsDropsWhatCameBeforeTheHandshake) {
     peer->write("+OK begin TLS\r\n-ERR injected\r\n");
     peer->startServerEncryption();
     EXPECT_EQ(readLine(*transport), "+OK begin TLS\r\n");
-    const pop3::TransportStatus status = transport->startTls("127.0.0.1", 5s);
+    const TransportStatus status = Ended(transport->startTls("127.0.0.1", 5s));
     ASSERT_TRUE(status.ok()) << status.detail;
     ASSERT_TRUE(ProcessEventsUntil([peer] { return peer->isEncrypted(); }));
     peer->write("+OK secure\r\n");
@@ -202,7 +299,7 @@ TEST_F(QtPop3TransportTest, PeerLeavingDuringStartTlsIsATlsFailure) {
     ASSERT_NE(peer, nullptr);
 
     QTimer::singleShot(50ms, peer, [peer] { peer->abort(); });
-    const pop3::TransportStatus status = transport->startTls("127.0.0.1", 5s);
+    const TransportStatus status = Ended(transport->startTls("127.0.0.1", 5s));
     EXPECT_EQ(status.code, TransportCode::Tls);
     EXPECT_FALSE(status.detail.empty());
 }
