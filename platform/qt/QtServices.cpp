@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
+#include <QWindow>
 #include <chrono>
 #include <cmath>
 
@@ -42,6 +43,12 @@ QMessageBox* OpenBox(QMessageBox::Icon icon, const QString& title, const std::st
     box->setWindowFlag(Qt::WindowStaysOnTopHint);
     box->setWindowModality(Qt::ApplicationModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // Kept above the window the user works in, which may take the focus back after a menu
+    // closes. Only the window system knows of the link: the box never goes with that window.
+    if (const QWidget* owner = QApplication::activeWindow()) {
+        box->winId();
+        box->windowHandle()->setTransientParent(owner->windowHandle());
+    }
     return box;
 }
 
