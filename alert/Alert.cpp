@@ -26,7 +26,7 @@ void Alert::start() {
 void Alert::reset() {
     silence();
     MainForm& main = program_.mainForm();
-    main.WebBrowser1.navigate("file://" + program_.programFile("/画像データ/FanMove.gif"));
+    main.WebBrowser1.navigate(program_.fanPictureUrl());
     program_.closeForm1();
 }
 

@@ -40,7 +40,7 @@ public:
         return frameRegions[frameIndex_ < 0 ? 0 : frameIndex_];
     }
 
-    Timer Timer1{"Timer1", 1000};
+    Timer Timer1{1000};
     std::array<std::vector<RegionRect>, kFrames> frameRegions;
     /// Movement per tick in twips.
     std::int16_t stepX = 0;

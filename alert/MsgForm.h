@@ -16,8 +16,8 @@ public:
     /// Load step: the board is topmost and visible from the moment it is loaded.
     void Form_Load();
 
-    TextBox Text1{"Text1", {0, 0, 3135, 270}, "新着メールがあります。"};
-    TextBox Text2{"Text2", {3120, 0, 495, 270}};
+    TextBox Text1{{0, 0, 3135, 270}, "新着メールがあります。"};
+    TextBox Text2{{3120, 0, 495, 270}};
 };
 
 }  // namespace breezel

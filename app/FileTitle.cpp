@@ -1,6 +1,6 @@
 #include "app/FileTitle.h"
 
-#include "settings/Utf8.h"
+#include "common/Utf8.h"
 
 namespace breezel {
 

@@ -4,6 +4,7 @@
 
 #include "app/FileTitle.h"
 #include "app/Program.h"
+#include "common/FileUrl.h"
 #include "mail/DialUp.h"
 #include "platform/Desktop.h"
 #include "platform/MailLibrary.h"
@@ -12,13 +13,13 @@
 #include "platform/TrayIcon.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
+#include "settings/ProfileKeys.h"
 #include "settings/ServerSettings.h"
 #include "settings/SetForm.h"
 
 namespace breezel {
 
 namespace {
-constexpr const char* kNoMailProgram = "未設定";
 constexpr const char* kNoMailProgramLabel = "設定されていません。";
 
 // The label runs from right to left over the banner and jumps back after the left stop. Both
@@ -47,7 +48,6 @@ MainForm::MainForm(Program& program)
     Command7.onClick.connect([this] { program_.spawn(Command7_Click()); });
     Command10.onClick.connect([this] { Picture10.click(); });
     Picture10.onClick.connect([this] { program_.spawn(Picture10_Click()); });
-    Picture8.onMouseMove.connect([this] { window.setCaption("常に手前表示"); });
     // Menu items do nothing themselves: each performs a button's click.
     mcheck.onClick.connect([this] { Command8.click(); });
     mset.onClick.connect([this] { Command7.click(); });
@@ -72,7 +72,7 @@ void MainForm::Form_Load() {
     window.setVisible(true);
 
     // Creating the preferences dialog loads the interval, which arms the one-second count.
-    const int hangUp = preferences.readInt(kProfileSection, "NUMBER", 0);
+    const int hangUp = preferences.readInt(profile::kSection, profile::kHangUp, 0);
     if (hangUp == 0 || hangUp == 1) {
         program_.setForm().Check1.setValue(hangUp);
     }
@@ -91,17 +91,17 @@ void MainForm::Form_Load() {
         account.window.show();
     }
 
-    WebBrowser1.navigate("file://" + program_.programFile("/画像データ/FanMove.gif"));
+    WebBrowser1.navigate(program_.fanPictureUrl());
 
     program_.alert().silence();
 
     program_.setForm().Text2.setText(
-        std::to_string(preferences.readInt(kProfileSection, "NUMBER2", 0)));
+        std::to_string(preferences.readInt(profile::kSection, profile::kInterval, 0)));
 
-    Text7.setText(preferences.readString(kProfileSection, "NAME", kNoMailProgram));
+    Text7.setText(preferences.readString(profile::kSection, profile::kMailProgram, kNoMailProgram));
 
-    Check2.applyStored(preferences.readInt(kProfileSection, "NUMBER3", 0));
-    Check4.applyStored(preferences.readInt(kProfileSection, "NUMBER5", 0));
+    Check2.applyStored(preferences.readInt(profile::kSection, profile::kStartMailProgram, 0));
+    Check4.applyStored(preferences.readInt(profile::kSection, profile::kMute, 0));
 }
 
 void MainForm::Form_Unload() {
@@ -110,9 +110,10 @@ void MainForm::Form_Unload() {
     Timer2.setEnabled(false);
 
     IniFile preferences = program_.preferences();
-    preferences.writeString(kProfileSection, "NAME", Text7.text());
-    preferences.writeString(kProfileSection, "NUMBER3", Check2.value() == 1 ? "1" : "0");
-    preferences.writeString(kProfileSection, "NUMBER5", Check4.value() == 1 ? "1" : "0");
+    preferences.writeString(profile::kSection, profile::kMailProgram, Text7.text());
+    preferences.writeString(profile::kSection, profile::kStartMailProgram,
+                            Check2.value() == 1 ? "1" : "0");
+    preferences.writeString(profile::kSection, profile::kMute, Check4.value() == 1 ? "1" : "0");
 
     services.mail.NMailEndWinSock();
     services.process.endProcess();
@@ -204,7 +205,7 @@ Task<> MainForm::Picture10_Click() {
                                    "確認", std::move(answered));
     });
     if (yes) {
-        services.desktop.openUrl("file://" + program_.programFile("/guide/index.html"));
+        services.desktop.openUrl(FileUrl(program_.programFile("/guide/index.html")));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/controls/CheckBox.h"
@@ -67,57 +68,60 @@ public:
     static std::vector<std::string> popupMenu();
 
     // Visible controls, in twips inside the client area (Picture5's children inside Picture5).
-    PictureBox Picture2{"Picture2", {0, 0, 1575, 1455}};
-    WebBrowser WebBrowser1{"WebBrowser1", {-200, -250, 3615, 3255}};
-    Label Label4{"Label4", {1635, 120, 495, 255}};
-    CheckBox Check3{"Check3", {2160, 120, 255, 180}};
-    TextBox Text5{"Text5", {2400, 80, 495, 270}};
-    Label Label2{"Label2", {3000, 120, 375, 255}, "分"};
-    Label Label3{"Label3", {1680, 440, 1320, 375}, "新着有りで設定メーラーを起動"};
-    CheckBox Check2{"Check2", {2940, 540, 255, 255}, "Check2"};
-    CommandButton Command2{"Command2", {1680, 840, 855, 300}, "確認♪"};
-    CommandButton Command3{"Command3", {2520, 840, 615, 300}, "戻す"};
-    CheckBox Check4{"Check4", {1680, 1160, 1935, 255}, "風鈴を鳴らさない"};
-    PictureBox Picture5{"Picture5", {0, 1480, 3495, 300}};
-    PictureBox Image1{"Image1", {0, 0, 240, 240}};
-    Label Label1{"Label1", {3240, 0, 2415, 255}, "インターバルチェック"};
+    PictureBox Picture2{{0, 0, 1575, 1455}};
+    WebBrowser WebBrowser1{{-200, -250, 3615, 3255}};
+    Label Label4{{1635, 120, 495, 255}};
+    CheckBox Check3{{2160, 120, 255, 180}};
+    TextBox Text5{{2400, 80, 495, 270}};
+    Label Label2{{3000, 120, 375, 255}, "分"};
+    Label Label3{{1680, 440, 1320, 375}, "新着有りで設定メーラーを起動"};
+    CheckBox Check2{{2940, 540, 255, 255}, "Check2"};
+    CommandButton Command2{{1680, 840, 855, 300}, "確認♪"};
+    CommandButton Command3{{2520, 840, 615, 300}, "戻す"};
+    CheckBox Check4{{1680, 1160, 1935, 255}, "風鈴を鳴らさない"};
+    PictureBox Picture5{{0, 1480, 3495, 300}};
+    PictureBox Image1{{0, 0, 240, 240}};
+    Label Label1{{3240, 0, 2415, 255}, "インターバルチェック"};
 
     // Off-screen entry points and state holders.
-    CommandButton Command1{"Command1", {6480, 360, 615, 420}, "タスク"};
-    CommandButton Command5{"Command5", {4320, 120, 1215, 375}, "切断"};
-    CommandButton Command7{"Command7", {6240, 1320, 360, 1860}, "メ｜ラ｜設定"};
-    CommandButton Command8{"Command8", {6720, 1320, 375, 1860}, "メ｜ルチェック"};
-    CommandButton Command9{"Command9", {480, 3960, 615, 400}, "設定"};
-    CommandButton Command10{"Command10", {1080, 3960, 735, 400}, "HP"};
-    CommandButton Command11{"Command11", {5160, 2040, 1335, 255}, "フラッシュ開始"};
-    PictureBox Picture7{"Picture7", {120, 6000, 315, 315}};
-    PictureBox Picture10{"Picture10", {840, 6000, 315, 315}};
-    PictureBox Picture1{"Picture1", {480, 6000, 315, 315}};
-    PictureBox Picture8{"Picture8", {1200, 6000, 315, 315}};
-    CheckBox Check1{"Check1", {3120, 6000, 1995, 510}, "ループ", 1};
-    TextBox Text1{"Text1", {5160, 2760, 0, 0}, "Text1"};
-    TextBox Text4{"Text4", {5160, 3000, 0, 0}, "Text4"};
-    TextBox Text7{"Text7", {5160, 1200, 0, 0}};
-    TextBox Text8{"Text8", {5160, 1560, 0, 0}};
-    TextBox Text2{"Text2", {1680, 6000, 0, 0}, "Text2"};
+    CommandButton Command1{{6480, 360, 615, 420}, "タスク"};
+    CommandButton Command5{{4320, 120, 1215, 375}, "切断"};
+    CommandButton Command7{{6240, 1320, 360, 1860}, "メ｜ラ｜設定"};
+    CommandButton Command8{{6720, 1320, 375, 1860}, "メ｜ルチェック"};
+    CommandButton Command9{{480, 3960, 615, 400}, "設定"};
+    CommandButton Command10{{1080, 3960, 735, 400}, "HP"};
+    CommandButton Command11{{5160, 2040, 1335, 255}, "フラッシュ開始"};
+    PictureBox Picture7{{120, 6000, 315, 315}};
+    PictureBox Picture10{{840, 6000, 315, 315}};
+    PictureBox Picture1{{480, 6000, 315, 315}};
+    // Its caption hint is left out: outside the client area, no pointer ever moves over it.
+    PictureBox Picture8{{1200, 6000, 315, 315}};
+    CheckBox Check1{{3120, 6000, 1995, 510}, "ループ", 1};
+    TextBox Text1{{5160, 2760, 0, 0}, "Text1"};
+    TextBox Text4{{5160, 3000, 0, 0}, "Text4"};
+    /// The mail program's path, or kNoMailProgram when the preferences name none.
+    TextBox Text7{{5160, 1200, 0, 0}};
+    static constexpr std::string_view kNoMailProgram = "未設定";
+    TextBox Text8{{5160, 1560, 0, 0}};
+    TextBox Text2{{1680, 6000, 0, 0}, "Text2"};
 
     // The menu "ファイル(&F)".
     std::string mfile = "ファイル(&F)";
-    CommandButton mcheck{"mcheck", {}, "メールチェック（手動）"};
-    CommandButton mset{"mset", {}, "起動メーラーの設定"};
-    CommandButton mtask{"mtask", {}, "タスクトレイに常駐"};
-    CommandButton mset2{"mset2", {}, "設定"};
-    CommandButton mzenmen{"mzenmen", {}, "常に前面表示"};
-    CommandButton mkaijyo{"mkaijyo", {}, "前面表示解除"};
-    CommandButton mhp{"mhp", {}, "作者のホームページ"};
+    CommandButton mcheck{{}, "メールチェック（手動）"};
+    CommandButton mset{{}, "起動メーラーの設定"};
+    CommandButton mtask{{}, "タスクトレイに常駐"};
+    CommandButton mset2{{}, "設定"};
+    CommandButton mzenmen{{}, "常に前面表示"};
+    CommandButton mkaijyo{{}, "前面表示解除"};
+    CommandButton mhp{{}, "作者のホームページ"};
     /// The open-file dialog's file name; it persists between selections within a run.
     std::string CommonDialog1_FileName;
 
-    Timer Timer1{"Timer1", 100};
-    Timer Timer2{"Timer2", 100};
-    Timer Timer3{"Timer3", 0};
-    Timer Timer4{"Timer4", 20};
-    Timer Timer5{"Timer5", 1000};
+    Timer Timer1{100};
+    Timer Timer2{100};
+    Timer Timer3{0};
+    Timer Timer4{20};
+    Timer Timer5{1000};
 
 private:
     Program& program_;

@@ -3,6 +3,7 @@
 #include "alert/Form1.h"
 #include "alert/MsgForm.h"
 #include "app/MainForm.h"
+#include "common/FileUrl.h"
 #include "platform/TimerDriver.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
@@ -107,6 +108,10 @@ void Program::closeMsgForm() {
 
 void Program::closeForm1() {
     destroy(form1_);
+}
+
+std::string Program::fanPictureUrl() const {
+    return FileUrl(programFile("/画像データ/FanMove.gif"));
 }
 
 IniFile Program::preferences() const {

@@ -110,6 +110,8 @@ public:
     std::filesystem::path serverSettingsFile() const { return "vbmail.ini"; }
     /// A file of the program folder, from a relative path such as "/Sound/Kouka.wav".
     std::string programFile(const std::string& relative) const { return programFolder_ + relative; }
+    /// The address of the fan picture, which the main window's browser shows.
+    std::string fanPictureUrl() const;
 
     /// Starts a reaction that may wait (a check from a click, a box's question): it runs until
     /// its first wait and resumes from the event loop; the program owns it until it ends.
@@ -141,8 +143,5 @@ private:
     // Reactions still waiting when the program goes are destroyed before anything they use.
     TaskScope reactions_;
 };
-
-/// The section of both private-profile files.
-inline constexpr const char* kProfileSection = "EXEINI";
 
 }  // namespace breezel

@@ -13,22 +13,32 @@
 
 #include "FuzzTempDir.h"
 #include "common/AsciiText.h"
+#include "common/Utf8.h"
 #include "settings/IniFile.h"
-#include "settings/Utf8.h"
+#include "settings/ProfileKeys.h"
 
 namespace {
 
 using breezel::fuzz::Fail;
 
 struct Key {
-    const char* section;
-    const char* name;
+    std::string_view section;
+    std::string_view name;
 };
-// The keys the program reads and writes, and two spellings that must match them too.
+// The keys the program reads and writes ("NAME" in both files), and two spellings that must
+// match them too.
+namespace profile = breezel::profile;
 constexpr Key kKeys[] = {
-    {"EXEINI", "NAME"},    {"EXEINI", "NAME2"},   {"EXEINI", "NAME3"},   {"EXEINI", "NUMBER"},
-    {"EXEINI", "NUMBER2"}, {"EXEINI", "NUMBER3"}, {"EXEINI", "NUMBER4"}, {"EXEINI", "NUMBER5"},
-    {" exeini ", "name"},  {"OTHER", "KEY"},
+    {profile::kSection, profile::kMailProgram},
+    {profile::kSection, profile::kPassword},
+    {profile::kSection, profile::kSaveAccount},
+    {profile::kSection, profile::kHangUp},
+    {profile::kSection, profile::kInterval},
+    {profile::kSection, profile::kStartMailProgram},
+    {profile::kSection, profile::kBoardClosesItself},
+    {profile::kSection, profile::kMute},
+    {" exeini ", "name"},
+    {"OTHER", "KEY"},
 };
 
 // Line texts as the file defines them: split at LF, one CR before it (or at the end) dropped,

@@ -6,12 +6,14 @@
 #include "alert/MsgForm.h"
 #include "app/MainForm.h"
 #include "app/Program.h"
+#include "common/AsciiText.h"
 #include "mail/DialUp.h"
 #include "mail/Wait.h"
 #include "platform/MailLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramLauncher.h"
 #include "settings/IdPassForm.h"
+#include "settings/ProfileKeys.h"
 #include "settings/SetForm.h"
 
 namespace breezel {
@@ -19,17 +21,8 @@ namespace breezel {
 namespace {
 constexpr const char* kErrorTitle = "エラー";
 constexpr const char* kNewMailText = "新着メールが有ります";
-constexpr const char* kNoMailProgram = "未設定";
 constexpr int kApopOn = -1;
 constexpr int kBoardMs = 1000;
-
-std::string TrimBlanks(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 }  // namespace
 
 Task<> MailCheck::CheckMail() {
@@ -62,8 +55,8 @@ Task<> MailCheck::checkMailbox() {
 
     // The account file is read afresh at every check: only a saved account takes part.
     const IniFile account = program_.accountFile();
-    const std::string id = account.readString(kProfileSection, "NAME", "");
-    const std::string password = account.readString(kProfileSection, "NAME2", "");
+    const std::string id = account.readString(profile::kSection, profile::kAccountId, "");
+    const std::string password = account.readString(profile::kSection, profile::kPassword, "");
     program_.idPassForm().IdText.setText(id);
     program_.idPassForm().PassText.setText(password);
     settings.AccountId = id;
@@ -105,9 +98,9 @@ Task<> MailCheck::checkMailbox() {
 Task<> MailCheck::announce(int count) {
     MainForm& main = program_.mainForm();
     if (main.Check2.value() != 0) {
-        if (main.Check2.value() == 1 && main.Text7.text() != kNoMailProgram) {
+        if (main.Check2.value() == 1 && main.Text7.text() != MainForm::kNoMailProgram) {
             // A program that cannot be started is left alone, like one that ends at once.
-            program_.services().launcher.start(TrimBlanks(main.Text7.text()));
+            program_.services().launcher.start(std::string(ascii::Trim(main.Text7.text())));
         }
         co_return;
     }

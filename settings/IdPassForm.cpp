@@ -1,6 +1,7 @@
 #include "settings/IdPassForm.h"
 
 #include "app/Program.h"
+#include "settings/ProfileKeys.h"
 
 namespace breezel {
 
@@ -11,10 +12,10 @@ IdPassForm::IdPassForm(Program& program) : Form("IdPassForm", "ID,PASS", 0, 0), 
 
 void IdPassForm::Form_Load() {
     const IniFile account = program_.accountFile();
-    IdText.setText(account.readString(kProfileSection, "NAME", ""));
-    PassText.setText(account.readString(kProfileSection, "NAME2", ""));
+    IdText.setText(account.readString(profile::kSection, profile::kAccountId, ""));
+    PassText.setText(account.readString(profile::kSection, profile::kPassword, ""));
     // The save box remembers the user's last choice.
-    Check1.applyStored(account.readInt(kProfileSection, "NAME3", 0));
+    Check1.applyStored(account.readInt(profile::kSection, profile::kSaveAccount, 0));
 }
 
 void IdPassForm::OKCommand_Click() {
@@ -23,11 +24,11 @@ void IdPassForm::OKCommand_Click() {
     settings.AccountPassword = PassText.text();
     IniFile account = program_.accountFile();
     if (Check1.value() != 0) {
-        account.writeString(kProfileSection, "NAME", IdText.text());
-        account.writeString(kProfileSection, "NAME2", PassText.text());
-        account.writeString(kProfileSection, "NAME3", "1");
+        account.writeString(profile::kSection, profile::kAccountId, IdText.text());
+        account.writeString(profile::kSection, profile::kPassword, PassText.text());
+        account.writeString(profile::kSection, profile::kSaveAccount, "1");
     } else {
-        account.writeString(kProfileSection, "NAME3", "0");
+        account.writeString(profile::kSection, profile::kSaveAccount, "0");
     }
     program_.closeIdPassForm();  // destroys this form: nothing may follow
 }

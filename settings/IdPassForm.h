@@ -23,14 +23,14 @@ public:
     /// Cancel: closes without changes.
     void CancelCommand_Click();
 
-    Label Label1{"Label1", {}, "ID"};
-    TextBox IdText{"IdText", {}};
-    Label Label2_0{"Label2(0)", {}, "Password"};
-    TextBox PassText{"PassText", {}};
-    CheckBox Check1{"Check1", {}};
-    Label Label2_1{"Label2(1)", {}, "IDパスワードを保存する"};
-    CommandButton OKCommand{"OKCommand", {}, "OK"};
-    CommandButton CancelCommand{"CancelCommand", {}, "Cancel"};
+    Label Label1{{}, "ID"};
+    TextBox IdText;
+    Label Label2_0{{}, "Password"};
+    TextBox PassText;
+    CheckBox Check1;
+    Label Label2_1{{}, "IDパスワードを保存する"};
+    CommandButton OKCommand{{}, "OK"};
+    CommandButton CancelCommand{{}, "Cancel"};
 
 private:
     Program& program_;

@@ -5,14 +5,14 @@
 #include <vector>
 
 #include "common/AsciiText.h"
+#include "common/Utf8.h"
+#include "settings/FileText.h"
 #include "settings/NumberText.h"
-#include "settings/Utf8.h"
 
 namespace breezel {
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
 // Values used to be read into a 256-byte buffer; callers rely on that limit.
 constexpr std::size_t kMaxValueBytes = 255;
 
@@ -93,13 +93,6 @@ Location Find(const std::vector<Line>& lines, std::string_view section, std::str
     return found;
 }
 
-std::string_view WithoutBom(std::string_view content) {
-    if (content.substr(0, kBom.size()) == kBom) {
-        content.remove_prefix(kBom.size());
-    }
-    return content;
-}
-
 // The value of the key, or nullopt when the file, section or key is missing.
 std::optional<std::string> ReadValue(const std::filesystem::path& path, std::string_view section,
                                      std::string_view key) {
@@ -114,18 +107,6 @@ std::optional<std::string> ReadValue(const std::filesystem::path& path, std::str
     }
     const std::string_view text = lines[*found.key].text;
     return std::string(ascii::Trim(text.substr(text.find('=') + 1)));
-}
-
-// A CR or LF inside a name or value would start a new line in the file and so
-// let a value smuggle in keys or sections of its own.
-std::string OneLine(std::string_view text) {
-    std::string line(text);
-    for (char& c : line) {
-        if (c == '\r' || c == '\n') {
-            c = ' ';
-        }
-    }
-    return line;
 }
 
 }  // namespace

@@ -4,20 +4,19 @@
 #include <cmath>
 #include <limits>
 
+#include "common/AsciiText.h"
+
 namespace breezel {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
 // Skips blanks and an optional sign; returns true for a minus sign.
 bool SkipBlanksAndSign(std::string_view text, std::size_t& pos) {
-    while (pos < text.size() && IsBlank(text[pos])) {
+    while (pos < text.size() && ascii::IsBlank(text[pos])) {
         ++pos;
     }
     bool negative = false;

@@ -23,15 +23,15 @@ public:
     /// Cancel: closes without saving.
     void CancelCommand_Click();
 
-    Label Label1{"Label1", {}, "SMTPサーバー名(&S)"};
-    TextBox SmtpText{"SmtpText", {}};
-    Label Label2{"Label2", {}, "POP3サーバー名(&P)"};
-    TextBox Pop3Text{"Pop3Text", {}};
-    Label Label3{"Label3", {}, "メールアドレス(&M)"};
-    TextBox MailText{"MailText", {}};
-    CheckBox ApopCheck{"ApopCheck", {}, "APOP を使用する(&A)"};
-    CommandButton OKCommand{"OKCommand", {}, "設定"};
-    CommandButton CancelCommand{"CancelCommand", {}, "中止"};
+    Label Label1{{}, "SMTPサーバー名(&S)"};
+    TextBox SmtpText;
+    Label Label2{{}, "POP3サーバー名(&P)"};
+    TextBox Pop3Text;
+    Label Label3{{}, "メールアドレス(&M)"};
+    TextBox MailText;
+    CheckBox ApopCheck{{}, "APOP を使用する(&A)"};
+    CommandButton OKCommand{{}, "設定"};
+    CommandButton CancelCommand{{}, "中止"};
 
 private:
     Program& program_;

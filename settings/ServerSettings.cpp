@@ -5,9 +5,10 @@
 #include <optional>
 #include <string_view>
 
+#include "common/Utf8.h"
 #include "settings/AtomicFile.h"
+#include "settings/FileText.h"
 #include "settings/NumberText.h"
-#include "settings/Utf8.h"
 
 namespace breezel {
 
@@ -38,14 +39,6 @@ void ApplyLine(SharedSettings& s, std::string_view line) {
     }
 }
 
-// A CR or LF inside a value would split its line and shift the fixed format.
-std::string OneLine(std::string_view text) {
-    std::string line(text);
-    std::replace_if(
-        line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-    return line;
-}
-
 }  // namespace
 
 void LoadServerSettings(SharedSettings& s, const std::filesystem::path& file) {
@@ -53,11 +46,7 @@ void LoadServerSettings(SharedSettings& s, const std::filesystem::path& file) {
     if (!content) {
         return;
     }
-    std::string_view rest = *content;
-    // Editors on the desktop like to add a BOM; it must not hide the first key.
-    if (rest.substr(0, 3) == "\xEF\xBB\xBF") {
-        rest.remove_prefix(3);
-    }
+    std::string_view rest = WithoutBom(*content);
     while (!rest.empty()) {
         const std::size_t lf = rest.find('\n');
         std::string_view line = rest.substr(0, lf);

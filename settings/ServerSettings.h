@@ -25,9 +25,9 @@ struct SharedSettings {
 };
 
 /// Reads SMTP/POP3/MAIL/APOP from file into s; a missing or unreadable file changes nothing.
-void LoadServerSettings(SharedSettings& s, const std::filesystem::path& file = "vbmail.ini");
+void LoadServerSettings(SharedSettings& s, const std::filesystem::path& file);
 
 /// Replaces file atomically with the four CRLF-ended server lines; false on failure.
-bool SaveServerSettings(const SharedSettings& s, const std::filesystem::path& file = "vbmail.ini");
+bool SaveServerSettings(const SharedSettings& s, const std::filesystem::path& file);
 
 }  // namespace breezel

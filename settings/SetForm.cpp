@@ -7,6 +7,7 @@
 #include "settings/IdPassForm.h"
 #include "settings/NumberText.h"
 #include "settings/OptionForm.h"
+#include "settings/ProfileKeys.h"
 
 namespace breezel {
 
@@ -22,16 +23,17 @@ SetForm::SetForm(Program& program) : Form("SetForm", "設定", 0, 0), program_(p
 
 void SetForm::Form_Load() {
     const IniFile preferences = program_.preferences();
-    Check1.applyStored(preferences.readInt(kProfileSection, "NUMBER", 0));
-    Text2.setText(std::to_string(preferences.readInt(kProfileSection, "NUMBER2", 0)));
-    Check2.applyStored(preferences.readInt(kProfileSection, "NUMBER4", 0));
+    Check1.applyStored(preferences.readInt(profile::kSection, profile::kHangUp, 0));
+    Text2.setText(std::to_string(preferences.readInt(profile::kSection, profile::kInterval, 0)));
+    Check2.applyStored(preferences.readInt(profile::kSection, profile::kBoardClosesItself, 0));
 }
 
 void SetForm::Form_Unload() {
     IniFile preferences = program_.preferences();
-    preferences.writeString(kProfileSection, "NUMBER", Check1.value() == 1 ? "1" : "0");
-    preferences.writeString(kProfileSection, "NUMBER2", Text2.text());
-    preferences.writeString(kProfileSection, "NUMBER4", Check2.value() == 1 ? "1" : "0");
+    preferences.writeString(profile::kSection, profile::kHangUp, Check1.value() == 1 ? "1" : "0");
+    preferences.writeString(profile::kSection, profile::kInterval, Text2.text());
+    preferences.writeString(profile::kSection, profile::kBoardClosesItself,
+                            Check2.value() == 1 ? "1" : "0");
 }
 
 void SetForm::ApplyInterval() {
@@ -51,7 +53,7 @@ void SetForm::ApplyInterval() {
         main.Check3.setValue(0);
         main.Text5.setText(Text2.text());
         main.Timer3.setInterval(0);
-        program_.preferences().writeString(kProfileSection, "NUMBER2", Text2.text());
+        program_.preferences().writeString(profile::kSection, profile::kInterval, Text2.text());
     }
     // A negative interval changes nothing; it is still saved as typed when the dialog closes.
 }

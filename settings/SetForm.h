@@ -29,18 +29,17 @@ public:
     /// Shows the server settings dialog.
     void Command2_Click();
 
-    CommandButton Command1{"Command1", {}, "ID/PASS"};
-    CommandButton Command2{"Command2", {}, "POPサーバー"};
-    CheckBox Check1{"Check1", {}};
-    Label Label1{"Label1", {}, "新着チェック後接続を切断する。"};
-    Label Label5{"Label5", {}, "インターバルメールチェック"};
-    Label Label3{"Label3",
-                 {},
+    CommandButton Command1{{}, "ID/PASS"};
+    CommandButton Command2{{}, "POPサーバー"};
+    CheckBox Check1;
+    Label Label1{{}, "新着チェック後接続を切断する。"};
+    Label Label5{{}, "インターバルメールチェック"};
+    Label Label3{{},
                  "０以上の数字を入力すると、その間隔で自動的にメールチェックを行います。"
                  "チェックの都度手動で行う場合は０にしておいて下さい。（単位は分です。）"};
-    TextBox Text2{"Text2", {}};
-    Label Label2{"Label2", {}, "分"};
-    CheckBox Check2{"Check2", {}, "新着お知らせボードを１秒で自動消去させる"};
+    TextBox Text2;
+    Label Label2{{}, "分"};
+    CheckBox Check2{{}, "新着お知らせボードを１秒で自動消去させる"};
 
 private:
     Program& program_;

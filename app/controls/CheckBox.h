@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "app/controls/Control.h"
 
 namespace breezel {
@@ -8,8 +11,8 @@ namespace breezel {
 /// code, runs its Click event, as the forms rely on.
 class CheckBox : public Control {
 public:
-    CheckBox(std::string name, Rect rect, std::string caption = {}, int value = 0)
-        : Control(std::move(name), rect), caption_(std::move(caption)), value_(value) {}
+    explicit CheckBox(Rect rect = {}, std::string caption = {}, int value = 0)
+        : Control(rect), caption_(std::move(caption)), value_(value) {}
 
     const std::string& caption() const { return caption_; }
     int value() const { return value_; }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "app/controls/Control.h"
 
 namespace breezel {
@@ -8,8 +11,8 @@ namespace breezel {
 /// the user does.
 class CommandButton : public Control {
 public:
-    CommandButton(std::string name, Rect rect, std::string caption = {})
-        : Control(std::move(name), rect), caption_(std::move(caption)) {}
+    explicit CommandButton(Rect rect = {}, std::string caption = {})
+        : Control(rect), caption_(std::move(caption)) {}
 
     const std::string& caption() const { return caption_; }
 

@@ -1,23 +1,19 @@
 #pragma once
 
-#include <string>
-#include <utility>
-
 #include "app/controls/Geometry.h"
 #include "app/controls/Signal.h"
 
 namespace breezel {
 
-/// What every control of a form has: a name, a place, and a signal for its observers.
+/// What every control of a form has: a place, and a signal for its observers.
 /// Controls hold the program's run-time state; views only show them.
 class Control {
 public:
-    Control(std::string name, Rect rect) : name_(std::move(name)), rect_(rect) {}
+    explicit Control(Rect rect = {}) : rect_(rect) {}
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
     virtual ~Control() = default;
 
-    const std::string& name() const { return name_; }
     const Rect& rect() const { return rect_; }
 
     /// Moves the control inside its container.
@@ -32,7 +28,6 @@ public:
     Signal<> changed;
 
 private:
-    std::string name_;
     Rect rect_;
 };
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "app/controls/Control.h"
 
 namespace breezel {
@@ -7,8 +10,8 @@ namespace breezel {
 /// A label showing a caption.
 class Label : public Control {
 public:
-    Label(std::string name, Rect rect, std::string caption = {})
-        : Control(std::move(name), rect), caption_(std::move(caption)) {}
+    explicit Label(Rect rect = {}, std::string caption = {})
+        : Control(rect), caption_(std::move(caption)) {}
 
     const std::string& caption() const { return caption_; }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "app/controls/CommandButton.h"
 
 namespace breezel {
@@ -7,10 +10,7 @@ namespace breezel {
 /// A picture or picture container; clickable like a button. What it shows is the view's.
 class PictureBox : public CommandButton {
 public:
-    PictureBox(std::string name, Rect rect) : CommandButton(std::move(name), rect) {}
-
-    /// The pointer moved over the picture.
-    void mouseMove() { onMouseMove.notify(); }
+    explicit PictureBox(Rect rect = {}) : CommandButton(rect) {}
 
     /// Loads a picture file; the view reads it from disk at every load, also of the same file.
     void loadPicture(std::string path) {
@@ -20,8 +20,6 @@ public:
     }
     const std::string& picturePath() const { return picturePath_; }
     int pictureLoads() const { return pictureLoads_; }
-
-    Signal<> onMouseMove;
 
 private:
     std::string picturePath_;

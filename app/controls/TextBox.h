@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "app/controls/Control.h"
 
 namespace breezel {
@@ -7,8 +10,8 @@ namespace breezel {
 /// A text box; its Change event runs only when the text really changes.
 class TextBox : public Control {
 public:
-    TextBox(std::string name, Rect rect, std::string text = {})
-        : Control(std::move(name), rect), text_(std::move(text)) {}
+    explicit TextBox(Rect rect = {}, std::string text = {})
+        : Control(rect), text_(std::move(text)) {}
 
     const std::string& text() const { return text_; }
 

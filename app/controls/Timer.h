@@ -1,6 +1,5 @@
 #pragma once
 
-#include <string>
 #include <utility>
 
 #include "app/controls/Signal.h"
@@ -14,14 +13,11 @@ namespace breezel {
 /// meanwhile are dropped, as a form's timer behaves.
 class Timer {
 public:
-    Timer(std::string name, int intervalMs, bool enabled = true)
-        : name_(std::move(name)), interval_(intervalMs), enabled_(enabled) {}
+    explicit Timer(int intervalMs) : interval_(intervalMs) {}
     Timer(const Timer&) = delete;
     Timer& operator=(const Timer&) = delete;
 
-    const std::string& name() const { return name_; }
     int interval() const { return interval_; }
-    bool enabled() const { return enabled_; }
     /// True when the timer produces ticks.
     bool running() const { return enabled_ && interval_ > 0; }
 
@@ -62,9 +58,8 @@ public:
     Signal<> onTimer;
 
 private:
-    std::string name_;
     int interval_;
-    bool enabled_;
+    bool enabled_ = true;
     bool busy_ = false;
     std::function<Task<>()> work_;
     // Last: a reaction still waiting when the timer goes is destroyed first.

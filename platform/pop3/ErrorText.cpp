@@ -1,6 +1,6 @@
 #include "platform/pop3/ErrorText.h"
 
-#include "platform/pop3/HeaderCollector.h"
+#include "common/Utf8.h"
 
 namespace breezel::pop3 {
 
@@ -30,7 +30,7 @@ std::string CleanDetail(std::string_view detail) {
             out += c;
         }
     }
-    return HeaderCollector::cutUtf8(out, kDetailBytes);
+    return Utf8PrefixBytes(out, kDetailBytes);
 }
 
 std::string WithDetail(std::string text, const std::string& detail) {

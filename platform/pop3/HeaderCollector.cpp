@@ -1,6 +1,7 @@
 #include "platform/pop3/HeaderCollector.h"
 
 #include "common/AsciiText.h"
+#include "common/Utf8.h"
 
 namespace breezel::pop3 {
 
@@ -51,35 +52,17 @@ void HeaderCollector::addLine(std::string_view line) {
 MailTexts HeaderCollector::texts() const {
     std::array<std::string, 4> out;
     for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = std::string(ascii::Trim(cutUtf8(values_[i], maxValueBytes_)));
+        out[i] = std::string(ascii::Trim(Utf8PrefixBytes(values_[i], maxValueBytes_)));
     }
     return MailTexts{out[0], out[1], out[2], out[3]};
 }
 
-std::string HeaderCollector::cutUtf8(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) {
-        return std::string(text);
-    }
-    std::size_t cut = maxBytes;
-    // Back up over continuation bytes to the start of the character that crosses the limit;
-    // a UTF-8 character has at most three of them.
-    for (int step = 0; step < 3 && cut > 0; ++step) {
-        if ((static_cast<unsigned char>(text[cut]) & 0xC0) != 0x80) {
-            break;
-        }
-        --cut;
-    }
-    if ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
-        cut = maxBytes;  // not UTF-8 at all here: any cut is as good as another
-    }
-    return std::string(text.substr(0, cut));
-}
-
 void HeaderCollector::append(std::string_view bytes) {
     std::string& value = values_[current_];
-    // One byte beyond the limit tells cutUtf8 whether the last kept character is whole.
-    const std::size_t room =
-        maxValueBytes_ + 1 > value.size() ? maxValueBytes_ + 1 - value.size() : 0;
+    // The cut needs the whole of a character that crosses the limit, up to three bytes beyond
+    // it: cut short here, its first byte would pass for a stray byte that fits.
+    const std::size_t kept = maxValueBytes_ + 3;
+    const std::size_t room = kept > value.size() ? kept - value.size() : 0;
     value.append(bytes.substr(0, room));
 }
 

@@ -24,9 +24,6 @@ public:
     /// The values found so far: h1 Subject, h2 From, h3 Date, h4 Message-ID.
     MailTexts texts() const;
 
-    /// The longest prefix of text within maxBytes that does not end inside a UTF-8 character.
-    static std::string cutUtf8(std::string_view text, std::size_t maxBytes);
-
 private:
     static constexpr int kNone = -1;
 

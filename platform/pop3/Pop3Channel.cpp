@@ -31,8 +31,8 @@ std::string TextAfter(std::string_view line, std::string_view indicator) {
 
 }  // namespace
 
-Pop3Channel::Pop3Channel(std::unique_ptr<Transport> transport, const Pop3Limits& limits)
-    : limits_(limits), pace_(limits), transport_(std::move(transport)) {}
+Pop3Channel::Pop3Channel(std::unique_ptr<Transport> transport, Pop3Limits limits)
+    : limits_(limits), pace_(limits_), transport_(std::move(transport)) {}
 
 Task<TransportStatus> Pop3Channel::connect(std::string host, std::uint16_t port, bool tls) {
     return transport_->connect(std::move(host), port, tls, limits_.connectTimeout, pace_);

@@ -34,7 +34,7 @@ public:
     /// Receives each line of a multi-line response, dot-unstuffed and without its line end.
     using LineSink = std::function<void(std::string_view)>;
 
-    Pop3Channel(std::unique_ptr<Transport> transport, const Pop3Limits& limits);
+    Pop3Channel(std::unique_ptr<Transport> transport, Pop3Limits limits);
 
     /// Opens the connection, which starts the session's pace; the transport's own status, for
     /// the caller to judge.
@@ -52,12 +52,14 @@ public:
     Task<LinkFault> startTls(std::string host);
     /// Closes the connection.
     void close();
+    /// The bounds this channel keeps to.
+    const Pop3Limits& limits() const { return limits_; }
 
 private:
     /// The fault of a read that ended with status; otherwise strips the line end.
     static LinkFault takeLine(const TransportStatus& status, std::string& line);
 
-    const Pop3Limits& limits_;
+    const Pop3Limits limits_;
     // Outlives the transport, whose reads are handed it.
     Pace pace_;
     std::unique_ptr<Transport> transport_;

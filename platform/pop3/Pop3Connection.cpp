@@ -69,8 +69,8 @@ bool BreaksCommandLine(const std::string& text) {
 }  // namespace
 
 Pop3Connection::Pop3Connection(std::unique_ptr<Transport> transport, ServerAddress address,
-                               const Pop3Limits& limits)
-    : channel_(std::move(transport), limits), address_(std::move(address)), limits_(limits) {}
+                               Pop3Limits limits)
+    : channel_(std::move(transport), limits), address_(std::move(address)) {}
 
 Task<CallResult> Pop3Connection::open() {
     const TransportStatus status =
@@ -136,7 +136,7 @@ Task<CallResult> Pop3Connection::status(int number, MailTexts& texts) {
     if (auto refused = refuseMessageCall(number)) {
         co_return *refused;
     }
-    HeaderCollector headers(limits_.maxHeaderValueBytes);
+    HeaderCollector headers(channel_.limits().maxHeaderValueBytes);
     CallResult result = co_await perform(Request{RequestKind::Top, number}, &headers);
     if (result.value > 0) {
         texts = headers.texts();
@@ -156,7 +156,7 @@ Task<CallResult> Pop3Connection::retrieve(int number, MailTexts& texts) {
     if (auto refused = refuseMessageCall(number)) {
         co_return *refused;
     }
-    HeaderCollector headers(limits_.maxHeaderValueBytes);
+    HeaderCollector headers(channel_.limits().maxHeaderValueBytes);
     CallResult result = co_await perform(Request{RequestKind::Retr, number}, &headers);
     if (result.value > 0) {
         texts = headers.texts();
@@ -167,9 +167,9 @@ Task<CallResult> Pop3Connection::retrieve(int number, MailTexts& texts) {
 Task<> Pop3Connection::quit() {
     if (state_ != ConnectionState::Broken && !channel_.send("QUIT\r\n")) {
         // With pipelined answers still due, the next line would not be QUIT's answer anyway.
-        if (limits_.quitTimeout.count() > 0 && (!pipeline_ || pipeline_->empty())) {
+        if (channel_.limits().quitTimeout.count() > 0 && (!pipeline_ || pipeline_->empty())) {
             Reply ignored;
-            (void)co_await channel_.readReply(ignored, limits_.quitTimeout);
+            (void)co_await channel_.readReply(ignored, channel_.limits().quitTimeout);
         }
     }
     channel_.close();
@@ -211,7 +211,7 @@ Task<LinkFault> Pop3Connection::askCapabilities() {
             offersStls_ = offersStls_ || word == "STLS";
             offersPipelining_ = offersPipelining_ || word == "PIPELINING";
         },
-        limits_.maxListLines);
+        channel_.limits().maxListLines);
 }
 
 Task<CallResult> Pop3Connection::upgradeToTls() {
@@ -294,7 +294,7 @@ CallResult Pop3Connection::takeCount(const Reply& stat) {
     count_ = *count;
     state_ = ConnectionState::Transaction;
     if (offersPipelining_) {
-        pipeline_.emplace(count_, limits_.pipelineWindow);
+        pipeline_.emplace(count_, channel_.limits().pipelineWindow);
     }
     return CallResult{count_, {}};
 }
@@ -379,7 +379,7 @@ Task<CallResult> Pop3Connection::readAnswer(Request request, HeaderCollector* he
         co_return CallResult{*size, {}};
     }
     const std::size_t maxLines =
-        request.kind == RequestKind::Top ? limits_.maxListLines : kNoLineLimit;
+        request.kind == RequestKind::Top ? channel_.limits().maxListLines : kNoLineLimit;
     Pop3Channel::LineSink sink;
     if (headers != nullptr) {
         sink = [headers](std::string_view line) { headers->addLine(line); };
@@ -399,7 +399,7 @@ Task<LinkFault> Pop3Connection::discardAnswer(Request request) {
         co_return std::nullopt;
     }
     const std::size_t maxLines =
-        request.kind == RequestKind::Top ? limits_.maxListLines : kNoLineLimit;
+        request.kind == RequestKind::Top ? channel_.limits().maxListLines : kNoLineLimit;
     co_return co_await channel_.readLines({}, maxLines);
 }
 

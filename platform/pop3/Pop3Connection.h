@@ -44,8 +44,7 @@ enum class ConnectionState {
 /// A POP3 session over one transport.
 class Pop3Connection {
 public:
-    Pop3Connection(std::unique_ptr<Transport> transport, ServerAddress address,
-                   const Pop3Limits& limits);
+    Pop3Connection(std::unique_ptr<Transport> transport, ServerAddress address, Pop3Limits limits);
 
     /// Connects and reads the greeting. Value -1 when no connection could be made; 1 otherwise,
     /// possibly in the Broken state (failed TLS handshake or greeting) with the failure text.
@@ -79,7 +78,6 @@ private:
 
     Pop3Channel channel_;
     ServerAddress address_;
-    const Pop3Limits& limits_;
     ConnectionState state_ = ConnectionState::Greeted;
     std::string failure_;    // the text repeated in the Refused and Broken states
     std::string timestamp_;  // the greeting's APOP timestamp, brackets included

@@ -17,9 +17,8 @@ int Pop3MailLibrary::NMailInitializeWinSock() {
     return 1;  // the transport sets itself up per connection
 }
 
-int Pop3MailLibrary::NMailSetOption(int option, int value) {
-    options_[option] = value;
-    return 1;
+int Pop3MailLibrary::NMailSetOption(int /*option*/, int /*value*/) {
+    return 1;  // accepted and ignored: no option changes how this library works
 }
 
 int Pop3MailLibrary::NMailEndWinSock() {

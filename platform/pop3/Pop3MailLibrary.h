@@ -45,7 +45,6 @@ private:
 
     pop3::TransportFactory& transports_;
     pop3::Pop3Limits limits_;
-    std::map<int, int> options_;
     std::map<int, std::unique_ptr<pop3::Pop3Connection>> connections_;
     int lastHandle_ = 0;
     std::string lastFailure_;

@@ -9,8 +9,8 @@ namespace {
 constexpr std::uint16_t kPlainPort = 110;
 constexpr std::uint16_t kTlsPort = 995;
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+bool IsBlankOrLineEnd(char c) {
+    return ascii::IsBlank(c) || c == '\r' || c == '\n';
 }
 
 bool IsDigit(char c) {
@@ -52,7 +52,7 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
 }  // namespace
 
 std::optional<ServerAddress> ServerAddress::parse(std::string_view text) {
-    text = ascii::Trim(text, IsBlank);
+    text = ascii::Trim(text, IsBlankOrLineEnd);
     ServerAddress address;
     address.port = kPlainPort;
     if (ascii::StartsWithNoCase(text, "pop3s://")) {

@@ -39,7 +39,7 @@ private:
     QRect pictureRect() const;
 
     TimerDriver& timers_;
-    Timer timer_{"fan", 0};
+    Timer timer_{0};
     ScopedConnection tick_;
     std::vector<Frame> frames_;
     std::size_t current_ = 0;

@@ -80,7 +80,7 @@ void FormView::moveEvent(QMoveEvent* event) {
 
 void FormView::closeEvent(QCloseEvent* event) {
     if (form_ && onClose_) {
-        // The form decides; if it closes, its destruction takes this view with it.
+        // The form decides; if it closes, its destruction retires this view.
         event->ignore();
         onClose_();
         return;
@@ -95,7 +95,6 @@ void FormView::release() {
     windowRaised_.disconnect();
     windowMinimized_.disconnect();
     hide();
-    deleteLater();
 }
 
 }  // namespace breezel

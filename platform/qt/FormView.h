@@ -12,7 +12,8 @@ namespace breezel {
 class Form;
 
 /// A top-level window that shows a form: its caption, visibility and stacking follow the form's
-/// window; the close box asks the form to close. When the form is destroyed the view goes too.
+/// window; the close box asks the form to close. When the form is destroyed the view lets go of
+/// it and hides; its owner deletes it.
 class FormView : public QWidget {
 public:
     /// onClose runs when the user closes the window; it decides what closing means for the form.

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/MainForm.h"
+#include "common/FileUrl.h"
 #include "platform/qt/BannerView.h"
 #include "platform/qt/FanView.h"
 #include "platform/qt/Fonts.h"
@@ -129,13 +130,8 @@ void MainWindowView::showFan(const WebBrowser& browser) {
         return;
     }
     fanNavigations_ = browser.navigations();
-    // The address is "file://" and a plain path; taken literally so that '#' or '%' in a folder
-    // name still find the file.
-    QString path = ToQString(browser.locationUrl());
-    if (path.startsWith(QStringLiteral("file://"))) {
-        path.remove(0, 7);
-    }
-    fan_->play(path);
+    const std::string& url = browser.locationUrl();
+    fan_->play(ToQString(FileUrlPath(url).value_or(url)));
 }
 
 void MainWindowView::buildStatusRow(MainForm& form) {

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "common/FileUrl.h"
 #include "platform/qt/Bindings.h"
 
 namespace breezel {
@@ -137,12 +138,10 @@ void QtDesktop::chooseFile(const std::string& fileName,
 }
 
 void QtDesktop::openUrl(const std::string& url) {
-    const QString address = ToQString(url);
-    // A local path is taken literally: '#' or '%' in a folder name are part of it.
-    if (address.startsWith(QStringLiteral("file://"))) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(address.mid(7)));
+    if (const std::optional<std::string> path = FileUrlPath(url)) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(*path)));
     } else {
-        QDesktopServices::openUrl(QUrl(address));
+        QDesktopServices::openUrl(QUrl(ToQString(url)));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "alert/Form1.h"
 #include "alert/MsgForm.h"
@@ -26,14 +27,9 @@ ViewHost::ViewHost(Program& program) : program_(program) {
     formCreated_ = program.formCreated.connectScoped([this](Form& form) { createView(form); });
 }
 
-ViewHost::~ViewHost() {
-    for (const auto& view : views_) {
-        delete view.data();
-    }
-}
+ViewHost::~ViewHost() = default;
 
 void ViewHost::createView(Form& form) {
-    std::erase_if(views_, [](const auto& view) { return view.isNull(); });
     FormView* view = nullptr;
     FormView* dialog = nullptr;
     if (auto* main = dynamic_cast<MainForm*>(&form)) {
@@ -57,7 +53,20 @@ void ViewHost::createView(Form& form) {
     if (dialog != nullptr) {
         dialog->setPlacement([this](QWidget& widget) { placeDialog(widget); });
     }
-    views_.emplace_back(view);
+    views_.push_back({std::unique_ptr<FormView>(view),
+                      form.destroying.connectScoped([this, view] { retire(view); })});
+}
+
+void ViewHost::retire(const FormView* view) {
+    const auto found = std::find_if(views_.begin(), views_.end(),
+                                    [view](const View& v) { return v.widget.get() == view; });
+    if (found == views_.end()) {
+        return;
+    }
+    // The form may go from inside one of the view's own events (its close box, a button): the
+    // event loop deletes the view once that event is over.
+    found->widget.release()->deleteLater();
+    views_.erase(found);
 }
 
 void ViewHost::placeDialog(QWidget& dialog) {
@@ -68,10 +77,11 @@ void ViewHost::placeDialog(QWidget& dialog) {
     const QRect area = screen->availableGeometry();
     // Right of the right-most dialog already shown, or at the top left of the screen.
     QPoint place(area.left() + kDialogMargin, area.top() + kDialogMargin);
-    for (const auto& view : views_) {
-        if (view && view != &dialog && view->isVisible() &&
-            dynamic_cast<MainWindowView*>(view.data()) == nullptr) {
-            const QRect frame = view->frameGeometry();
+    for (const View& view : views_) {
+        const FormView* shown = view.widget.get();
+        if (shown != &dialog && shown->isVisible() &&
+            dynamic_cast<const MainWindowView*>(shown) == nullptr) {
+            const QRect frame = shown->frameGeometry();
             place.setX(std::max(place.x(), frame.right() + kDialogGap));
         }
     }

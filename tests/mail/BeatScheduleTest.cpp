@@ -116,14 +116,14 @@ TEST(BeatScheduleTest, AOneShotComesOnTheFirstBeatNotBeforeItsTimeAndOnlyOnce) {
 // that fall due meanwhile are dropped rather than delivered when it ends.
 TEST(TimerSchedulerTest, TicksMissedWhileBusyAreDroppedNotDeliveredLate) {
     ManualTimerDriver driver;
-    Timer busy("busy", 100);
+    Timer busy(100);
     std::vector<std::int64_t> starts, ends;
     busy.setWork([&]() -> Task<> {
         starts.push_back(driver.now());
         co_await After(driver, 250);
         ends.push_back(driver.now());
     });
-    Timer label("label", 20);
+    Timer label(20);
     int labels = 0;
     label.onTimer.connect([&] { ++labels; });
     driver.attach(busy);

@@ -47,7 +47,7 @@ TEST(PlainTextTest, AServersMarkupInTheErrorBoxIsShownLiterally) {
 }
 
 TEST(PlainTextTest, CaptionsFromSettingsAreShownLiterally) {
-    Label control("Label1", {0, 0, 2000, 255}, "<img src=/dev/zero><b>mailer</b>");
+    Label control({0, 0, 2000, 255}, "<img src=/dev/zero><b>mailer</b>");
     QLabel widget;
     Bindings bindings;
     bindings.label(&widget, control);

@@ -29,8 +29,8 @@ bool RunUntil(const std::function<bool()>& done) {
 
 TEST(QtTimerDriverTest, AWaitingReactionLetsOtherTimersTickButIsNotReentered) {
     QtTimerDriver driver;
-    Timer check("check", 100);
-    Timer label("label", 20);
+    Timer check(100);
+    Timer label(20);
     int depth = 0, deepest = 0, checks = 0, labelsDuringWait = 0;
     bool waiting = false;
     check.setWork([&]() -> Task<> {
@@ -57,8 +57,8 @@ TEST(QtTimerDriverTest, AWaitingReactionLetsOtherTimersTickButIsNotReentered) {
 
 TEST(QtTimerDriverTest, StoppingRestartingAndDetachingFromInsideATickAreSafe) {
     QtTimerDriver driver;
-    auto once = std::make_unique<Timer>("once", 20);
-    Timer survivor("survivor", 40);
+    auto once = std::make_unique<Timer>(20);
+    Timer survivor(40);
     int onceTicks = 0, survivorTicks = 0;
     auto onOnce = once->onTimer.connectScoped([&] {
         ++onceTicks;

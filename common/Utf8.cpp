@@ -1,4 +1,4 @@
-#include "settings/Utf8.h"
+#include "common/Utf8.h"
 
 namespace breezel {
 
