@@ -4,17 +4,17 @@
 
 #include "app/MainForm.h"
 #include "app/Program.h"
-#include "platform/pop3/Pop3MailLibrary.h"
-#include "platform/qt/Bindings.h"
-#include "platform/qt/NetworkManagerDialUp.h"
-#include "platform/qt/QtPop3TransportFactory.h"
-#include "platform/qt/QtProcessControl.h"
-#include "platform/qt/QtServices.h"
-#include "platform/qt/QtSoundDevice.h"
-#include "platform/qt/QtTimerDriver.h"
-#include "platform/qt/QtTrayIcon.h"
-#include "platform/qt/SingleInstance.h"
-#include "platform/qt/ViewHost.h"
+#include "pop3/Pop3MailLibrary.h"
+#include "qt/Bindings.h"
+#include "qt/NetworkManagerDialUp.h"
+#include "qt/QtPop3TransportFactory.h"
+#include "qt/QtProcessControl.h"
+#include "qt/QtServices.h"
+#include "qt/QtSoundDevice.h"
+#include "qt/QtTimerDriver.h"
+#include "qt/QtTrayIcon.h"
+#include "qt/SingleInstance.h"
+#include "qt/ViewHost.h"
 
 int main(int argc, char* argv[]) {
     // Staying on top, placing and shaping windows need X11: on a Wayland session run through

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "alert/FrameRegion.h"
-#include "app/controls/Form.h"
-#include "app/controls/Timer.h"
+#include "controls/Form.h"
+#include "controls/Timer.h"
 
 namespace breezel {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/controls/Form.h"
-#include "app/controls/TextBox.h"
+#include "controls/Form.h"
+#include "controls/TextBox.h"
 
 namespace breezel {
 

@@ -2,7 +2,7 @@
 
 #include "app/MainForm.h"
 #include "app/Program.h"
-#include "mail/Wait.h"
+#include "platform/Wait.h"
 
 namespace breezel {
 

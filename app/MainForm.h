@@ -4,15 +4,15 @@
 #include <string_view>
 #include <vector>
 
-#include "app/controls/CheckBox.h"
-#include "app/controls/CommandButton.h"
-#include "app/controls/Form.h"
-#include "app/controls/Label.h"
-#include "app/controls/PictureBox.h"
-#include "app/controls/TextBox.h"
-#include "app/controls/Timer.h"
-#include "app/controls/WebBrowser.h"
 #include "common/Task.h"
+#include "controls/CheckBox.h"
+#include "controls/CommandButton.h"
+#include "controls/Form.h"
+#include "controls/Label.h"
+#include "controls/PictureBox.h"
+#include "controls/TextBox.h"
+#include "controls/Timer.h"
+#include "controls/WebBrowser.h"
 
 namespace breezel {
 

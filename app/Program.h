@@ -7,8 +7,8 @@
 
 #include "alert/Alert.h"
 #include "alert/StatusLamp.h"
-#include "app/controls/Signal.h"
 #include "common/Task.h"
+#include "controls/Signal.h"
 #include "mail/CheckSchedule.h"
 #include "mail/MailCheck.h"
 #include "settings/IniFile.h"

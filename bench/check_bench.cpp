@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/pop3/Pop3MailLibrary.h"
-#include "platform/qt/QtPop3TransportFactory.h"
+#include "pop3/Pop3MailLibrary.h"
+#include "qt/QtPop3TransportFactory.h"
 
 namespace {
 

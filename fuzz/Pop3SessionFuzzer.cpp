@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3MailLibrary.h"
 
 namespace {
 

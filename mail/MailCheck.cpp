@@ -8,15 +8,19 @@
 #include "app/Program.h"
 #include "common/AsciiText.h"
 #include "mail/DialUp.h"
-#include "mail/Wait.h"
 #include "platform/MailLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramLauncher.h"
+#include "platform/Wait.h"
 #include "settings/IdPassForm.h"
 #include "settings/ProfileKeys.h"
 #include "settings/SetForm.h"
 
 namespace breezel {
+
+std::string CutAtNul(std::string_view text) {
+    return std::string(text.substr(0, text.find('\0')));
+}
 
 namespace {
 constexpr const char* kErrorTitle = "エラー";

@@ -1,8 +1,15 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "common/Task.h"
 
 namespace breezel {
+
+/// The text before the first NUL character, or the whole text when it has none: how the
+/// library's texts are read back.
+std::string CutAtNul(std::string_view text);
 
 class Program;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/controls/Geometry.h"
+#include "controls/Geometry.h"
 
 namespace breezel {
 

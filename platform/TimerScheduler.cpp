@@ -1,6 +1,6 @@
 #include "platform/TimerScheduler.h"
 
-#include "app/controls/Timer.h"
+#include "controls/Timer.h"
 
 namespace breezel {
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <optional>
 
-#include "app/controls/Signal.h"
+#include "controls/Signal.h"
 #include "platform/BeatSchedule.h"
 #include "platform/TimerDriver.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/controls/CheckBox.h"
-#include "app/controls/CommandButton.h"
-#include "app/controls/Form.h"
-#include "app/controls/Label.h"
-#include "app/controls/TextBox.h"
+#include "controls/CheckBox.h"
+#include "controls/CommandButton.h"
+#include "controls/Form.h"
+#include "controls/Label.h"
+#include "controls/TextBox.h"
 
 namespace breezel {
 

@@ -11,8 +11,8 @@
 
 #include "HostileServers.h"
 #include "alert/MsgForm.h"
-#include "platform/pop3/Pop3MailLibrary.h"
-#include "platform/qt/QtPop3TransportFactory.h"
+#include "pop3/Pop3MailLibrary.h"
+#include "qt/QtPop3TransportFactory.h"
 #include "support/ProgramFixture.h"
 #include "system/pop3/RunTask.h"
 

@@ -5,9 +5,9 @@
 #include <set>
 #include <vector>
 
-#include "app/controls/Timer.h"
-#include "mail/Wait.h"
+#include "controls/Timer.h"
 #include "platform/BeatSchedule.h"
+#include "platform/Wait.h"
 #include "support/ManualTimerDriver.h"
 
 namespace breezel {

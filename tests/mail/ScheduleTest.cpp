@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "mail/Wait.h"
+#include "mail/MailCheck.h"
+#include "platform/Wait.h"
 #include "settings/SetForm.h"
 #include "support/ProgramFixture.h"
 

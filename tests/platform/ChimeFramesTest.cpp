@@ -4,7 +4,7 @@
 #include <set>
 
 #include "alert/FrameRegion.h"
-#include "platform/qt/QtServices.h"
+#include "qt/QtServices.h"
 
 namespace breezel {
 namespace {

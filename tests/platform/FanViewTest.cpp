@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QImage>
 
-#include "platform/qt/FanView.h"
+#include "qt/FanView.h"
 #include "support/ManualTimerDriver.h"
 #include "support/TempDir.h"
 

@@ -8,9 +8,9 @@
 #include <QMessageBox>
 #include <memory>
 
-#include "app/controls/Label.h"
-#include "platform/qt/Bindings.h"
-#include "platform/qt/QtServices.h"
+#include "controls/Label.h"
+#include "qt/Bindings.h"
+#include "qt/QtServices.h"
 
 namespace breezel {
 namespace {

@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/controls/Timer.h"
-#include "mail/Wait.h"
-#include "platform/qt/QtTimerDriver.h"
+#include "controls/Timer.h"
+#include "platform/Wait.h"
+#include "qt/QtTimerDriver.h"
 
 namespace breezel {
 namespace {

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "platform/qt/ViewHost.h"
+#include "qt/ViewHost.h"
 #include "settings/IdPassForm.h"
 #include "settings/SetForm.h"
 #include "support/ProgramFixture.h"

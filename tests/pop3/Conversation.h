@@ -18,8 +18,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/pop3/Pace.h"
-#include "platform/pop3/Pop3Transport.h"
+#include "pop3/Pace.h"
+#include "pop3/Pop3Transport.h"
 
 namespace breezel::pop3 {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/pop3/HeaderCollector.h"
+#include "pop3/HeaderCollector.h"
 
 namespace breezel::pop3 {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/pop3/Md5.h"
+#include "pop3/Md5.h"
 
 namespace breezel::pop3 {
 namespace {

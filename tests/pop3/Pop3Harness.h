@@ -11,8 +11,8 @@
 #include <string>
 
 #include "Conversation.h"
-#include "platform/pop3/Pop3Limits.h"
-#include "platform/pop3/Pop3MailLibrary.h"
+#include "pop3/Pop3Limits.h"
+#include "pop3/Pop3MailLibrary.h"
 
 namespace breezel::pop3 {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Conversation.h"
-#include "platform/pop3/Pop3Transport.h"
+#include "pop3/Pop3Transport.h"
 
 namespace breezel::pop3 {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Pop3Harness.h"
-#include "platform/pop3/ServerAddress.h"
+#include "pop3/ServerAddress.h"
 
 namespace breezel::pop3 {
 namespace {

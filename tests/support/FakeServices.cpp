@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "mail/Wait.h"
+#include "platform/Wait.h"
 
 namespace breezel {
 

@@ -26,7 +26,7 @@
 #include "common/Task.h"
 #include "mail/DialUp.h"
 #include "platform/DialUpConnections.h"
-#include "platform/qt/NetworkManagerDialUp.h"
+#include "qt/NetworkManagerDialUp.h"
 
 namespace breezel {
 namespace {

@@ -16,9 +16,9 @@
 #include "RunTask.h"
 #include "alert/Form1.h"
 #include "alert/MsgForm.h"
-#include "platform/pop3/Pop3MailLibrary.h"
-#include "platform/qt/QtPop3TransportFactory.h"
-#include "platform/qt/QtServices.h"
+#include "pop3/Pop3MailLibrary.h"
+#include "qt/QtPop3TransportFactory.h"
+#include "qt/QtServices.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

@@ -9,8 +9,8 @@
 
 #include "LocalServer.h"
 #include "RunTask.h"
-#include "platform/pop3/Pop3MailLibrary.h"
-#include "platform/qt/QtPop3TransportFactory.h"
+#include "pop3/Pop3MailLibrary.h"
+#include "qt/QtPop3TransportFactory.h"
 
 namespace breezel {
 namespace {

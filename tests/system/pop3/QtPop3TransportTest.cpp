@@ -10,8 +10,8 @@
 
 #include "LocalServer.h"
 #include "RunTask.h"
-#include "platform/pop3/Pace.h"
-#include "platform/qt/QtPop3TransportFactory.h"
+#include "pop3/Pace.h"
+#include "qt/QtPop3TransportFactory.h"
 
 namespace breezel {
 namespace {

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <utility>
+
+#include "common/Task.h"
+#include "controls/Signal.h"
+
+namespace breezel {
+
+/// A form's timer. It ticks every interval milliseconds while enabled; an interval of 0 stops it.
+/// The platform's timer driver watches it and calls tick(). A reaction that waits (setWork)
+/// keeps the timer busy until it ends: a busy timer takes no tick, so the ticks that fall due
+/// meanwhile are dropped, as a form's timer behaves.
+class Timer {
+public:
+    explicit Timer(int intervalMs) : interval_(intervalMs) {}
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+
+    int interval() const { return interval_; }
+    /// True when the timer produces ticks.
+    bool running() const { return enabled_ && interval_ > 0; }
+
+    void setInterval(int intervalMs) {
+        if (intervalMs != interval_) {
+            interval_ = intervalMs;
+            changed.notify();
+        }
+    }
+
+    void setEnabled(bool enabled) {
+        if (enabled != enabled_) {
+            enabled_ = enabled;
+            changed.notify();
+        }
+    }
+
+    /// The reaction of each tick when it may wait; it runs as a task owned by the timer.
+    void setWork(std::function<Task<>()> work) { work_ = std::move(work); }
+    /// Whether the reaction of an earlier tick is still waiting.
+    bool busy() const { return busy_; }
+
+    /// One tick, from the driver; nothing while the timer is stopped or busy.
+    void tick() {
+        if (!running() || busy_) {
+            return;
+        }
+        onTimer.notify();
+        if (work_) {
+            busy_ = true;
+            reactions_.spawn(work_(), [this] { busy_ = false; });
+        }
+    }
+
+    /// Interval or enabled state changed; the driver restarts its count.
+    Signal<> changed;
+    /// The Timer event, for the form's reaction.
+    Signal<> onTimer;
+
+private:
+    int interval_;
+    bool enabled_ = true;
+    bool busy_ = false;
+    std::function<Task<>()> work_;
+    // Last: a reaction still waiting when the timer goes is destroyed first.
+    TaskScope reactions_;
+};
+
+}  // namespace breezel

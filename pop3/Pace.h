@@ -1,0 +1,52 @@
+#pragma once
+
+// How long a session may still wait for its server. Besides the bound on each wait for the
+// next bytes, a session gives up when the server delivers too little (fewer than lowSpeedBytes
+// in lowSpeedTime) and once it has lasted sessionTimeout, so that no server can hold a check
+// for long by dripping bytes. Bytes count as they arrive, a partial line included: the
+// transport applies the rule inside its own waits. Times are passed in, so a test transport
+// plays the same rule on a simulated clock.
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+#include "pop3/Pop3Limits.h"
+#include "pop3/Pop3Transport.h"
+
+namespace breezel::pop3 {
+
+/// The time bounds of one session, fed with what arrives when.
+class Pace {
+public:
+    using Time = std::chrono::steady_clock::time_point;
+
+    explicit Pace(const Pop3Limits& limits);
+
+    /// The session begins: its connection is being opened.
+    void start(Time now);
+    /// bytes came from the server at now.
+    void arrived(std::size_t bytes, Time now);
+    /// When a wait for bytes that began at since (or last saw bytes then) must end: wait
+    /// later, or sooner when the low-speed window or the session runs out first.
+    Time deadline(Time since, std::chrono::milliseconds wait) const;
+    /// The failure of a wait that reached its deadline: Timeout, the detail naming the bound.
+    TransportStatus expired(Time since, std::chrono::milliseconds wait) const;
+
+    /// "30 s", "0.3 s", "10 min": a bound as the failure texts give it.
+    static std::string durationText(std::chrono::milliseconds duration);
+
+private:
+    Time windowEnd() const { return windowStart_ + lowSpeedTime_; }
+    Time sessionEnd() const { return sessionStart_ + sessionTimeout_; }
+
+    std::size_t lowSpeedBytes_;
+    std::chrono::milliseconds lowSpeedTime_;
+    std::chrono::milliseconds sessionTimeout_;
+    Time sessionStart_{};
+    // The low-speed window: it restarts whenever lowSpeedBytes have come since it started.
+    Time windowStart_{};
+    std::size_t windowBytes_ = 0;
+};
+
+}  // namespace breezel::pop3

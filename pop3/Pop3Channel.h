@@ -1,0 +1,68 @@
+#pragma once
+
+// The POP3 line protocol over a transport: commands out, status lines and multi-line
+// responses in (RFC 1939, section 3). Every read is bounded by the limits; a failure comes back
+// as the text the user should see, and the caller treats the link as broken from then on.
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/Task.h"
+#include "pop3/Pace.h"
+#include "pop3/Pop3Limits.h"
+#include "pop3/Pop3Transport.h"
+
+namespace breezel::pop3 {
+
+/// A failure of the link or of the protocol, as the user's text; empty when all went well.
+using LinkFault = std::optional<std::string>;
+
+/// A status line: +OK or -ERR and the text after it, line end removed.
+struct Reply {
+    bool ok = false;
+    std::string text;
+};
+
+/// Reads and writes POP3 lines on one transport within the limits.
+class Pop3Channel {
+public:
+    /// Receives each line of a multi-line response, dot-unstuffed and without its line end.
+    using LineSink = std::function<void(std::string_view)>;
+
+    Pop3Channel(std::unique_ptr<Transport> transport, Pop3Limits limits);
+
+    /// Opens the connection, which starts the session's pace; the transport's own status, for
+    /// the caller to judge.
+    Task<TransportStatus> connect(std::string host, std::uint16_t port, bool tls);
+    /// Sends bytes (one or more whole command lines) in one write.
+    LinkFault send(std::string_view bytes);
+    /// Reads one status line into reply, waiting at most timeout for each arrival of data.
+    Task<LinkFault> readReply(Reply& reply, std::chrono::milliseconds timeout);
+    /// Reads one status line within the response timeout.
+    Task<LinkFault> readReply(Reply& reply) { return readReply(reply, limits_.responseTimeout); }
+    /// Reads the lines of a multi-line response up to its "." line, at most maxLines lines
+    /// and the byte limit in all; sink may be empty to discard them.
+    Task<LinkFault> readLines(LineSink sink, std::size_t maxLines);
+    /// Upgrades to TLS after STLS, verifying the peer as host.
+    Task<LinkFault> startTls(std::string host);
+    /// Closes the connection.
+    void close();
+    /// The bounds this channel keeps to.
+    const Pop3Limits& limits() const { return limits_; }
+
+private:
+    /// The fault of a read that ended with status; otherwise strips the line end.
+    static LinkFault takeLine(const TransportStatus& status, std::string& line);
+
+    const Pop3Limits limits_;
+    // Outlives the transport, whose reads are handed it.
+    Pace pace_;
+    std::unique_ptr<Transport> transport_;
+};
+
+}  // namespace breezel::pop3

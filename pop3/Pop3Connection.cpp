@@ -1,0 +1,406 @@
+#include "pop3/Pop3Connection.h"
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+#include <vector>
+
+#include "pop3/ErrorText.h"
+#include "pop3/HeaderCollector.h"
+#include "pop3/Md5.h"
+
+namespace breezel::pop3 {
+
+namespace {
+
+constexpr std::size_t kNoLineLimit = std::numeric_limits<std::size_t>::max();
+
+// The first <...@...> of the greeting (RFC 1939, APOP); empty when there is none.
+std::string TimestampOf(std::string_view greeting) {
+    const auto open = greeting.find('<');
+    if (open == std::string_view::npos) {
+        return {};
+    }
+    const auto close = greeting.find('>', open);
+    if (close == std::string_view::npos) {
+        return {};
+    }
+    const std::string_view stamp = greeting.substr(open, close - open + 1);
+    return stamp.find('@') == std::string_view::npos ? std::string{} : std::string(stamp);
+}
+
+std::string_view FirstWord(std::string_view text) {
+    const auto end = text.find(' ');
+    return text.substr(0, end);
+}
+
+std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return out;
+}
+
+// A decimal 0..INT32_MAX and nothing else: no sign, no blanks, no overflow.
+std::optional<int> ParseCount(std::string_view text) {
+    if (text.empty() || text.size() > 10) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    if (value > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+bool BreaksCommandLine(const std::string& text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
+}
+
+}  // namespace
+
+Pop3Connection::Pop3Connection(std::unique_ptr<Transport> transport, ServerAddress address,
+                               Pop3Limits limits)
+    : channel_(std::move(transport), limits), address_(std::move(address)) {}
+
+Task<CallResult> Pop3Connection::open() {
+    const TransportStatus status =
+        co_await channel_.connect(address_.host, address_.port, address_.tls);
+    if (!status.ok()) {
+        const std::string text = ConnectFailureText(status, address_.host, address_.port);
+        if (status.code != TransportCode::Tls) {
+            co_return CallResult{-1, text};
+        }
+        // The server is there but TLS failed: the user learns why at login.
+        breakWith(text);
+        co_return CallResult{1, text};
+    }
+    tls_ = address_.tls;
+    // CAPA goes out with the connection instead of after the greeting: the server reads it once
+    // it has greeted, and a slow link saves a round trip on every check.
+    if (auto fault = channel_.send("CAPA\r\n")) {
+        breakWith(*fault);
+        co_return CallResult{1, *fault};
+    }
+    capaSent_ = true;
+    Reply greeting;
+    if (auto fault = co_await channel_.readReply(greeting)) {
+        breakWith(*fault);
+        co_return CallResult{1, *fault};
+    }
+    if (!greeting.ok) {
+        breakWith(GreetingRefusedText(greeting.text));
+        co_return CallResult{1, failure_};
+    }
+    timestamp_ = TimestampOf(greeting.text);
+    co_return CallResult{1, {}};
+}
+
+Task<CallResult> Pop3Connection::authenticate(std::string id, std::string password, bool apop) {
+    if (state_ == ConnectionState::Broken || state_ == ConnectionState::Refused) {
+        co_return CallResult{-1, failure_};
+    }
+    if (state_ == ConnectionState::Transaction) {
+        co_return CallResult{-1, LoginAlreadyDoneText()};
+    }
+    // Both checks come before any byte goes out: nothing is sent that cannot succeed.
+    if (apop && timestamp_.empty()) {
+        co_return CallResult{-1, ApopWithoutTimestampText()};
+    }
+    if (BreaksCommandLine(id) || BreaksCommandLine(password)) {
+        co_return CallResult{-1, BadCredentialsText()};
+    }
+    if (auto fault = co_await askCapabilities()) {
+        co_return breakWith(*fault);
+    }
+    if (!tls_ && offersStls_) {
+        const CallResult upgrade = co_await upgradeToTls();
+        if (upgrade.value < 0) {
+            co_return upgrade;
+        }
+    }
+    co_return co_await logIn(std::move(id), std::move(password), apop);
+}
+
+Task<CallResult> Pop3Connection::status(int number, MailTexts& texts) {
+    texts = MailTexts{};
+    if (auto refused = refuseMessageCall(number)) {
+        co_return *refused;
+    }
+    HeaderCollector headers(channel_.limits().maxHeaderValueBytes);
+    CallResult result = co_await perform(Request{RequestKind::Top, number}, &headers);
+    if (result.value > 0) {
+        texts = headers.texts();
+    }
+    co_return result;
+}
+
+Task<CallResult> Pop3Connection::size(int number) {
+    if (auto refused = refuseMessageCall(number)) {
+        co_return *refused;
+    }
+    co_return co_await perform(Request{RequestKind::List, number}, nullptr);
+}
+
+Task<CallResult> Pop3Connection::retrieve(int number, MailTexts& texts) {
+    texts = MailTexts{};
+    if (auto refused = refuseMessageCall(number)) {
+        co_return *refused;
+    }
+    HeaderCollector headers(channel_.limits().maxHeaderValueBytes);
+    CallResult result = co_await perform(Request{RequestKind::Retr, number}, &headers);
+    if (result.value > 0) {
+        texts = headers.texts();
+    }
+    co_return result;
+}
+
+Task<> Pop3Connection::quit() {
+    if (state_ != ConnectionState::Broken && !channel_.send("QUIT\r\n")) {
+        // With pipelined answers still due, the next line would not be QUIT's answer anyway.
+        if (channel_.limits().quitTimeout.count() > 0 && (!pipeline_ || pipeline_->empty())) {
+            Reply ignored;
+            (void)co_await channel_.readReply(ignored, channel_.limits().quitTimeout);
+        }
+    }
+    channel_.close();
+}
+
+CallResult Pop3Connection::breakWith(std::string text) {
+    state_ = ConnectionState::Broken;
+    failure_ = std::move(text);
+    channel_.close();
+    return CallResult{-1, failure_};
+}
+
+CallResult Pop3Connection::refuseWith(std::string text) {
+    state_ = ConnectionState::Refused;
+    failure_ = std::move(text);
+    return CallResult{-1, failure_};
+}
+
+Task<LinkFault> Pop3Connection::askCapabilities() {
+    offersStls_ = false;
+    offersPipelining_ = false;
+    if (!capaSent_) {
+        if (auto fault = channel_.send("CAPA\r\n")) {
+            co_return fault;
+        }
+    }
+    capaSent_ = false;
+    Reply reply;
+    if (auto fault = co_await channel_.readReply(reply)) {
+        co_return fault;
+    }
+    if (!reply.ok) {
+        co_return std::nullopt;  // a server without CAPA has no extensions
+    }
+    // Only the two capabilities we use are kept: a long list costs no memory.
+    co_return co_await channel_.readLines(
+        [this](std::string_view line) {
+            const std::string word = Upper(FirstWord(line));
+            offersStls_ = offersStls_ || word == "STLS";
+            offersPipelining_ = offersPipelining_ || word == "PIPELINING";
+        },
+        channel_.limits().maxListLines);
+}
+
+Task<CallResult> Pop3Connection::upgradeToTls() {
+    if (auto fault = channel_.send("STLS\r\n")) {
+        co_return breakWith(*fault);
+    }
+    Reply reply;
+    if (auto fault = co_await channel_.readReply(reply)) {
+        co_return breakWith(*fault);
+    }
+    if (!reply.ok) {
+        // The server offered TLS and then refused it: never fall back to sending in clear.
+        co_return refuseWith(StlsRefusedText(reply.text));
+    }
+    if (auto fault = co_await channel_.startTls(address_.host)) {
+        co_return breakWith(*fault);
+    }
+    tls_ = true;
+    // What the server said before the handshake may have been forged: ask again (RFC 2595).
+    if (auto fault = co_await askCapabilities()) {
+        co_return breakWith(*fault);
+    }
+    co_return CallResult{1, {}};
+}
+
+Task<CallResult> Pop3Connection::logIn(std::string id, std::string password, bool apop) {
+    std::vector<std::string> commands;
+    if (apop) {
+        commands.push_back("APOP " + id + " " + Md5::hex(timestamp_ + password) + "\r\n");
+    } else {
+        commands.push_back("USER " + id + "\r\n");
+        commands.push_back("PASS " + password + "\r\n");
+    }
+    commands.push_back("STAT\r\n");
+
+    Reply reply;
+    if (!offersPipelining_) {
+        for (const std::string& command : commands) {
+            if (auto fault = channel_.send(command)) {
+                co_return breakWith(*fault);
+            }
+            if (auto fault = co_await channel_.readReply(reply)) {
+                co_return breakWith(*fault);
+            }
+            if (!reply.ok) {
+                co_return refuseWith(ServerErrorText(reply.text));
+            }
+        }
+        co_return takeCount(reply);
+    }
+
+    std::string batch;
+    for (const std::string& command : commands) {
+        batch += command;
+    }
+    if (auto fault = channel_.send(batch)) {
+        co_return breakWith(*fault);
+    }
+    // Every answer is read to stay in step; the first refusal is the one the user needs.
+    std::optional<std::string> refusal;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (auto fault = co_await channel_.readReply(reply)) {
+            co_return breakWith(refusal ? *refusal : *fault);
+        }
+        if (!reply.ok && !refusal) {
+            refusal = ServerErrorText(reply.text);
+        }
+    }
+    if (refusal) {
+        co_return refuseWith(*refusal);
+    }
+    co_return takeCount(reply);
+}
+
+CallResult Pop3Connection::takeCount(const Reply& stat) {
+    const auto count = ParseCount(FirstWord(stat.text));
+    if (!count) {
+        return breakWith(ProtocolErrorText("+OK " + stat.text));
+    }
+    count_ = *count;
+    state_ = ConnectionState::Transaction;
+    if (offersPipelining_) {
+        pipeline_.emplace(count_, channel_.limits().pipelineWindow);
+    }
+    return CallResult{count_, {}};
+}
+
+std::optional<CallResult> Pop3Connection::refuseMessageCall(int number) const {
+    switch (state_) {
+        case ConnectionState::Broken:
+        case ConnectionState::Refused:
+            return CallResult{-1, failure_};
+        case ConnectionState::Greeted:
+            return CallResult{-1, NotLoggedInText()};
+        case ConnectionState::Transaction:
+            break;
+    }
+    if (number < 1 || number > count_) {
+        return CallResult{-1, BadMessageNumberText(number)};
+    }
+    return std::nullopt;
+}
+
+Task<CallResult> Pop3Connection::perform(Request request, HeaderCollector* headers) {
+    if (!pipeline_) {
+        if (auto fault = channel_.send(request.command())) {
+            co_return breakWith(*fault);
+        }
+        co_return co_await readAnswer(request, headers);
+    }
+
+    std::string bytes;
+    if (pipeline_->empty()) {
+        bytes = request.kind == RequestKind::Top ? pipeline_->openWindow(request.number)
+                                                 : pipeline_->single(request);
+    } else if (!(pipeline_->head() == request)) {
+        // The caller left the expected order: let the queued answers pass, then ask alone.
+        while (!pipeline_->empty()) {
+            const Request queued = pipeline_->head();
+            pipeline_->pop();
+            if (auto fault = co_await discardAnswer(queued)) {
+                co_return breakWith(*fault);
+            }
+        }
+        pipeline_->closeWindow();
+        bytes = pipeline_->single(request);
+    }
+    if (!bytes.empty()) {
+        if (auto fault = channel_.send(bytes)) {
+            co_return breakWith(*fault);
+        }
+    }
+    pipeline_->pop();
+    CallResult result = co_await readAnswer(request, headers);
+    if (state_ == ConnectionState::Broken || request.kind != RequestKind::Retr) {
+        co_return result;
+    }
+    const std::string refill = pipeline_->refillAfter(request.number);
+    if (!refill.empty()) {
+        if (auto fault = channel_.send(refill)) {
+            breakWith(*fault);  // this answer is whole; the next call reports the failure
+        }
+    }
+    co_return result;
+}
+
+Task<CallResult> Pop3Connection::readAnswer(Request request, HeaderCollector* headers) {
+    Reply reply;
+    if (auto fault = co_await channel_.readReply(reply)) {
+        co_return breakWith(*fault);
+    }
+    if (!reply.ok) {
+        co_return CallResult{-1, ServerErrorText(reply.text)};
+    }
+    if (request.kind == RequestKind::List) {
+        // "+OK n size" for the message asked about, size within the caller's 32 bits.
+        const std::string_view text = reply.text;
+        const auto blank = text.find(' ');
+        const auto size = blank == std::string_view::npos
+                              ? std::nullopt
+                              : ParseCount(FirstWord(text.substr(blank + 1)));
+        if (!size || FirstWord(text) != std::to_string(request.number)) {
+            co_return breakWith(ProtocolErrorText("+OK " + reply.text));
+        }
+        co_return CallResult{*size, {}};
+    }
+    const std::size_t maxLines =
+        request.kind == RequestKind::Top ? channel_.limits().maxListLines : kNoLineLimit;
+    Pop3Channel::LineSink sink;
+    if (headers != nullptr) {
+        sink = [headers](std::string_view line) { headers->addLine(line); };
+    }
+    if (auto fault = co_await channel_.readLines(std::move(sink), maxLines)) {
+        co_return breakWith(*fault);
+    }
+    co_return CallResult{1, {}};
+}
+
+Task<LinkFault> Pop3Connection::discardAnswer(Request request) {
+    Reply reply;
+    if (auto fault = co_await channel_.readReply(reply)) {
+        co_return fault;
+    }
+    if (!reply.ok || request.kind == RequestKind::List) {
+        co_return std::nullopt;
+    }
+    const std::size_t maxLines =
+        request.kind == RequestKind::Top ? channel_.limits().maxListLines : kNoLineLimit;
+    co_return co_await channel_.readLines({}, maxLines);
+}
+
+}  // namespace breezel::pop3

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/MailLibrary.h"
+#include "pop3/Pop3Limits.h"
+#include "pop3/Pop3Transport.h"
+
+namespace breezel {
+
+namespace pop3 {
+class Pop3Connection;
+struct CallResult;
+}  // namespace pop3
+
+/// Our mail library: a POP3 client (RFC 1939, CAPA and PIPELINING of RFC 2449, STLS of RFC 2595,
+/// APOP) over a byte-stream transport. Plain C++; the transport brings sockets and TLS. The
+/// library must outlive the tasks of its calls; the calls on one handle run one at a time.
+class Pop3MailLibrary : public MailLibrary {
+public:
+    explicit Pop3MailLibrary(pop3::TransportFactory& transports, pop3::Pop3Limits limits = {});
+    ~Pop3MailLibrary() override;
+
+    int NMailInitializeWinSock() override;
+    int NMailSetOption(int option, int value) override;
+    int NMailEndWinSock() override;
+    Task<int> NMailPop3Connect(std::string server) override;
+    Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
+                                    int apop) override;
+    Task<int> NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;
+    Task<int> NMailPop3GetMailSize(int handle, int number) override;
+    Task<int> NMailPop3GetMail(int handle, int number, MailTexts& texts, int flag1,
+                               int flag2) override;
+    Task<int> NMailPop3Close(int handle) override;
+    bool NMailPop3Connected(int handle) override;
+    std::string NMailGetMessage(int code) override;
+
+private:
+    pop3::Pop3Connection* find(int handle);
+    int report(const pop3::CallResult& result);
+    int fail(std::string text);
+    int newHandle() const;
+
+    pop3::TransportFactory& transports_;
+    pop3::Pop3Limits limits_;
+    std::map<int, std::unique_ptr<pop3::Pop3Connection>> connections_;
+    int lastHandle_ = 0;
+    std::string lastFailure_;
+};
+
+}  // namespace breezel

@@ -1,0 +1,110 @@
+#include "pop3/ServerAddress.h"
+
+#include "common/AsciiText.h"
+
+namespace breezel::pop3 {
+
+namespace {
+
+constexpr std::uint16_t kPlainPort = 110;
+constexpr std::uint16_t kTlsPort = 995;
+
+bool IsBlankOrLineEnd(char c) {
+    return ascii::IsBlank(c) || c == '\r' || c == '\n';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Names and IPv4 addresses; bytes above ASCII let internationalized names through to the
+// resolver, which knows how to encode them.
+bool IsNameChar(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '.' ||
+           c == '_' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool IsV6Char(char c) {
+    return IsHexDigit(c) || c == ':' || c == '.';
+}
+
+std::optional<std::uint16_t> ParsePort(std::string_view text) {
+    if (text.empty() || text.size() > 5) {
+        return std::nullopt;
+    }
+    unsigned value = 0;
+    for (const char c : text) {
+        if (!IsDigit(c)) {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value < 1 || value > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+}  // namespace
+
+std::optional<ServerAddress> ServerAddress::parse(std::string_view text) {
+    text = ascii::Trim(text, IsBlankOrLineEnd);
+    ServerAddress address;
+    address.port = kPlainPort;
+    if (ascii::StartsWithNoCase(text, "pop3s://")) {
+        address.tls = true;
+        address.port = kTlsPort;
+        text.remove_prefix(8);
+    } else if (ascii::StartsWithNoCase(text, "pop3://")) {
+        text.remove_prefix(7);
+    }
+
+    std::string_view host;
+    std::string_view rest;
+    if (!text.empty() && text.front() == '[') {
+        const auto close = text.find(']');
+        if (close == std::string_view::npos) {
+            return std::nullopt;
+        }
+        host = text.substr(1, close - 1);
+        rest = text.substr(close + 1);
+        if (host.find(':') == std::string_view::npos) {
+            return std::nullopt;
+        }
+        for (const char c : host) {
+            if (!IsV6Char(c)) {
+                return std::nullopt;
+            }
+        }
+    } else {
+        const auto colon = text.find(':');
+        host = text.substr(0, colon);
+        rest = colon == std::string_view::npos ? std::string_view{} : text.substr(colon);
+        for (const char c : host) {
+            if (!IsNameChar(c)) {
+                return std::nullopt;
+            }
+        }
+    }
+    if (host.empty()) {
+        return std::nullopt;
+    }
+    if (!rest.empty()) {
+        if (rest.front() != ':') {
+            return std::nullopt;
+        }
+        const auto port = ParsePort(rest.substr(1));
+        if (!port) {
+            return std::nullopt;
+        }
+        address.port = *port;
+    }
+    address.host = std::string(host);
+    return address;
+}
+
+}  // namespace breezel::pop3

@@ -1,0 +1,129 @@
+#include "qt/AlertViews.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QRegion>
+#include <QScreen>
+#include <QWindow>
+
+#include "alert/Form1.h"
+#include "alert/MsgForm.h"
+#include "qt/Fonts.h"
+
+namespace breezel {
+
+namespace {
+
+QLineEdit* FlatField(QWidget* parent, Bindings& bindings, TextBox& control) {
+    auto* field = new QLineEdit(parent);
+    field->setGeometry(ToPixels(control.rect()));
+    field->setFrame(false);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    bindings.text(field, control);
+    return field;
+}
+
+void CentreOnScreen(QWidget& window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), window.frameGeometry().size());
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
+}
+
+// Qt's buttons as the mask the form expects: 1 left, 2 right, 4 middle.
+int ButtonMask(Qt::MouseButtons buttons) {
+    return (buttons.testFlag(Qt::LeftButton) ? 1 : 0) |
+           (buttons.testFlag(Qt::RightButton) ? 2 : 0) |
+           (buttons.testFlag(Qt::MiddleButton) ? 4 : 0);
+}
+
+}  // namespace
+
+MsgFormView::MsgFormView(MsgForm& form, std::function<void()> onClose)
+    : FormView(form, std::move(onClose)) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFont(DefaultFont());
+    setFixedSize(ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size());
+
+    auto* message = FlatField(this, bindings(), form.Text1);
+    message->setAlignment(Qt::AlignCenter);
+    QPalette blue = message->palette();
+    blue.setColor(QPalette::Text, Qt::blue);
+    message->setPalette(blue);
+    FlatField(this, bindings(), form.Text2)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    setPlacement(CentreOnScreen);
+    syncWindow();
+}
+
+ChimeWindowView::ChimeWindowView(Form1& form, std::function<void()> onClose)
+    : FormView(form, std::move(onClose)),
+      form_(&form),
+      picture_(new QLabel(this)),
+      frameA_(QStringLiteral(":/design/chime-a.png")),
+      frameB_(QStringLiteral(":/design/chime-b.png")) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_NoSystemBackground);
+    picture_->setGeometry(0, 0, frameA_.width(), frameA_.height());
+    setFixedSize(ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size());
+    pictureChanged_ = form.pictureChanged.connectScoped([this] { showFrame(); });
+    dragRequested_ = form.dragRequested.connectScoped([this] { startDrag(); });
+    // The view outlives the form only until its deferred deletion: stop talking to it then.
+    formGone_ = form.destroying.connectScoped([this] {
+        form_ = nullptr;
+        pictureChanged_.disconnect();
+        dragRequested_.disconnect();
+    });
+    showFrame();
+    syncWindow();
+}
+
+void ChimeWindowView::showFrame() {
+    if (form_ == nullptr) {
+        return;
+    }
+    const int index = form_->frameIndex();
+    picture_->setPixmap(index % 2 == 0 || index < 0 ? frameA_ : frameB_);
+    if (!form_->shaped()) {
+        clearMask();
+        return;
+    }
+    QRegion shape;
+    for (const RegionRect& r : form_->shape()) {
+        shape += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    }
+    setMask(shape);
+}
+
+void ChimeWindowView::mousePressEvent(QMouseEvent* event) {
+    pressPosition_ = event->globalPosition().toPoint();
+    if (form_ != nullptr) {
+        form_->Form_MouseDown(ButtonMask(event->buttons()));
+    }
+}
+
+void ChimeWindowView::startDrag() {
+    // Without a window manager the system move is refused: then follow the mouse by hand.
+    if (windowHandle() != nullptr && windowHandle()->startSystemMove()) {
+        return;
+    }
+    manualDrag_ = true;
+    dragOffset_ = pressPosition_ - pos();
+}
+
+void ChimeWindowView::mouseMoveEvent(QMouseEvent* event) {
+    if (manualDrag_) {
+        move(event->globalPosition().toPoint() - dragOffset_);
+    }
+}
+
+void ChimeWindowView::mouseReleaseEvent(QMouseEvent*) {
+    manualDrag_ = false;
+}
+
+}  // namespace breezel

@@ -1,0 +1,98 @@
+#include "qt/Bindings.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <cmath>
+
+#include "controls/CheckBox.h"
+#include "controls/CommandButton.h"
+#include "controls/Label.h"
+#include "controls/TextBox.h"
+
+namespace breezel {
+
+int TwipsToPixels(Twips twips) {
+    return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel));
+}
+
+QPixmap ToPixmap(QImage image) {
+    if (image.hasAlphaChannel()) {
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        bool seeThrough = false;
+        for (int y = 0; y < argb.height() && !seeThrough; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+            seeThrough = std::any_of(line, line + argb.width(),
+                                     [](QRgb pixel) { return qAlpha(pixel) != 255; });
+        }
+        if (!seeThrough) {
+            image = argb.convertToFormat(QImage::Format_RGB32);
+        }
+    }
+    return QPixmap::fromImage(std::move(image));
+}
+
+QRect ToPixels(const Rect& rect) {
+    return QRect(TwipsToPixels(rect.left), TwipsToPixels(rect.top), TwipsToPixels(rect.width),
+                 TwipsToPixels(rect.height));
+}
+
+QString ToQString(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string ToStdString(const QString& text) {
+    return text.toStdString();
+}
+
+void Bindings::label(QLabel* widget, Label& control, bool place) {
+    // Captions may come from settings files and paths: never let Qt guess they are markup.
+    widget->setTextFormat(Qt::PlainText);
+    auto show = [widget, &control, place] {
+        const QString caption = ToQString(control.caption());
+        if (widget->text() != caption) {
+            widget->setText(caption);
+        }
+        if (place) {
+            widget->move(ToPixels(control.rect()).topLeft());
+        }
+    };
+    show();
+    connections_.push_back(control.changed.connectScoped(show));
+}
+
+void Bindings::text(QLineEdit* widget, TextBox& control) {
+    auto show = [widget, &control] {
+        const QString text = ToQString(control.text());
+        if (widget->text() != text) {
+            const QSignalBlocker block(widget);
+            widget->setText(text);
+        }
+    };
+    show();
+    connections_.push_back(control.changed.connectScoped(show));
+    QObject::connect(widget, &QLineEdit::textEdited, context_.get(),
+                     [&control](const QString& text) { control.setText(ToStdString(text)); });
+}
+
+void Bindings::check(QCheckBox* widget, CheckBox& control) {
+    auto show = [widget, &control] {
+        const QSignalBlocker block(widget);
+        widget->setChecked(control.value() == 1);
+    };
+    show();
+    connections_.push_back(control.changed.connectScoped(show));
+    QObject::connect(widget, &QCheckBox::clicked, context_.get(),
+                     [&control](bool checked) { control.setValue(checked ? 1 : 0); });
+}
+
+void Bindings::button(QAbstractButton* widget, CommandButton& control) {
+    widget->setText(ToQString(control.caption()));
+    QObject::connect(widget, &QAbstractButton::clicked, context_.get(),
+                     [&control] { control.click(); });
+}
+
+}  // namespace breezel

@@ -1,0 +1,98 @@
+#include "qt/FanView.h"
+
+#include <QImageReader>
+#include <QPaintEvent>
+#include <QPainter>
+#include <algorithm>
+
+#include "platform/BeatSchedule.h"
+#include "platform/TimerDriver.h"
+#include "qt/Bindings.h"
+
+namespace breezel {
+
+namespace {
+
+// Browsers show frames without a usable delay for a tenth of a second.
+constexpr int kDefaultDelayMs = 100;
+// Frame delays, in whole beats, so that every frame lands on the timer driver's shared grid.
+int OnBeat(int delayMs) {
+    constexpr int beat = BeatSchedule::kBeatMs;
+    if (delayMs <= 0) {
+        delayMs = kDefaultDelayMs;
+    }
+    return std::max(beat, (delayMs + beat / 2) / beat * beat);
+}
+
+}  // namespace
+
+FanView::FanView(QWidget* parent, TimerDriver& timers) : QWidget(parent), timers_(timers) {
+    tick_ = timer_.onTimer.connectScoped([this] { step(); });
+    timers_.attach(timer_);
+}
+
+FanView::~FanView() {
+    timers_.detach(timer_);
+}
+
+void FanView::play(const QString& path) {
+    frames_.clear();
+    current_ = 0;
+    QImageReader reader(path);
+    // Decoded once: each later frame is a plain copy to the screen.
+    while (reader.canRead()) {
+        const QImage image = reader.read();
+        if (image.isNull()) {
+            break;
+        }
+        frames_.push_back({ToPixmap(image), OnBeat(reader.nextImageDelay())});
+    }
+    // As animated pictures do: 0 plays once, n repeats n more times, -1 loops for ever.
+    loopsLeft_ = reader.loopCount();
+    // See-through frames need what lies below drawn first; opaque ones are plain copies.
+    opaque_ = std::none_of(frames_.begin(), frames_.end(),
+                           [](const Frame& frame) { return frame.picture.hasAlphaChannel(); });
+    setAttribute(Qt::WA_OpaquePaintEvent, opaque_);
+    timer_.setInterval(frames_.size() > 1 ? frames_.front().delayMs : 0);
+    update();
+}
+
+void FanView::step() {
+    if (current_ + 1 < frames_.size()) {
+        ++current_;
+    } else if (loopsLeft_ != 0) {
+        if (loopsLeft_ > 0) {
+            --loopsLeft_;
+        }
+        current_ = 0;
+    } else {
+        // The last pass ended: the last frame stays.
+        timer_.setInterval(0);
+        return;
+    }
+    timer_.setInterval(frames_[current_].delayMs);
+    // Only the picture changes, not the space around it.
+    update(pictureRect());
+}
+
+void FanView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (frames_.empty()) {
+        return;
+    }
+    const QPixmap& picture = frames_[current_].picture;
+    if (opaque_) {
+        // Around the picture, the window's own background, as the widgets below would draw it.
+        const QRegion around = event->region() - pictureRect();
+        for (const QRect& rect : around) {
+            painter.fillRect(rect, palette().window());
+        }
+    }
+    painter.drawPixmap(0, 0, picture);
+}
+
+QRect FanView::pictureRect() const {
+    return {QPoint(), frames_[current_].picture.deviceIndependentSize().toSize()};
+}
+
+}  // namespace breezel

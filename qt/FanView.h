@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+#include <vector>
+
+#include "controls/Signal.h"
+#include "controls/Timer.h"
+
+namespace breezel {
+
+class TimerDriver;
+
+/// The turning fan: plays an animated picture frame by frame. Its frames step on the program's
+/// timer driver, so they come on the same wake-ups as the label refresh instead of on their own.
+class FanView : public QWidget {
+public:
+    FanView(QWidget* parent, TimerDriver& timers);
+    ~FanView() override;
+
+    /// Reads the picture afresh and plays it from its first frame, looping as the picture asks.
+    /// A picture that cannot be read shows nothing.
+    void play(const QString& path);
+
+    int frameCount() const { return static_cast<int>(frames_.size()); }
+    int currentFrame() const { return static_cast<int>(current_); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    struct Frame {
+        QPixmap picture;
+        int delayMs;
+    };
+
+    void step();
+    /// Where the current frame lies; only valid while there are frames.
+    QRect pictureRect() const;
+
+    TimerDriver& timers_;
+    Timer timer_{0};
+    ScopedConnection tick_;
+    std::vector<Frame> frames_;
+    std::size_t current_ = 0;
+    // Further passes after the first; -1 for ever.
+    int loopsLeft_ = 0;
+    bool opaque_ = false;
+};
+
+}  // namespace breezel

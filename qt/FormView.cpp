@@ -1,0 +1,100 @@
+#include "qt/FormView.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMoveEvent>
+
+#include "controls/Form.h"
+
+namespace breezel {
+
+FormView::FormView(Form& form, std::function<void()> onClose)
+    : form_(&form), onClose_(std::move(onClose)) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    windowChanged_ = form.window.changed.connectScoped([this] { syncWindow(); });
+    windowRaised_ = form.window.raised.connectScoped([this] {
+        if (isVisible()) {
+            if (isMinimized()) {
+                showNormal();
+            }
+            raise();
+            activateWindow();
+        }
+    });
+    windowMinimized_ = form.window.minimized.connectScoped([this] { showMinimized(); });
+    formDestroying_ = form.destroying.connectScoped([this] { release(); });
+}
+
+FormView::~FormView() = default;
+
+void FormView::syncWindow() {
+    if (!form_) {
+        return;
+    }
+    const FormWindow& window = form_->window;
+    const QString caption = ToQString(window.caption());
+    if (windowTitle() != caption) {
+        setWindowTitle(caption);
+    }
+    const bool onTop = window.topmost();
+    if (onTop != windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+        // Changing a window flag hides a shown window; the visibility step below shows it again.
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    }
+    if (window.placed()) {
+        const QPoint wanted(TwipsToPixels(window.left()), TwipsToPixels(window.top()));
+        if (pos() != wanted) {
+            move(wanted);
+        }
+        placed_ = true;
+    }
+    if (window.visible() && !isVisible()) {
+        if (!placed_ && place_) {
+            place_(*this);
+        }
+        placed_ = true;
+        show();
+    } else if (!window.visible() && isVisible()) {
+        hide();
+    }
+}
+
+void FormView::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    // Text fields and check boxes pass these keys on: they reach the window here.
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && acceptButton_ != nullptr) {
+        acceptButton_->click();
+    } else if (key == Qt::Key_Escape && cancelButton_ != nullptr) {
+        cancelButton_->click();
+    } else {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void FormView::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (form_ && isVisible()) {
+        form_->window.setPosition(pos().x() * kTwipsPerPixel, pos().y() * kTwipsPerPixel);
+    }
+}
+
+void FormView::closeEvent(QCloseEvent* event) {
+    if (form_ && onClose_) {
+        // The form decides; if it closes, its destruction retires this view.
+        event->ignore();
+        onClose_();
+        return;
+    }
+    event->accept();
+}
+
+void FormView::release() {
+    form_ = nullptr;
+    bindings_.clear();
+    windowChanged_.disconnect();
+    windowRaised_.disconnect();
+    windowMinimized_.disconnect();
+    hide();
+}
+
+}  // namespace breezel

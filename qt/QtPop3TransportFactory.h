@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QString>
+#include <memory>
+
+#include "pop3/Pop3Transport.h"
+
+namespace breezel {
+
+/// Makes QSslSocket transports that verify servers against the system's trust store and the
+/// host name. Tests may trust their own CA in addition.
+class QtPop3TransportFactory : public pop3::TransportFactory {
+public:
+    QtPop3TransportFactory();
+
+    /// Trusts these CAs, besides the system's, in the transports made from now on.
+    void addCaCertificates(const QList<QSslCertificate>& certificates);
+    /// The same with the certificates of a PEM file; false when it holds none.
+    bool addCaCertificates(const QString& pemPath);
+
+    std::unique_ptr<pop3::Transport> create() override;
+
+private:
+    QSslConfiguration tls_;
+};
+
+}  // namespace breezel

@@ -1,0 +1,104 @@
+#include "qt/QtSoundDevice.h"
+
+#include <QAudioDevice>
+#include <QFileInfo>
+#include <QMediaDevices>
+#include <QSoundEffect>
+#include <QUrl>
+
+#include "qt/Bindings.h"
+
+namespace breezel {
+
+struct QtSoundDevice::Device {
+    QSoundEffect effect;
+    // Asked to play and not yet seen playing: the effect may still be loading the file.
+    bool starting = false;
+    // Played to its end, or stopped by command.
+    bool stopped = true;
+    bool atEnd = false;
+};
+
+QtSoundDevice::QtSoundDevice() = default;
+QtSoundDevice::~QtSoundDevice() = default;
+
+QtSoundDevice::Device* QtSoundDevice::find(const std::string& alias) {
+    const auto it = devices_.find(alias);
+    return it == devices_.end() ? nullptr : it->second.get();
+}
+
+bool QtSoundDevice::open(const std::string& path, const std::string& alias) {
+    if (find(alias) != nullptr) {
+        return false;
+    }
+    const QString file = ToQString(path);
+    if (!QFileInfo(file).isFile() || QMediaDevices::audioOutputs().isEmpty()) {
+        return false;
+    }
+    auto device = std::make_unique<Device>();
+    Device* raw = device.get();
+    QObject::connect(&raw->effect, &QSoundEffect::playingChanged, [raw] {
+        if (raw->effect.isPlaying()) {
+            raw->starting = false;
+        } else if (!raw->starting && !raw->stopped) {
+            raw->atEnd = true;
+            raw->stopped = true;
+        }
+    });
+    // A file that cannot be decoded behaves as one played to its end.
+    QObject::connect(&raw->effect, &QSoundEffect::statusChanged, [raw] {
+        if (raw->effect.status() == QSoundEffect::Error) {
+            raw->starting = false;
+            raw->stopped = true;
+            raw->atEnd = true;
+        }
+    });
+    raw->effect.setSource(QUrl::fromLocalFile(file));
+    devices_[alias] = std::move(device);
+    return true;
+}
+
+void QtSoundDevice::play(const std::string& alias) {
+    Device* device = find(alias);
+    // Playing on: a running sound continues, one at its end stays silent.
+    if (device == nullptr || device->atEnd || !device->stopped) {
+        return;
+    }
+    device->stopped = false;
+    device->starting = true;
+    device->effect.play();
+}
+
+void QtSoundDevice::playFromStart(const std::string& alias) {
+    Device* device = find(alias);
+    if (device == nullptr || device->effect.status() == QSoundEffect::Error) {
+        return;
+    }
+    device->atEnd = false;
+    device->stopped = false;
+    device->starting = true;
+    device->effect.stop();
+    device->effect.play();
+}
+
+std::string QtSoundDevice::mode(const std::string& alias) {
+    Device* device = find(alias);
+    if (device == nullptr) {
+        return {};
+    }
+    return device->stopped ? "stopped" : "playing";
+}
+
+void QtSoundDevice::stop(const std::string& alias) {
+    if (Device* device = find(alias)) {
+        device->stopped = true;
+        device->starting = false;
+        device->effect.stop();
+    }
+}
+
+void QtSoundDevice::close(const std::string& alias) {
+    devices_.erase(alias);
+}
+
+}  // namespace breezel

@@ -1,0 +1,95 @@
+#include "qt/ViewHost.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+
+#include "alert/Form1.h"
+#include "alert/MsgForm.h"
+#include "app/MainForm.h"
+#include "app/Program.h"
+#include "qt/AlertViews.h"
+#include "qt/DialogViews.h"
+#include "qt/MainWindowView.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SetForm.h"
+
+namespace breezel {
+
+namespace {
+constexpr int kDialogMargin = 40;
+constexpr int kDialogGap = 16;
+}  // namespace
+
+ViewHost::ViewHost(Program& program) : program_(program) {
+    formCreated_ = program.formCreated.connectScoped([this](Form& form) { createView(form); });
+}
+
+ViewHost::~ViewHost() = default;
+
+void ViewHost::createView(Form& form) {
+    FormView* view = nullptr;
+    FormView* dialog = nullptr;
+    if (auto* main = dynamic_cast<MainForm*>(&form)) {
+        view =
+            new MainWindowView(*main, program_.services().timers, [main] { main->Form_Unload(); });
+    } else if (auto* preferences = dynamic_cast<SetForm*>(&form)) {
+        view = dialog = new SetFormView(*preferences, [this] { program_.closeSetForm(); });
+    } else if (auto* account = dynamic_cast<IdPassForm*>(&form)) {
+        view = dialog = new IdPassFormView(*account, [this] { program_.closeIdPassForm(); });
+    } else if (auto* server = dynamic_cast<OptionForm*>(&form)) {
+        view = dialog = new OptionFormView(*server, [this] { program_.closeOptionForm(); });
+    } else if (auto* board = dynamic_cast<MsgForm*>(&form)) {
+        view = new MsgFormView(*board, [this] { program_.closeMsgForm(); });
+    } else if (auto* chime = dynamic_cast<Form1*>(&form)) {
+        // The chime has no close box; whatever closes it otherwise leaves it to the alert reset.
+        view = new ChimeWindowView(*chime, {});
+    }
+    if (view == nullptr) {
+        return;
+    }
+    if (dialog != nullptr) {
+        dialog->setPlacement([this](QWidget& widget) { placeDialog(widget); });
+    }
+    views_.push_back({std::unique_ptr<FormView>(view),
+                      form.destroying.connectScoped([this, view] { retire(view); })});
+}
+
+void ViewHost::retire(const FormView* view) {
+    const auto found = std::find_if(views_.begin(), views_.end(),
+                                    [view](const View& v) { return v.widget.get() == view; });
+    if (found == views_.end()) {
+        return;
+    }
+    // The form may go from inside one of the view's own events (its close box, a button): the
+    // event loop deletes the view once that event is over.
+    found->widget.release()->deleteLater();
+    views_.erase(found);
+}
+
+void ViewHost::placeDialog(QWidget& dialog) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    // Right of the right-most dialog already shown, or at the top left of the screen.
+    QPoint place(area.left() + kDialogMargin, area.top() + kDialogMargin);
+    for (const View& view : views_) {
+        const FormView* shown = view.widget.get();
+        if (shown != &dialog && shown->isVisible() &&
+            dynamic_cast<const MainWindowView*>(shown) == nullptr) {
+            const QRect frame = shown->frameGeometry();
+            place.setX(std::max(place.x(), frame.right() + kDialogGap));
+        }
+    }
+    dialog.adjustSize();
+    if (place.x() + dialog.width() > area.right()) {
+        place.setX(area.left() + kDialogMargin);
+    }
+    dialog.move(place);
+}
+
+}  // namespace breezel
