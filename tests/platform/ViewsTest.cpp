@@ -1,0 +1,398 @@
+// The views over the real forms, offscreen: where the main window's controls sit, how the
+// bindings carry text and ticks both ways, dialogs made again with their values, and the alert
+// windows' shapes and layout.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "alert/Form1.h"
+#include "alert/FrameRegion.h"
+#include "alert/MsgForm.h"
+#include "qt/AlertViews.h"
+#include "qt/BannerView.h"
+#include "qt/Bindings.h"
+#include "qt/DialogViews.h"
+#include "qt/FanView.h"
+#include "qt/MainWindowView.h"
+#include "qt/ViewHost.h"
+#include "settings/IdPassForm.h"
+#include "settings/OptionForm.h"
+#include "settings/SetForm.h"
+#include "support/ProgramFixture.h"
+
+namespace breezel {
+namespace {
+
+template <typename View>
+View* TopLevel() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* view = dynamic_cast<View*>(widget); view != nullptr && view->isVisible()) {
+            return view;
+        }
+    }
+    return nullptr;
+}
+
+// Widgets of our own classes have no meta-object of their own: findChild cannot tell them.
+template <typename W>
+W* Descendant(QWidget* parent) {
+    for (QWidget* widget : parent->findChildren<QWidget*>()) {
+        if (auto* found = dynamic_cast<W*>(widget)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+template <typename W>
+W* Showing(QWidget* parent, const QString& text) {
+    for (W* widget : parent->findChildren<W*>()) {
+        if (widget->text() == text) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+class ViewsTest : public ProgramFixture {
+protected:
+    ViewsTest() {
+        // Account and server known: no dialog shows at start-up.
+        writeAccount("NAME=me\nNAME2=pw\n");
+        writeServerFile("POP3=pop.example.jp\r\n");
+    }
+
+    /// Starts the program as main() does: the host is there before the first form.
+    Program& startWithViews() {
+        program_ = std::make_unique<Program>(
+            Services{timers_, timers_, mail_, sound_, process_, messages_, launcher_, dialUp_,
+                     desktop_, random_, pictures_, tray_},
+            programDir_.path().string());
+        views_ = std::make_unique<ViewHost>(*program_);
+        program_->start();
+        return *program_;
+    }
+
+    static void RunDeferredDeletes() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    std::unique_ptr<ViewHost> views_;
+};
+
+// Names the main window's widget by what it shows; the separator line is the one bare widget.
+std::string ControlOf(QWidget* widget, const MainForm& form) {
+    if (dynamic_cast<FanView*>(widget) != nullptr) {
+        return "WebBrowser1";
+    }
+    if (dynamic_cast<BannerView*>(widget) != nullptr) {
+        return "Picture5";
+    }
+    if (dynamic_cast<QLineEdit*>(widget) != nullptr) {
+        return "Text5";
+    }
+    const std::pair<QString, const char*> captions[] = {
+        {ToQString(form.Label2.caption()), "Label2"},
+        {ToQString(form.Label3.caption()), "Label3"},
+        {ToQString(form.Label4.caption()), "Label4"},
+        {QString(), "Check3"},
+        {ToQString(form.Check2.caption()), "Check2"},
+        {ToQString(form.Check4.caption()), "Check4"},
+        {ToQString(form.Command2.caption()), "Command2"},
+        {ToQString(form.Command3.caption()), "Command3"},
+    };
+    const auto* label = dynamic_cast<QLabel*>(widget);
+    const auto* button = dynamic_cast<QAbstractButton*>(widget);
+    if (label != nullptr || button != nullptr) {
+        const QString text = label != nullptr ? label->text() : button->text();
+        for (const auto& [caption, control] : captions) {
+            // A label and a box could show the same text: the kind must match too.
+            if (text == caption && (label != nullptr) == (control[0] == 'L')) {
+                return control;
+            }
+        }
+        return "?";
+    }
+    if (Descendant<FanView>(widget) != nullptr) {
+        return "Picture2";
+    }
+    return widget->children().isEmpty() ? "line" : "?";
+}
+
+TEST_F(ViewsTest, MainWindowControlsSitAtTheirDesignPlacesInPixels) {
+    Program& program = startWithViews();
+    auto* window = TopLevel<MainWindowView>();
+    ASSERT_NE(window, nullptr);
+    QWidget* client = nullptr;
+    for (QWidget* child : window->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (dynamic_cast<QMenuBar*>(child) == nullptr) {
+            client = child;
+        }
+    }
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(client->size(), QSize(221, 119));
+    EXPECT_EQ(client->y(), window->findChild<QMenuBar*>()->height()) << "right under the menu";
+
+    // Design twips / 15, rounded to the nearest pixel; in the client area.
+    const std::map<std::string, QRect> expected{
+        {"Picture2", {0, 0, 105, 97}},   {"WebBrowser1", {-13, -17, 241, 217}},
+        {"Label4", {109, 8, 33, 17}},    {"Check3", {144, 8, 17, 12}},
+        {"Text5", {160, 5, 33, 18}},     {"Label2", {200, 8, 25, 17}},
+        {"line", {104, 24, 128, 1}},     {"Label3", {112, 29, 88, 25}},
+        {"Check2", {196, 36, 17, 17}},   {"Command2", {112, 56, 57, 20}},
+        {"Command3", {168, 56, 41, 20}}, {"Check4", {112, 77, 129, 17}},
+        {"Picture5", {0, 99, 233, 20}},
+    };
+    std::map<std::string, QRect> shown;
+    QList<QWidget*> widgets = client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    widgets.append(Descendant<FanView>(client));
+    for (QWidget* widget : widgets) {
+        const std::string control = ControlOf(widget, program.mainForm());
+        EXPECT_TRUE(widget->isVisible()) << control;
+        EXPECT_TRUE(
+            shown.emplace(control, QRect(widget->mapTo(client, QPoint()), widget->size())).second)
+            << "two widgets for " << control;
+    }
+    for (const auto& [control, rect] : expected) {
+        SCOPED_TRACE(control);
+        ASSERT_TRUE(shown.count(control));
+        EXPECT_EQ(shown.at(control), rect);
+    }
+    EXPECT_EQ(shown.size(), expected.size()) << "no widget without a control";
+}
+
+TEST_F(ViewsTest, TextSetByTheProgramShowsWithoutComingBackAsAnEdit) {
+    Program& program = startWithViews();
+    SetForm& form = program.setForm();
+    form.window.show();
+    auto* dialog = TopLevel<SetFormView>();
+    ASSERT_NE(dialog, nullptr);
+    auto* interval = dialog->findChild<QLineEdit*>();
+    ASSERT_NE(interval, nullptr);
+    auto* status = Showing<QLineEdit>(TopLevel<MainWindowView>(), "0");
+    ASSERT_NE(status, nullptr) << "the main window's interval, read-only";
+
+    int changes = 0;
+    form.Text2.onChange.connect([&changes] { ++changes; });
+    struct Row {
+        const char* set;
+        const char* shown;
+    };
+    for (const Row& row : {Row{"5", "5"}, Row{"12分", "12分"}, Row{"", "0"}}) {
+        SCOPED_TRACE(row.set);
+        changes = 0;
+        form.Text2.setText(row.set);
+        EXPECT_EQ(interval->text(), row.shown);
+        EXPECT_EQ(status->text(), row.shown);
+        // The empty text is the one the form itself changes again, to "0".
+        EXPECT_EQ(changes, std::string(row.set).empty() ? 2 : 1);
+        EXPECT_EQ(form.Text2.text(), row.shown);
+    }
+}
+
+TEST_F(ViewsTest, TheUsersTypingGoesIntoTheTextBoxAndIsNotShownBackOverIt) {
+    Program& program = startWithViews();
+    SetForm& form = program.setForm();
+    form.window.show();
+    auto* interval = TopLevel<SetFormView>()->findChild<QLineEdit*>();
+    ASSERT_EQ(interval->text(), "0");
+
+    struct Row {
+        int cursor;
+        const char* keys;
+        const char* text;
+        const char* status;  // the main window's interval
+    };
+    const Row rows[] = {
+        {1, "5", "05", "05"},
+        {0, "1", "105", "105"},
+        {0, "-", "-105", "105"},  // a negative interval changes nothing else
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        interval->setCursorPosition(row.cursor);
+        QTest::keyClicks(interval, row.keys);
+        EXPECT_EQ(form.Text2.text(), row.text);
+        EXPECT_EQ(program.mainForm().Text5.text(), row.status);
+        // Set again from the text box, the field would lose its cursor and undo history.
+        EXPECT_EQ(interval->cursorPosition(), row.cursor + 1);
+        EXPECT_TRUE(interval->isUndoAvailable());
+    }
+
+    // Emptied by the user, the form puts "0" in at once, and the field shows it.
+    interval->selectAll();
+    QTest::keyClick(interval, Qt::Key_Backspace);
+    EXPECT_EQ(form.Text2.text(), "0");
+    EXPECT_EQ(interval->text(), "0");
+}
+
+TEST_F(ViewsTest, ClicksTickAndClearTheBoxesAndTheProgramsValuesShow) {
+    Program& program = startWithViews();
+    MainForm& main = program.mainForm();
+    SetForm& preferences = program.setForm();
+    preferences.window.show();
+    auto* window = TopLevel<MainWindowView>();
+    auto* dialog = TopLevel<SetFormView>();
+
+    struct Row {
+        QCheckBox* widget;
+        CheckBox& control;
+    };
+    const Row rows[] = {
+        {Showing<QCheckBox>(window, "Check2"), main.Check2},
+        {Showing<QCheckBox>(window, "風鈴を鳴らさない"), main.Check4},
+        {Showing<QCheckBox>(dialog, ""), preferences.Check1},
+        {Showing<QCheckBox>(dialog, "新着お知らせボードを１秒で自動消去させる"),
+         preferences.Check2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.control.caption());
+        ASSERT_NE(row.widget, nullptr);
+        int clicks = 0;
+        row.control.onClick.connect([&clicks] { ++clicks; });
+        row.widget->click();
+        EXPECT_EQ(row.control.value(), 1);
+        row.widget->click();
+        EXPECT_EQ(row.control.value(), 0);
+        EXPECT_EQ(clicks, 2);
+        row.control.setValue(1);
+        EXPECT_TRUE(row.widget->isChecked());
+        EXPECT_EQ(clicks, 3) << "the program's tick is not clicked back";
+    }
+
+    // The automatic-check box shows the interval logic's value and takes no click.
+    auto* autoCheck = Showing<QCheckBox>(window, "");
+    preferences.Text2.setText("3");
+    EXPECT_TRUE(autoCheck->isChecked());
+    EXPECT_TRUE(autoCheck->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_NE(Showing<QLabel>(window, "ON"), nullptr) << "the status label";
+}
+
+TEST(BindingsTest, ALabelFollowsItsCaptionAndWhenPlacedItsPosition) {
+    QWidget parent;
+    auto* plain = new QLabel(&parent);
+    auto* placed = new QLabel(&parent);
+    plain->move(7, 7);
+    Label caption({1500, 300, 600, 255}, "<b>a</b>");
+    Label moving({3000, 150, 600, 255}, "x");
+    Bindings bindings;
+    bindings.label(plain, caption);
+    bindings.label(placed, moving, true);
+    EXPECT_EQ(plain->text(), "<b>a</b>");
+    EXPECT_EQ(plain->textFormat(), Qt::PlainText) << "outside words are never markup";
+    EXPECT_EQ(placed->pos(), QPoint(200, 10));
+
+    caption.setCaption("b");
+    caption.setLeft(4500);
+    moving.setLeft(-150);
+    EXPECT_EQ(plain->text(), "b");
+    EXPECT_EQ(plain->pos(), QPoint(7, 7)) << "not placed: stays where the view put it";
+    EXPECT_EQ(placed->pos(), QPoint(-10, 10));
+
+    bindings.clear();
+    caption.setCaption("c");
+    EXPECT_EQ(plain->text(), "b") << "cleared bindings show nothing more";
+}
+
+TEST_F(ViewsTest, AClosedDialogComesBackFreshWithTheSavedValues) {
+    Program& program = startWithViews();
+    program.setForm().window.show();
+    QPointer<SetFormView> first = TopLevel<SetFormView>();
+    ASSERT_NE(first, nullptr);
+    auto* interval = first->findChild<QLineEdit*>();
+    interval->selectAll();
+    QTest::keyClicks(interval, "25");
+    Showing<QCheckBox>(first, "")->click();  // hang up after the check
+
+    first->close();
+    EXPECT_FALSE(program.hasSetForm());
+    RunDeferredDeletes();
+    EXPECT_TRUE(first.isNull());
+
+    program.setForm().window.show();
+    auto* second = TopLevel<SetFormView>();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->findChild<QLineEdit*>()->text(), "25");
+    EXPECT_TRUE(Showing<QCheckBox>(second, "")->isChecked());
+    EXPECT_FALSE(
+        Showing<QCheckBox>(second, "新着お知らせボードを１秒で自動消去させる")->isChecked());
+}
+
+TEST_F(ViewsTest, DialogsOpenSideBySideOnTheScreenAndNoneOverTheMainWindow) {
+    Program& program = startWithViews();
+    program.setForm().window.show();
+    Showing<QPushButton>(TopLevel<SetFormView>(), "ID/PASS")->click();
+    const QRect preferences = TopLevel<SetFormView>()->frameGeometry();
+    const QRect account = TopLevel<IdPassFormView>()->frameGeometry();
+    const QRect main = TopLevel<MainWindowView>()->frameGeometry();
+    EXPECT_GT(account.left(), preferences.right()) << "right of the one shown";
+    EXPECT_EQ(account.top(), preferences.top());
+    EXPECT_FALSE(preferences.intersects(main));
+    EXPECT_FALSE(account.intersects(main));
+
+    // No room left on the right: the next one still opens whole on the screen.
+    Showing<QPushButton>(TopLevel<SetFormView>(), "POPサーバー")->click();
+    const QRect server = TopLevel<OptionFormView>()->frameGeometry();
+    EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(server));
+    EXPECT_FALSE(server.intersects(main));
+}
+
+TEST_F(ViewsTest, TheChimeWindowTakesTheShapeOfEachFrameItShows) {
+    // Two shapes that differ everywhere, one of them in two pieces.
+    pictures_.frameA = SilverPicture({{10, 0, 20, 50}, {10, 50, 80, 60}});
+    pictures_.frameB = SilverPicture({{40, 5, 50, 95}});
+    Program& program = startWithViews();
+    program.mainForm().Command2.click();
+    auto* chime = TopLevel<ChimeWindowView>();
+    ASSERT_NE(chime, nullptr);
+    EXPECT_EQ(chime->size(), QSize(100, 100));
+    EXPECT_TRUE(chime->mask().isEmpty()) << "no shape before the first swing";
+
+    const Form1& form = program.form1();
+    std::set<int> parities;
+    for (int tick = 0; tick < 6; ++tick) {
+        timers_.advance(1000);
+        SCOPED_TRACE(form.frameIndex());
+        ASSERT_TRUE(form.shaped());
+        QRegion expected;
+        for (const RegionRect& r : BuildFrameRegion(pictures_.chimeFrame(form.frameIndex()))) {
+            expected += QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
+        }
+        EXPECT_EQ(chime->mask(), expected);
+        parities.insert(form.frameIndex() % 2);
+    }
+    EXPECT_EQ(parities.size(), 2u) << "both pictures were shown";
+}
+
+TEST_F(ViewsTest, TheBoardIsThinWithTheCountRightAligned) {
+    Program& program = startWithViews();
+    MsgForm& board = program.msgForm();
+    board.Text2.setText("12");
+    auto* view = TopLevel<MsgFormView>();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->size(), QSize(240, 19));
+    auto* message = Showing<QLineEdit>(view, "新着メールがあります。");
+    auto* count = Showing<QLineEdit>(view, "12");
+    ASSERT_NE(message, nullptr);
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(message->geometry(), QRect(0, 0, 209, 18));
+    EXPECT_EQ(count->geometry(), QRect(208, 0, 33, 18));
+    EXPECT_EQ(count->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+    EXPECT_TRUE(count->isReadOnly());
+}
+
+}  // namespace
+}  // namespace breezel
