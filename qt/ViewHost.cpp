@@ -75,19 +75,37 @@ void ViewHost::placeDialog(QWidget& dialog) {
         return;
     }
     const QRect area = screen->availableGeometry();
-    // Right of the right-most dialog already shown, or at the top left of the screen.
-    QPoint place(area.left() + kDialogMargin, area.top() + kDialogMargin);
+    // Every window already shown, main window included, is in the way; the dialog's own frame
+    // is not known before it is shown, so it is taken to be like theirs.
+    std::vector<QRect> taken;
+    QMargins frame;
     for (const View& view : views_) {
         const FormView* shown = view.widget.get();
-        if (shown != &dialog && shown->isVisible() &&
-            dynamic_cast<const MainWindowView*>(shown) == nullptr) {
-            const QRect frame = shown->frameGeometry();
-            place.setX(std::max(place.x(), frame.right() + kDialogGap));
+        if (shown != &dialog && shown->isVisible()) {
+            taken.push_back(shown->frameGeometry());
+            frame = QMargins(shown->geometry().left() - shown->frameGeometry().left(),
+                             shown->geometry().top() - shown->frameGeometry().top(), 0, 0);
         }
     }
     dialog.adjustSize();
-    if (place.x() + dialog.width() > area.right()) {
-        place.setX(area.left() + kDialogMargin);
+    const QSize size = dialog.size().grownBy(frame);
+    // Rows from the top left: the first place where the dialog hides nothing and stays whole on
+    // the screen; the top left when there is none.
+    QPoint place(area.left() + kDialogMargin, area.top() + kDialogMargin);
+    for (int y = place.y(); y + size.height() <= area.bottom();) {
+        int nextRow = area.bottom() + 1;
+        for (int x = area.left() + kDialogMargin; x + size.width() <= area.right();) {
+            const QRect wanted(QPoint(x, y), size);
+            const auto in = std::find_if(taken.begin(), taken.end(),
+                                         [&](const QRect& r) { return r.intersects(wanted); });
+            if (in == taken.end()) {
+                dialog.move(x, y);
+                return;
+            }
+            x = in->right() + kDialogGap;
+            nextRow = std::min(nextRow, in->bottom() + kDialogGap);
+        }
+        y = nextRow;
     }
     dialog.move(place);
 }

@@ -343,11 +343,13 @@ TEST_F(ViewsTest, DialogsOpenSideBySideOnTheScreenAndNoneOverTheMainWindow) {
     EXPECT_FALSE(preferences.intersects(main));
     EXPECT_FALSE(account.intersects(main));
 
-    // No room left on the right: the next one still opens whole on the screen.
+    // No room left on the right: the next one opens whole on the screen, hiding nothing.
     Showing<QPushButton>(TopLevel<SetFormView>(), "POPサーバー")->click();
     const QRect server = TopLevel<OptionFormView>()->frameGeometry();
     EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(server));
     EXPECT_FALSE(server.intersects(main));
+    EXPECT_FALSE(server.intersects(preferences));
+    EXPECT_FALSE(server.intersects(account));
 }
 
 TEST_F(ViewsTest, TheChimeWindowTakesTheShapeOfEachFrameItShows) {
