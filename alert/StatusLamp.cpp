@@ -12,15 +12,21 @@ constexpr int kGreenMs = 2000;
 
 Task<> StatusLamp::step() {
     MainForm& main = program_.mainForm();
-    const std::string green = program_.programFile("/画像データ/Green.gif");
     if (main.Check3.value() == 1) {
-        main.Image1.loadPicture(green);
-        co_await WaitMilliseconds(program_.services().clock, program_.services().timers, kGreenMs);
-        // The main window outlives every wait: its timer's reactions go with it.
-        main.Image1.loadPicture(program_.programFile("/画像データ/Red.gif"));
-    } else if (main.Check3.value() == 0) {
-        main.Image1.loadPicture(green);
+        return blink();
     }
+    if (main.Check3.value() == 0) {
+        main.Image1.loadPicture(program_.programFile("/画像データ/Green.gif"));
+    }
+    return {};
+}
+
+Task<> StatusLamp::blink() {
+    MainForm& main = program_.mainForm();
+    main.Image1.loadPicture(program_.programFile("/画像データ/Green.gif"));
+    co_await WaitMilliseconds(program_.services().clock, program_.services().timers, kGreenMs);
+    // The main window outlives every wait: its timer's reactions go with it.
+    main.Image1.loadPicture(program_.programFile("/画像データ/Red.gif"));
 }
 
 }  // namespace breezel

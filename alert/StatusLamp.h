@@ -18,6 +18,9 @@ public:
     Task<> step();
 
 private:
+    /// Green, two seconds, red.
+    Task<> blink();
+
     Program& program_;
 };
 

@@ -35,7 +35,8 @@ public:
         }
     }
 
-    /// The reaction of each tick when it may wait; it runs as a task owned by the timer.
+    /// The reaction of each tick when it may wait; it runs as a task owned by the timer. A tick
+    /// that has nothing to wait for returns no task (an empty Task).
     void setWork(std::function<Task<>()> work) { work_ = std::move(work); }
     /// Whether the reaction of an earlier tick is still waiting.
     bool busy() const { return busy_; }
@@ -46,9 +47,14 @@ public:
             return;
         }
         onTimer.notify();
-        if (work_) {
+        if (!work_) {
+            return;
+        }
+        // A reaction with nothing to wait for gives no task: the timer stays idle at no cost.
+        Task<> reaction = work_();
+        if (reaction.valid()) {
             busy_ = true;
-            reactions_.spawn(work_(), [this] { busy_ = false; });
+            reactions_.spawn(std::move(reaction), [this] { busy_ = false; });
         }
     }
 

@@ -33,13 +33,14 @@ std::int32_t RoundedInterval(double minutes) {
 Task<> CheckSchedule::poll() {
     const double interval = LeadingNumber(program_.setForm().Text2.text());
     if (!(interval > 0)) {
-        co_return;
+        return {};
     }
     MainForm& main = program_.mainForm();
     if (LeadingNumber(main.Text1.text()) == interval && !checkedThisCount_) {
         checkedThisCount_ = true;
-        co_await main.Picture7_Click();
+        return main.Picture7_Click();
     }
+    return {};
 }
 
 void CheckSchedule::secondTick() {

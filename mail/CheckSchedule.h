@@ -13,7 +13,8 @@ class CheckSchedule {
 public:
     explicit CheckSchedule(Program& program) : program_(program) {}
 
-    /// The 100 ms poll; a check it starts is waited for, so the poll is busy meanwhile.
+    /// The 100 ms poll: the check it starts, which its timer waits for (busy meanwhile), or no
+    /// task when no check is due.
     Task<> poll();
     /// The one-second tick.
     void secondTick();

@@ -132,16 +132,7 @@ Task<CallResult> Pop3Connection::authenticate(std::string id, std::string passwo
 }
 
 Task<CallResult> Pop3Connection::status(int number, MailTexts& texts) {
-    texts = MailTexts{};
-    if (auto refused = refuseMessageCall(number)) {
-        co_return *refused;
-    }
-    HeaderCollector headers(channel_.limits().maxHeaderValueBytes);
-    CallResult result = co_await perform(Request{RequestKind::Top, number}, &headers);
-    if (result.value > 0) {
-        texts = headers.texts();
-    }
-    co_return result;
+    return withHeaders(RequestKind::Top, number, texts);
 }
 
 Task<CallResult> Pop3Connection::size(int number) {
@@ -152,12 +143,16 @@ Task<CallResult> Pop3Connection::size(int number) {
 }
 
 Task<CallResult> Pop3Connection::retrieve(int number, MailTexts& texts) {
+    return withHeaders(RequestKind::Retr, number, texts);
+}
+
+Task<CallResult> Pop3Connection::withHeaders(RequestKind kind, int number, MailTexts& texts) {
     texts = MailTexts{};
     if (auto refused = refuseMessageCall(number)) {
         co_return *refused;
     }
     HeaderCollector headers(channel_.limits().maxHeaderValueBytes);
-    CallResult result = co_await perform(Request{RequestKind::Retr, number}, &headers);
+    CallResult result = co_await perform(Request{kind, number}, &headers);
     if (result.value > 0) {
         texts = headers.texts();
     }

@@ -64,6 +64,8 @@ public:
     ConnectionState state() const { return state_; }
 
 private:
+    /// A call whose answer carries headers (TOP, RETR): the header texts go into texts.
+    Task<CallResult> withHeaders(RequestKind kind, int number, MailTexts& texts);
     CallResult breakWith(std::string text);
     CallResult refuseWith(std::string text);
     Task<LinkFault> askCapabilities();

@@ -8,24 +8,10 @@
 #include "controls/Timer.h"
 #include "platform/Wait.h"
 #include "qt/QtTimerDriver.h"
+#include "system/pop3/RunTask.h"
 
 namespace breezel {
 namespace {
-
-// Runs the event loop until the condition holds or 5 s pass.
-bool RunUntil(const std::function<bool()>& done) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    poll.start(5);
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 TEST(QtTimerDriverTest, AWaitingReactionLetsOtherTimersTickButIsNotReentered) {
     QtTimerDriver driver;

@@ -27,6 +27,7 @@
 #include "mail/DialUp.h"
 #include "platform/DialUpConnections.h"
 #include "qt/NetworkManagerDialUp.h"
+#include "system/pop3/RunTask.h"
 
 namespace breezel {
 namespace {
@@ -90,23 +91,6 @@ std::vector<std::string> ActiveConnections() {
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-/// Runs the event loop, as the program does, until done holds or the time is up.
-bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) {
-            loop.quit();
-        }
-    });
-    check.start(5);
-    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
-    if (!done()) {
-        loop.exec();
-    }
-    return done();
 }
 
 /// What one listing answered, and when. Shared with the callback, which may outlive a test

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -27,6 +28,24 @@ inline Task<> KeepResult(Task<> task, std::optional<Done>& result) {
 }
 
 }  // namespace detail
+
+/// Runs an event loop until done() holds or limit passes; whether it holds.
+inline bool RunUntil(const std::function<bool()>& done,
+                     std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    check.start(5);
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    if (!done()) {
+        loop.exec();
+    }
+    return done();
+}
 
 /// Starts task and runs an event loop until it ends or timeout passes. Its result, or nothing
 /// when it did not end in time: it is then destroyed where it waits. A Task<> gives Done.
