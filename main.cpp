@@ -2,8 +2,8 @@
 #include <QDir>
 #include <QIcon>
 
-#include "app/MainForm.h"
 #include "app/Program.h"
+#include "forms/MainForm.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "qt/Bindings.h"
 #include "qt/NetworkManagerDialUp.h"

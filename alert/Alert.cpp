@@ -1,8 +1,8 @@
 #include "alert/Alert.h"
 
-#include "alert/Form1.h"
-#include "app/MainForm.h"
-#include "app/Program.h"
+#include "forms/Form1.h"
+#include "forms/FormContext.h"
+#include "forms/MainForm.h"
 #include "platform/SoundDevice.h"
 
 namespace breezel {
@@ -12,27 +12,27 @@ constexpr const char* kAlias = "bgm";
 }  // namespace
 
 void Alert::start() {
-    MainForm& main = program_.mainForm();
-    SoundDevice& sound = program_.services().sound;
+    MainForm& main = context_.mainForm();
+    SoundDevice& sound = context_.services().sound;
     if (main.Check4.value() == 0) {
         // A device still open (playing, or at the end of a non-looping sound) makes the open
         // fail, and play then goes on from where that sound is.
-        sound.open(program_.programFile("/Sound/Kouka.wav"), kAlias);
+        sound.open(context_.programFile("/Sound/Kouka.wav"), kAlias);
         sound.play(kAlias);
     }
-    program_.form1().window.show();
+    context_.form1().window.show();
 }
 
 void Alert::reset() {
     silence();
-    MainForm& main = program_.mainForm();
-    main.WebBrowser1.navigate(program_.fanPictureUrl());
-    program_.closeForm1();
+    MainForm& main = context_.mainForm();
+    main.WebBrowser1.navigate(context_.fanPictureUrl());
+    context_.closeForm1();
 }
 
 void Alert::poll() {
-    MainForm& main = program_.mainForm();
-    SoundDevice& sound = program_.services().sound;
+    MainForm& main = context_.mainForm();
+    SoundDevice& sound = context_.services().sound;
     const std::string mode = sound.mode(kAlias);
     if (mode.compare(0, 7, "stopped") != 0) {
         return;
@@ -46,7 +46,7 @@ void Alert::poll() {
 }
 
 void Alert::silence() {
-    SoundDevice& sound = program_.services().sound;
+    SoundDevice& sound = context_.services().sound;
     sound.stop(kAlias);
     sound.close(kAlias);
 }

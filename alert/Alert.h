@@ -2,14 +2,14 @@
 
 namespace breezel {
 
-class Program;
+class FormContext;
 
 /// The wind chime's sound and the alert's start and reset. The sound plays under the alias
 /// "bgm", one device at a time; a poll notices its end and plays it again while the loop box is
 /// ticked, or closes the device.
 class Alert {
 public:
-    explicit Alert(Program& program) : program_(program) {}
+    explicit Alert(FormContext& context) : context_(context) {}
 
     /// Alert start ("確認♪", and a check that found mail): the sound unless muted, and the
     /// wind-chime window.
@@ -22,7 +22,7 @@ public:
     void silence();
 
 private:
-    Program& program_;
+    FormContext& context_;
 };
 
 }  // namespace breezel

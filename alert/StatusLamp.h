@@ -4,13 +4,13 @@
 
 namespace breezel {
 
-class Program;
+class FormContext;
 
 /// The status lamp: steady green while checks are by hand only, green for two seconds then red
 /// on every step while automatic checks are on.
 class StatusLamp {
 public:
-    explicit StatusLamp(Program& program) : program_(program) {}
+    explicit StatusLamp(FormContext& context) : context_(context) {}
 
     /// One step, every second. In blink mode it waits two seconds between green and red; its
     /// timer is busy meanwhile, so the steps that fall due then are dropped, never nested nor
@@ -21,7 +21,7 @@ private:
     /// Green, two seconds, red.
     Task<> blink();
 
-    Program& program_;
+    FormContext& context_;
 };
 
 }  // namespace breezel

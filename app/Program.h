@@ -1,147 +1,40 @@
 #pragma once
 
-#include <cstdint>
-#include <filesystem>
-#include <memory>
 #include <string>
 
 #include "alert/Alert.h"
 #include "alert/StatusLamp.h"
-#include "common/Task.h"
-#include "controls/Signal.h"
+#include "forms/FormContext.h"
 #include "mail/CheckSchedule.h"
 #include "mail/MailCheck.h"
-#include "settings/IniFile.h"
-#include "settings/ServerSettings.h"
 
 namespace breezel {
 
-class Clock;
-class DesignPictures;
-class Desktop;
-class DialUpConnections;
-class Form;
-class Form1;
-class IdPassForm;
-class MailLibrary;
 class MainForm;
-class MessageBox;
-class MsgForm;
-class OptionForm;
-class ProcessControl;
-class ProgramLauncher;
-class RandomSource;
-class SetForm;
-class SoundDevice;
-class TimerDriver;
-class TrayIcon;
 
-/// The platform services the logic talks to.
-struct Services {
-    TimerDriver& timers;
-    Clock& clock;
-    MailLibrary& mail;
-    SoundDevice& sound;
-    ProcessControl& process;
-    MessageBox& messages;
-    ProgramLauncher& launcher;
-    DialUpConnections& dialUp;
-    Desktop& desktop;
-    RandomSource& random;
-    DesignPictures& pictures;
-    TrayIcon& tray;
-};
-
-/// The running program: its forms, the shared settings variables and the paths of its files.
-/// Dialogs come into being on first use of any of their controls, as the forms expect: touching
-/// setForm() creates the preferences dialog hidden and runs its load step.
-class Program {
+/// The running program: the forms and what they share (the context), the controllers that
+/// react to them, and the one place where the forms' timers and buttons meet those controllers.
+class Program : public FormContext {
 public:
     /// programFolder: the folder of the executable, without a trailing separator.
     Program(Services services, std::string programFolder);
     ~Program();
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
 
-    /// Creates the main window and runs its load step: the whole start-up.
+    /// Creates the main window, wires it and runs its load step: the whole start-up.
     void start();
-
-    MainForm& mainForm();
-    /// The preferences dialog, created hidden (with its load step) when it does not exist.
-    SetForm& setForm();
-    /// The account dialog, created hidden (with its load step) when it does not exist.
-    IdPassForm& idPassForm();
-    /// The server settings dialog, created (its load step shows it) when it does not exist.
-    OptionForm& optionForm();
-    /// The notice board, created (its load step shows it) when it does not exist.
-    MsgForm& msgForm();
-    /// The wind-chime window, created with its load step (hidden) when it does not exist.
-    Form1& form1();
-    bool hasSetForm() const { return setForm_ != nullptr; }
-    bool hasIdPassForm() const { return idPassForm_ != nullptr; }
-    bool hasOptionForm() const { return optionForm_ != nullptr; }
-    bool hasMsgForm() const { return msgForm_ != nullptr; }
-    bool hasForm1() const { return form1_ != nullptr; }
-
-    /// Closes a window as the user does: its closing step, then it is destroyed.
-    void closeSetForm();
-    void closeIdPassForm();
-    void closeOptionForm();
-    void closeMsgForm();
-    void closeForm1();
 
     MailCheck& mailCheck() { return mailCheck_; }
     CheckSchedule& schedule() { return schedule_; }
     Alert& alert() { return alert_; }
     StatusLamp& lamp() { return lamp_; }
-    /// Ticks left until the chime's swing is renewed; kept for the whole run, also while the
-    /// chime window is closed.
-    std::int16_t& chimeSwingTicks() { return chimeSwingTicks_; }
-
-    SharedSettings& settings() { return settings_; }
-    const Services& services() const { return services_; }
-    const std::string& programFolder() const { return programFolder_; }
-
-    /// The preferences file: program folder + "/★MailData/ini.ini".
-    IniFile preferences() const;
-    /// The account file: program folder + "/★MailData/iniIdPass.ini", readable by its owner only.
-    IniFile accountFile() const;
-    /// The server settings file, addressed by its bare name: it is in the current directory.
-    std::filesystem::path serverSettingsFile() const { return "vbmail.ini"; }
-    /// A file of the program folder, from a relative path such as "/Sound/Kouka.wav".
-    std::string programFile(const std::string& relative) const { return programFolder_ + relative; }
-    /// The address of the fan picture, which the main window's browser shows.
-    std::string fanPictureUrl() const;
-
-    /// Starts a reaction that may wait (a check from a click, a box's question): it runs until
-    /// its first wait and resumes from the event loop; the program owns it until it ends.
-    void spawn(Task<> reaction) { reactions_.spawn(std::move(reaction)); }
-
-    /// A form came into being; views create their widget for it.
-    Signal<Form&> formCreated;
 
 private:
-    template <typename F>
-    F& create(std::unique_ptr<F>& slot);
-    template <typename F>
-    void destroy(std::unique_ptr<F>& slot);
+    void wire(MainForm& main);
 
-    Services services_;
-    std::string programFolder_;
-    SharedSettings settings_;
-    std::unique_ptr<MainForm> mainForm_;
-    std::unique_ptr<SetForm> setForm_;
-    std::unique_ptr<IdPassForm> idPassForm_;
-    std::unique_ptr<OptionForm> optionForm_;
-    std::unique_ptr<MsgForm> msgForm_;
-    std::unique_ptr<Form1> form1_;
     MailCheck mailCheck_{*this};
-    CheckSchedule schedule_{*this};
+    CheckSchedule schedule_{*this, mailCheck_};
     Alert alert_{*this};
     StatusLamp lamp_{*this};
-    std::int16_t chimeSwingTicks_ = 0;
-    // Reactions still waiting when the program goes are destroyed before anything they use.
-    TaskScope reactions_;
 };
 
 }  // namespace breezel

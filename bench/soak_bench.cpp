@@ -11,9 +11,9 @@
 #include <fstream>
 #include <string>
 
-#include "alert/MsgForm.h"
-#include "app/MainForm.h"
 #include "app/Program.h"
+#include "forms/MainForm.h"
+#include "forms/MsgForm.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "qt/QtPop3TransportFactory.h"
 #include "support/FakeServices.h"
@@ -98,7 +98,7 @@ int main(int argc, char* argv[]) {
         for (int n = 1; n <= checks; ++n) {
             program.closeMsgForm();
             log.clear();  // the fakes' record would grow otherwise
-            if (!RunTask(program.mainForm().Picture7_Click())) {
+            if (!RunTask(program.mailCheck().CheckMail())) {
                 std::printf("check %d did not end\n", n);
             }
             const std::string shown = program.hasMsgForm() ? program.msgForm().Text2.text() : "-";

@@ -4,10 +4,11 @@
 #include <limits>
 #include <string>
 
-#include "app/MainForm.h"
-#include "app/Program.h"
+#include "forms/FormContext.h"
+#include "forms/MainForm.h"
+#include "forms/SetForm.h"
+#include "mail/MailCheck.h"
 #include "settings/NumberText.h"
-#include "settings/SetForm.h"
 
 namespace breezel {
 
@@ -31,21 +32,21 @@ std::int32_t RoundedInterval(double minutes) {
 }  // namespace
 
 Task<> CheckSchedule::poll() {
-    const double interval = LeadingNumber(program_.setForm().Text2.text());
+    const double interval = LeadingNumber(context_.setForm().Text2.text());
     if (!(interval > 0)) {
         return {};
     }
-    MainForm& main = program_.mainForm();
+    MainForm& main = context_.mainForm();
     if (LeadingNumber(main.Text1.text()) == interval && !checkedThisCount_) {
         checkedThisCount_ = true;
-        return main.Picture7_Click();
+        return check_.CheckMail();
     }
     return {};
 }
 
 void CheckSchedule::secondTick() {
-    MainForm& main = program_.mainForm();
-    const std::int32_t interval = RoundedInterval(LeadingNumber(program_.setForm().Text2.text()));
+    MainForm& main = context_.mainForm();
+    const std::int32_t interval = RoundedInterval(LeadingNumber(context_.setForm().Text2.text()));
     const double minutes = LeadingNumber(main.Text1.text());
     // Also past the interval: after the interval was lowered below the count, counting starts
     // over instead of never meeting the interval again.

@@ -4,14 +4,15 @@
 
 namespace breezel {
 
-class Program;
+class FormContext;
+class MailCheck;
 
 /// Automatic checks: a one-second tick counts seconds and minutes in the main window's counter
 /// fields (a counted minute lasts 61 ticks), and a 100 ms poll starts a check when the minute
 /// counter equals the interval set in the preferences.
 class CheckSchedule {
 public:
-    explicit CheckSchedule(Program& program) : program_(program) {}
+    CheckSchedule(FormContext& context, MailCheck& check) : context_(context), check_(check) {}
 
     /// The 100 ms poll: the check it starts, which its timer waits for (busy meanwhile), or no
     /// task when no check is due.
@@ -20,7 +21,8 @@ public:
     void secondTick();
 
 private:
-    Program& program_;
+    FormContext& context_;
+    MailCheck& check_;
     // Set once the poll has started the check for the current minute count, so one counted
     // interval gives one check even when the check ends before the count moves on.
     bool checkedThisCount_ = false;

@@ -2,19 +2,18 @@
 
 #include <string>
 
-#include "alert/Alert.h"
-#include "alert/MsgForm.h"
-#include "app/MainForm.h"
-#include "app/Program.h"
 #include "common/AsciiText.h"
+#include "forms/FormContext.h"
+#include "forms/IdPassForm.h"
+#include "forms/MainForm.h"
+#include "forms/MsgForm.h"
+#include "forms/SetForm.h"
 #include "mail/DialUp.h"
 #include "platform/MailLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/Wait.h"
-#include "settings/IdPassForm.h"
 #include "settings/ProfileKeys.h"
-#include "settings/SetForm.h"
 
 namespace breezel {
 
@@ -40,15 +39,15 @@ Task<> MailCheck::CheckMail() {
         ~Running() { flag = false; }
     } running{running_};
     co_await checkMailbox();
-    if (program_.setForm().Check1.value() == 1) {
-        co_await HangUpDialUpConnections(program_.services().dialUp);
+    if (context_.setForm().Check1.value() == 1) {
+        co_await HangUpDialUpConnections(context_.services().dialUp);
     }
 }
 
 Task<> MailCheck::checkMailbox() {
-    const Services& services = program_.services();
+    const Services& services = context_.services();
     MailLibrary& mail = services.mail;
-    SharedSettings& settings = program_.settings();
+    SharedSettings& settings = context_.settings();
     if (settings.Pop3Server.empty()) {
         co_return;
     }
@@ -58,17 +57,17 @@ Task<> MailCheck::checkMailbox() {
     }
 
     // The account file is read afresh at every check: only a saved account takes part.
-    const IniFile account = program_.accountFile();
+    const IniFile account = context_.accountFile();
     const std::string id = account.readString(profile::kSection, profile::kAccountId, "");
     const std::string password = account.readString(profile::kSection, profile::kPassword, "");
-    program_.idPassForm().IdText.setText(id);
-    program_.idPassForm().PassText.setText(password);
+    context_.idPassForm().IdText.setText(id);
+    context_.idPassForm().PassText.setText(password);
     settings.AccountId = id;
     settings.AccountPassword = password;
 
     int count = 0;
     if (settings.AccountId.empty() || settings.AccountPassword.empty()) {
-        program_.idPassForm().window.show();
+        context_.idPassForm().window.show();
     } else {
         count = co_await mail.NMailPop3Authenticate(handle, settings.AccountId,
                                                     settings.AccountPassword,
@@ -100,28 +99,28 @@ Task<> MailCheck::checkMailbox() {
 }
 
 Task<> MailCheck::announce(int count) {
-    MainForm& main = program_.mainForm();
+    MainForm& main = context_.mainForm();
     if (main.Check2.value() != 0) {
         if (main.Check2.value() == 1 && main.Text7.text() != MainForm::kNoMailProgram) {
             // A program that cannot be started is left alone, like one that ends at once.
-            program_.services().launcher.start(std::string(ascii::Trim(main.Text7.text())));
+            context_.services().launcher.start(std::string(ascii::Trim(main.Text7.text())));
         }
         co_return;
     }
 
-    MsgForm& board = program_.msgForm();
+    MsgForm& board = context_.msgForm();
     board.Text1.setText(kNewMailText);
     board.Text2.setText(std::to_string(count));
-    const int autoClose = program_.setForm().Check2.value();
+    const int autoClose = context_.setForm().Check2.value();
     if (autoClose == 1) {
         board.window.show();
         // The board may be closed by the user meanwhile: only the program is used after the wait.
-        co_await WaitMilliseconds(program_.services().clock, program_.services().timers, kBoardMs);
-        program_.closeMsgForm();
+        co_await WaitMilliseconds(context_.services().clock, context_.services().timers, kBoardMs);
+        context_.closeMsgForm();
     } else if (autoClose == 0) {
         board.window.show();
     }
-    program_.mainForm().Command2.click();
+    context_.mainForm().Command2.click();
 }
 
 }  // namespace breezel

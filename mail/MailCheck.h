@@ -11,14 +11,14 @@ namespace breezel {
 /// library's texts are read back.
 std::string CutAtNul(std::string_view text);
 
-class Program;
+class FormContext;
 
 /// One complete look at the mailbox: connect, log in with the account file's ID and password,
 /// walk every message, close; then start the mail program, or show the notice board and start
 /// the alert when the mailbox holds mail; last, hang up dial-up lines when asked to.
 class MailCheck {
 public:
-    explicit MailCheck(Program& program) : program_(program) {}
+    explicit MailCheck(FormContext& context) : context_(context) {}
 
     /// Runs a check to its end, suspended while it waits for the server, a box or the board.
     /// A request while a check runs (from a timer or a click meanwhile) ends at once, so two
@@ -29,7 +29,7 @@ private:
     Task<> checkMailbox();
     Task<> announce(int count);
 
-    Program& program_;
+    FormContext& context_;
     bool running_ = false;
 };
 

@@ -8,8 +8,8 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "alert/Form1.h"
-#include "alert/MsgForm.h"
+#include "forms/Form1.h"
+#include "forms/MsgForm.h"
 #include "qt/Fonts.h"
 
 namespace breezel {

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "app/MainForm.h"
+#include "forms/MainForm.h"
 #include "qt/Bindings.h"
 #include "qt/Fonts.h"
 

@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "forms/IdPassForm.h"
+#include "forms/OptionForm.h"
+#include "forms/SetForm.h"
 #include "qt/Fonts.h"
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
 
 namespace breezel {
 

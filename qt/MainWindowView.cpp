@@ -11,8 +11,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/MainForm.h"
 #include "common/FileUrl.h"
+#include "forms/MainForm.h"
 #include "qt/BannerView.h"
 #include "qt/FanView.h"
 #include "qt/Fonts.h"

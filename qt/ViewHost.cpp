@@ -5,16 +5,16 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "alert/Form1.h"
-#include "alert/MsgForm.h"
-#include "app/MainForm.h"
-#include "app/Program.h"
+#include "forms/Form1.h"
+#include "forms/FormContext.h"
+#include "forms/IdPassForm.h"
+#include "forms/MainForm.h"
+#include "forms/MsgForm.h"
+#include "forms/OptionForm.h"
+#include "forms/SetForm.h"
 #include "qt/AlertViews.h"
 #include "qt/DialogViews.h"
 #include "qt/MainWindowView.h"
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
 
 namespace breezel {
 
@@ -23,8 +23,8 @@ constexpr int kDialogMargin = 40;
 constexpr int kDialogGap = 16;
 }  // namespace
 
-ViewHost::ViewHost(Program& program) : program_(program) {
-    formCreated_ = program.formCreated.connectScoped([this](Form& form) { createView(form); });
+ViewHost::ViewHost(FormContext& forms) : forms_(forms) {
+    formCreated_ = forms.formCreated.connectScoped([this](Form& form) { createView(form); });
 }
 
 ViewHost::~ViewHost() = default;
@@ -33,16 +33,15 @@ void ViewHost::createView(Form& form) {
     FormView* view = nullptr;
     FormView* dialog = nullptr;
     if (auto* main = dynamic_cast<MainForm*>(&form)) {
-        view =
-            new MainWindowView(*main, program_.services().timers, [main] { main->Form_Unload(); });
+        view = new MainWindowView(*main, forms_.services().timers, [main] { main->Form_Unload(); });
     } else if (auto* preferences = dynamic_cast<SetForm*>(&form)) {
-        view = dialog = new SetFormView(*preferences, [this] { program_.closeSetForm(); });
+        view = dialog = new SetFormView(*preferences, [this] { forms_.closeSetForm(); });
     } else if (auto* account = dynamic_cast<IdPassForm*>(&form)) {
-        view = dialog = new IdPassFormView(*account, [this] { program_.closeIdPassForm(); });
+        view = dialog = new IdPassFormView(*account, [this] { forms_.closeIdPassForm(); });
     } else if (auto* server = dynamic_cast<OptionForm*>(&form)) {
-        view = dialog = new OptionFormView(*server, [this] { program_.closeOptionForm(); });
+        view = dialog = new OptionFormView(*server, [this] { forms_.closeOptionForm(); });
     } else if (auto* board = dynamic_cast<MsgForm*>(&form)) {
-        view = new MsgFormView(*board, [this] { program_.closeMsgForm(); });
+        view = new MsgFormView(*board, [this] { forms_.closeMsgForm(); });
     } else if (auto* chime = dynamic_cast<Form1*>(&form)) {
         // The chime has no close box; whatever closes it otherwise leaves it to the alert reset.
         view = new ChimeWindowView(*chime, {});

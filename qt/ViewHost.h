@@ -11,14 +11,14 @@ namespace breezel {
 
 class Form;
 class FormView;
-class Program;
+class FormContext;
 
 /// Gives every form of the program its window as the form comes into being, and places dialogs
 /// side by side so that none hides another or the main window. It owns every view: a view goes
 /// when its form does, and the views still open go with the host.
 class ViewHost {
 public:
-    explicit ViewHost(Program& program);
+    explicit ViewHost(FormContext& forms);
     ~ViewHost();
     ViewHost(const ViewHost&) = delete;
     ViewHost& operator=(const ViewHost&) = delete;
@@ -33,7 +33,7 @@ private:
     void retire(const FormView* view);
     void placeDialog(QWidget& dialog);
 
-    Program& program_;
+    FormContext& forms_;
     ScopedConnection formCreated_;
     std::vector<View> views_;
 };

@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "alert/Form1.h"
-#include "settings/SetForm.h"
+#include "forms/Form1.h"
+#include "forms/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "alert/Form1.h"
-#include "alert/FrameRegion.h"
+#include "forms/Form1.h"
+#include "forms/FrameRegion.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

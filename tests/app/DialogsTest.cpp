@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
+#include "forms/IdPassForm.h"
+#include "forms/OptionForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

@@ -1,8 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/FileTitle.h"
-#include "settings/SetForm.h"
+#include "forms/FileTitle.h"
+#include "forms/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

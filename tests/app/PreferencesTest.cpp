@@ -1,10 +1,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "settings/IdPassForm.h"
+#include "forms/IdPassForm.h"
+#include "forms/OptionForm.h"
+#include "forms/SetForm.h"
 #include "settings/IniFile.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
+#include "forms/IdPassForm.h"
+#include "forms/OptionForm.h"
+#include "forms/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "settings/SetForm.h"
+#include "forms/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

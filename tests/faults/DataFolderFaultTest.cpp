@@ -5,10 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/MainForm.h"
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
+#include "forms/IdPassForm.h"
+#include "forms/MainForm.h"
+#include "forms/OptionForm.h"
+#include "forms/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

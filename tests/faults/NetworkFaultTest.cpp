@@ -10,7 +10,7 @@
 #include <cstdlib>
 
 #include "HostileServers.h"
-#include "alert/MsgForm.h"
+#include "forms/MsgForm.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "qt/QtPop3TransportFactory.h"
 #include "support/ProgramFixture.h"
@@ -62,7 +62,7 @@ protected:
         log_.clear();
         program_->settings().Pop3Server = server;
         const auto begin = Clock::now();
-        EXPECT_TRUE(RunTask(program_->mainForm().Picture7_Click())) << "the check ended";
+        EXPECT_TRUE(RunTask(program_->mailCheck().CheckMail())) << "the check ended";
         return Clock::now() - begin;
     }
 

@@ -1,11 +1,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "alert/Form1.h"
-#include "alert/MsgForm.h"
+#include "forms/Form1.h"
+#include "forms/IdPassForm.h"
+#include "forms/MsgForm.h"
+#include "forms/SetForm.h"
 #include "mail/MailCheck.h"
-#include "settings/IdPassForm.h"
-#include "settings/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "forms/SetForm.h"
 #include "mail/MailCheck.h"
 #include "platform/Wait.h"
-#include "settings/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

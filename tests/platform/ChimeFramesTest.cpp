@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "alert/FrameRegion.h"
+#include "forms/FrameRegion.h"
 #include "qt/QtServices.h"
 
 namespace breezel {

@@ -7,9 +7,9 @@
 #include <QWidget>
 #include <memory>
 
+#include "forms/IdPassForm.h"
+#include "forms/SetForm.h"
 #include "qt/ViewHost.h"
-#include "settings/IdPassForm.h"
-#include "settings/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

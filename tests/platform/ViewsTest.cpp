@@ -18,9 +18,12 @@
 #include <memory>
 #include <set>
 
-#include "alert/Form1.h"
-#include "alert/FrameRegion.h"
-#include "alert/MsgForm.h"
+#include "forms/Form1.h"
+#include "forms/FrameRegion.h"
+#include "forms/IdPassForm.h"
+#include "forms/MsgForm.h"
+#include "forms/OptionForm.h"
+#include "forms/SetForm.h"
 #include "qt/AlertViews.h"
 #include "qt/BannerView.h"
 #include "qt/Bindings.h"
@@ -28,9 +31,6 @@
 #include "qt/FanView.h"
 #include "qt/MainWindowView.h"
 #include "qt/ViewHost.h"
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
-#include "settings/SetForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {

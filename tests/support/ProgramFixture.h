@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "app/MainForm.h"
 #include "app/Program.h"
+#include "forms/MainForm.h"
 #include "support/FakeServices.h"
 #include "support/ManualTimerDriver.h"
 #include "support/TempDir.h"

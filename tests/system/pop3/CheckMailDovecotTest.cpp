@@ -14,8 +14,8 @@
 #include <fstream>
 
 #include "RunTask.h"
-#include "alert/Form1.h"
-#include "alert/MsgForm.h"
+#include "forms/Form1.h"
+#include "forms/MsgForm.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "qt/QtPop3TransportFactory.h"
 #include "qt/QtServices.h"
@@ -67,7 +67,7 @@ protected:
 
 TEST_F(CheckMailDovecotTest, ThreeMessagesFillTheBoardAndStartTheAlert) {
     Program& program = startFor("box3", "127.0.0.1:" + Env("DOVECOT_POP3_PORT"), messages_);
-    ASSERT_TRUE(RunTask(program.mainForm().Picture7_Click()));
+    ASSERT_TRUE(RunTask(program.mailCheck().CheckMail()));
     expectBoardAndAlert(program);
 }
 
@@ -118,7 +118,7 @@ TEST_F(CheckMailDovecotTest, ACheckOverASlowLinkEndsWhileAQuestionStaysOpen) {
     };
     ASSERT_TRUE(openQuestion());
 
-    ASSERT_TRUE(RunTask(program.mainForm().Picture7_Click(), 60s)) << "the check ended";
+    ASSERT_TRUE(RunTask(program.mailCheck().CheckMail(), 60s)) << "the check ended";
     EXPECT_TRUE(openQuestion()) << "the question is still open";
     expectBoardAndAlert(program);
 }

@@ -16,14 +16,14 @@
 
 namespace breezel {
 
-class Program;
+class FormContext;
 
 /// The main window: the fan, the interval status, the alert options, the scrolling label that
 /// names the mail program, and the status lamp. Controls placed outside the client area hold
 /// run-time state or serve as entry points for the menus; they have no widget.
 class MainForm : public Form {
 public:
-    explicit MainForm(Program& program);
+    explicit MainForm(FormContext& context);
 
     std::vector<Timer*> timers() override;
 
@@ -33,14 +33,8 @@ public:
     void Form_Unload();
     /// Refresh of the scrolling mail program label, every 20 ms.
     void Timer4_Timer();
-    /// The mute box changed: silence a sound that may be playing.
-    void Check4_Click();
     /// Opens the preferences dialog.
     void Command9_Click();
-    /// Hangs up the dial-up connections ("切断").
-    Task<> Command5_Click();
-    /// The check's entry point: the interval poll waits for it, a click starts it.
-    Task<> Picture7_Click();
     /// Sends the window to the notification area ("タスク").
     void Command1_Click();
     /// Lets the user choose the mail program.
@@ -117,6 +111,9 @@ public:
     /// The open-file dialog's file name; it persists between selections within a run.
     std::string CommonDialog1_FileName;
 
+    /// Asks the alert to stop and close its sound (start-up, shutdown, the mute box).
+    Signal<> silenceAlert;
+
     Timer Timer1{100};
     Timer Timer2{100};
     Timer Timer3{0};
@@ -124,7 +121,7 @@ public:
     Timer Timer5{1000};
 
 private:
-    Program& program_;
+    FormContext& context_;
 };
 
 }  // namespace breezel

@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "alert/FrameRegion.h"
 #include "controls/Form.h"
 #include "controls/Timer.h"
+#include "forms/FrameRegion.h"
 
 namespace breezel {
 
-class Program;
+class FormContext;
 
 /// The swinging wind-chime window: borderless, on top, shaped like the chime in its current
 /// frame. Once a second it switches between the chime's two pictures; a left-button press drags
@@ -19,7 +19,7 @@ class Form1 : public Form {
 public:
     static constexpr int kFrames = 8;
 
-    explicit Form1(Program& program);
+    explicit Form1(FormContext& context);
 
     std::vector<Timer*> timers() override { return {&Timer1}; }
 
@@ -52,7 +52,7 @@ public:
     Signal<> dragRequested;
 
 private:
-    Program& program_;
+    FormContext& context_;
     int frameIndex_ = -1;
     Twips frameWidth_ = 0;
     Twips frameHeight_ = 0;

@@ -5,13 +5,13 @@
 
 namespace breezel {
 
-class Program;
+class FormContext;
 
 /// The new-mail notice board: a thin window on top of all others with a message and the number
 /// of messages in the mailbox. There is only ever one board.
 class MsgForm : public Form {
 public:
-    explicit MsgForm(Program& program);
+    explicit MsgForm(FormContext& context);
 
     /// Load step: the board is topmost and visible from the moment it is loaded.
     void Form_Load();

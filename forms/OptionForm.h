@@ -8,13 +8,13 @@
 
 namespace breezel {
 
-class Program;
+class FormContext;
 
 /// The server settings dialog "サーバー設定": edits the four server settings and rewrites
 /// vbmail.ini on OK. It exists only while shown and stays above ordinary windows.
 class OptionForm : public Form {
 public:
-    explicit OptionForm(Program& program);
+    explicit OptionForm(FormContext& context);
 
     /// Load step: topmost and shown, fields from the shared variables.
     void Form_Load();
@@ -34,7 +34,7 @@ public:
     CommandButton CancelCommand{{}, "中止"};
 
 private:
-    Program& program_;
+    FormContext& context_;
 };
 
 }  // namespace breezel

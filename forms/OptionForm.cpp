@@ -1,12 +1,12 @@
-#include "settings/OptionForm.h"
+#include "forms/OptionForm.h"
 
-#include "app/Program.h"
+#include "forms/FormContext.h"
 #include "settings/ServerSettings.h"
 
 namespace breezel {
 
-OptionForm::OptionForm(Program& program)
-    : Form("OptionForm", "サーバー設定", 0, 0), program_(program) {
+OptionForm::OptionForm(FormContext& context)
+    : Form("OptionForm", "サーバー設定", 0, 0), context_(context) {
     OKCommand.onClick.connect([this] { OKCommand_Click(); });
     CancelCommand.onClick.connect([this] { CancelCommand_Click(); });
 }
@@ -14,7 +14,7 @@ OptionForm::OptionForm(Program& program)
 void OptionForm::Form_Load() {
     window.setTopmost(true);
     window.show();
-    const SharedSettings& settings = program_.settings();
+    const SharedSettings& settings = context_.settings();
     SmtpText.setText(settings.SmtpServer);
     Pop3Text.setText(settings.Pop3Server);
     MailText.setText(settings.MailAddress);
@@ -23,17 +23,17 @@ void OptionForm::Form_Load() {
 }
 
 void OptionForm::OKCommand_Click() {
-    SharedSettings& settings = program_.settings();
+    SharedSettings& settings = context_.settings();
     settings.SmtpServer = SmtpText.text();
     settings.Pop3Server = Pop3Text.text();
     settings.MailAddress = MailText.text();
     settings.ApopFlag = static_cast<std::int16_t>(ApopCheck.value() != 0 ? 1 : 0);
-    SaveServerSettings(settings, program_.serverSettingsFile());
-    program_.closeOptionForm();  // destroys this form: nothing may follow
+    SaveServerSettings(settings, context_.serverSettingsFile());
+    context_.closeOptionForm();  // destroys this form: nothing may follow
 }
 
 void OptionForm::CancelCommand_Click() {
-    program_.closeOptionForm();
+    context_.closeOptionForm();
 }
 
 }  // namespace breezel

@@ -8,14 +8,14 @@
 
 namespace breezel {
 
-class Program;
+class FormContext;
 
 /// The preferences dialog "設定". Its three controls are the live store of the interval, the
 /// hang-up choice and the notice board's auto-close for the whole program: it exists hidden
 /// most of the run, and other forms read these controls directly.
 class SetForm : public Form {
 public:
-    explicit SetForm(Program& program);
+    explicit SetForm(FormContext& context);
 
     /// Load step: reads NUMBER, NUMBER2 and NUMBER4 into the controls.
     void Form_Load();
@@ -42,7 +42,7 @@ public:
     CheckBox Check2{{}, "新着お知らせボードを１秒で自動消去させる"};
 
 private:
-    Program& program_;
+    FormContext& context_;
 };
 
 }  // namespace breezel

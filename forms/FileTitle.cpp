@@ -1,4 +1,4 @@
-#include "app/FileTitle.h"
+#include "forms/FileTitle.h"
 
 #include "common/Utf8.h"
 

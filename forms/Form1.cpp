@@ -1,7 +1,7 @@
-#include "alert/Form1.h"
+#include "forms/Form1.h"
 
-#include "app/MainForm.h"
-#include "app/Program.h"
+#include "forms/FormContext.h"
+#include "forms/MainForm.h"
 #include "platform/Desktop.h"
 #include "platform/ProcessControl.h"
 #include "platform/RandomSource.h"
@@ -20,13 +20,13 @@ Twips Rounded(double twips) {
 }
 }  // namespace
 
-Form1::Form1(Program& program) : Form("Form1", "", 1500, 1500), program_(program) {
+Form1::Form1(FormContext& context) : Form("Form1", "", 1500, 1500), context_(context) {
     Timer1.onTimer.connect([this] { Timer1_Timer(); });
 }
 
 void Form1::BuildFrameRegions() {
     for (int k = 0; k < kFrames; ++k) {
-        const RgbImage frame = program_.services().pictures.chimeFrame(k);
+        const RgbImage frame = context_.services().pictures.chimeFrame(k);
         // Every shape is kept whole, however many rectangles it needs.
         frameRegions[k] = BuildFrameRegion(frame);
         if (k == 0) {
@@ -40,17 +40,17 @@ void Form1::Form_Load() {
     BuildFrameRegions();
     window.setClientSize(frameWidth_, frameHeight_);
     window.setTopmost(true);
-    program_.services().random.seedFromTime();
+    context_.services().random.seedFromTime();
     stepX = -5;
     stepY = -2;
-    const FormWindow& main = program_.mainForm().window;
+    const FormWindow& main = context_.mainForm().window;
     window.setPosition(main.left() + kBesideMainLeft, main.top() + kBesideMainTop);
 }
 
 void Form1::Timer1_Timer() {
-    std::int16_t& swingTicks = program_.chimeSwingTicks();
+    std::int16_t& swingTicks = context_.chimeSwingTicks();
     if (swingTicks < 1) {
-        const float r = program_.services().random.next();
+        const float r = context_.services().random.next();
         swingTicks = static_cast<std::int16_t>(RoundHalfEven((r * 10.0f + 3.0f) * 2.0f));
         stepX = 0;
         stepY = 0;
@@ -63,7 +63,7 @@ void Form1::Timer1_Timer() {
     // screen ends up with a negative left edge.
     left = std::max(left, 0);
     top = std::max(top, 0);
-    Desktop& desktop = program_.services().desktop;
+    Desktop& desktop = context_.services().desktop;
     if (frameWidth_ + left > desktop.screenWidth()) {
         left = desktop.screenWidth() - frameWidth_;
     }
@@ -80,7 +80,7 @@ void Form1::Form_MouseDown(int buttons) {
     if ((buttons & kLeftButton) != 0) {
         dragRequested.notify();
     } else if (buttons == kRightButtonOnly) {
-        program_.services().process.endProcess();
+        context_.services().process.endProcess();
     }
 }
 

@@ -8,13 +8,13 @@
 
 namespace breezel {
 
-class Program;
+class FormContext;
 
 /// The account dialog "ID,PASS": the POP3 user ID and password, saved to the account file when
 /// its save box is ticked.
 class IdPassForm : public Form {
 public:
-    explicit IdPassForm(Program& program);
+    explicit IdPassForm(FormContext& context);
 
     /// Load step: fills the ID and password from the account file.
     void Form_Load();
@@ -33,7 +33,7 @@ public:
     CommandButton CancelCommand{{}, "Cancel"};
 
 private:
-    Program& program_;
+    FormContext& context_;
 };
 
 }  // namespace breezel

@@ -1,8 +1,8 @@
-#include "alert/MsgForm.h"
+#include "forms/MsgForm.h"
 
 namespace breezel {
 
-MsgForm::MsgForm(Program&) : Form("MsgForm", "新着お知らせボード", 3600, 285) {}
+MsgForm::MsgForm(FormContext&) : Form("MsgForm", "新着お知らせボード", 3600, 285) {}
 
 void MsgForm::Form_Load() {
     window.setTopmost(true);

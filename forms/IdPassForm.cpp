@@ -1,17 +1,18 @@
-#include "settings/IdPassForm.h"
+#include "forms/IdPassForm.h"
 
-#include "app/Program.h"
+#include "forms/FormContext.h"
 #include "settings/ProfileKeys.h"
 
 namespace breezel {
 
-IdPassForm::IdPassForm(Program& program) : Form("IdPassForm", "ID,PASS", 0, 0), program_(program) {
+IdPassForm::IdPassForm(FormContext& context)
+    : Form("IdPassForm", "ID,PASS", 0, 0), context_(context) {
     OKCommand.onClick.connect([this] { OKCommand_Click(); });
     CancelCommand.onClick.connect([this] { CancelCommand_Click(); });
 }
 
 void IdPassForm::Form_Load() {
-    const IniFile account = program_.accountFile();
+    const IniFile account = context_.accountFile();
     IdText.setText(account.readString(profile::kSection, profile::kAccountId, ""));
     PassText.setText(account.readString(profile::kSection, profile::kPassword, ""));
     // The save box remembers the user's last choice.
@@ -19,10 +20,10 @@ void IdPassForm::Form_Load() {
 }
 
 void IdPassForm::OKCommand_Click() {
-    SharedSettings& settings = program_.settings();
+    SharedSettings& settings = context_.settings();
     settings.AccountId = IdText.text();
     settings.AccountPassword = PassText.text();
-    IniFile account = program_.accountFile();
+    IniFile account = context_.accountFile();
     if (Check1.value() != 0) {
         account.writeString(profile::kSection, profile::kAccountId, IdText.text());
         account.writeString(profile::kSection, profile::kPassword, PassText.text());
@@ -30,11 +31,11 @@ void IdPassForm::OKCommand_Click() {
     } else {
         account.writeString(profile::kSection, profile::kSaveAccount, "0");
     }
-    program_.closeIdPassForm();  // destroys this form: nothing may follow
+    context_.closeIdPassForm();  // destroys this form: nothing may follow
 }
 
 void IdPassForm::CancelCommand_Click() {
-    program_.closeIdPassForm();
+    context_.closeIdPassForm();
 }
 
 }  // namespace breezel

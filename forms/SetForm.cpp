@@ -1,12 +1,12 @@
-#include "settings/SetForm.h"
+#include "forms/SetForm.h"
 
 #include <string>
 
-#include "app/MainForm.h"
-#include "app/Program.h"
-#include "settings/IdPassForm.h"
+#include "forms/FormContext.h"
+#include "forms/IdPassForm.h"
+#include "forms/MainForm.h"
+#include "forms/OptionForm.h"
 #include "settings/NumberText.h"
-#include "settings/OptionForm.h"
 #include "settings/ProfileKeys.h"
 
 namespace breezel {
@@ -15,21 +15,21 @@ namespace {
 constexpr int kOneSecond = 1000;
 }
 
-SetForm::SetForm(Program& program) : Form("SetForm", "設定", 0, 0), program_(program) {
+SetForm::SetForm(FormContext& context) : Form("SetForm", "設定", 0, 0), context_(context) {
     Text2.onChange.connect([this] { ApplyInterval(); });
     Command1.onClick.connect([this] { Command1_Click(); });
     Command2.onClick.connect([this] { Command2_Click(); });
 }
 
 void SetForm::Form_Load() {
-    const IniFile preferences = program_.preferences();
+    const IniFile preferences = context_.preferences();
     Check1.applyStored(preferences.readInt(profile::kSection, profile::kHangUp, 0));
     Text2.setText(std::to_string(preferences.readInt(profile::kSection, profile::kInterval, 0)));
     Check2.applyStored(preferences.readInt(profile::kSection, profile::kBoardClosesItself, 0));
 }
 
 void SetForm::Form_Unload() {
-    IniFile preferences = program_.preferences();
+    IniFile preferences = context_.preferences();
     preferences.writeString(profile::kSection, profile::kHangUp, Check1.value() == 1 ? "1" : "0");
     preferences.writeString(profile::kSection, profile::kInterval, Text2.text());
     preferences.writeString(profile::kSection, profile::kBoardClosesItself,
@@ -42,7 +42,7 @@ void SetForm::ApplyInterval() {
         Text2.setText("0");
     }
     const double minutes = LeadingNumber(Text2.text());
-    MainForm& main = program_.mainForm();
+    MainForm& main = context_.mainForm();
     if (minutes > 0) {
         main.Label4.setCaption("ON");
         main.Check3.setValue(1);
@@ -53,17 +53,17 @@ void SetForm::ApplyInterval() {
         main.Check3.setValue(0);
         main.Text5.setText(Text2.text());
         main.Timer3.setInterval(0);
-        program_.preferences().writeString(profile::kSection, profile::kInterval, Text2.text());
+        context_.preferences().writeString(profile::kSection, profile::kInterval, Text2.text());
     }
     // A negative interval changes nothing; it is still saved as typed when the dialog closes.
 }
 
 void SetForm::Command1_Click() {
-    program_.idPassForm().window.show();
+    context_.idPassForm().window.show();
 }
 
 void SetForm::Command2_Click() {
-    program_.optionForm().window.show();
+    context_.optionForm().window.show();
 }
 
 }  // namespace breezel

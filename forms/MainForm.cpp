@@ -1,21 +1,20 @@
-#include "app/MainForm.h"
+#include "forms/MainForm.h"
 
 #include <string>
 
-#include "app/FileTitle.h"
-#include "app/Program.h"
 #include "common/FileUrl.h"
-#include "mail/DialUp.h"
+#include "forms/FileTitle.h"
+#include "forms/FormContext.h"
+#include "forms/IdPassForm.h"
+#include "forms/OptionForm.h"
+#include "forms/SetForm.h"
 #include "platform/Desktop.h"
 #include "platform/MailLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessControl.h"
 #include "platform/TrayIcon.h"
-#include "settings/IdPassForm.h"
-#include "settings/OptionForm.h"
 #include "settings/ProfileKeys.h"
 #include "settings/ServerSettings.h"
-#include "settings/SetForm.h"
 
 namespace breezel {
 
@@ -29,25 +28,15 @@ constexpr Twips kLabelLeftStop = -1500;
 constexpr Twips kLabelRestart = 2760;
 }  // namespace
 
-MainForm::MainForm(Program& program)
-    : Form("MainForm", "Kazeyomi\u3000Ver 1.0", 3315, 1785), program_(program) {
-    Timer1.setWork([&program] { return program.schedule().poll(); });
-    Timer2.onTimer.connect([&program] { program.alert().poll(); });
-    Timer3.onTimer.connect([&program] { program.schedule().secondTick(); });
+MainForm::MainForm(FormContext& context)
+    : Form("MainForm", "Kazeyomi\u3000Ver 1.0", 3315, 1785), context_(context) {
     Timer4.onTimer.connect([this] { Timer4_Timer(); });
-    Timer5.setWork([&program] { return program.lamp().step(); });
-    Check4.onClick.connect([this] { Check4_Click(); });
-    Command2.onClick.connect([&program] { program.alert().start(); });
-    Command3.onClick.connect([&program] { program.alert().reset(); });
-    Command5.onClick.connect([this] { program_.spawn(Command5_Click()); });
-    Command8.onClick.connect([&program] { program.spawn(program.mailCheck().CheckMail()); });
-    Picture7.onClick.connect([this] { program_.spawn(Picture7_Click()); });
     Command9.onClick.connect([this] { Command9_Click(); });
     Picture1.onClick.connect([this] { Command9_Click(); });
     Command1.onClick.connect([this] { Command1_Click(); });
-    Command7.onClick.connect([this] { program_.spawn(Command7_Click()); });
+    Command7.onClick.connect([this] { context_.spawn(Command7_Click()); });
     Command10.onClick.connect([this] { Picture10.click(); });
-    Picture10.onClick.connect([this] { program_.spawn(Picture10_Click()); });
+    Picture10.onClick.connect([this] { context_.spawn(Picture10_Click()); });
     // Menu items do nothing themselves: each performs a button's click.
     mcheck.onClick.connect([this] { Command8.click(); });
     mset.onClick.connect([this] { Command7.click(); });
@@ -56,7 +45,7 @@ MainForm::MainForm(Program& program)
     mzenmen.onClick.connect([this] { mzenmen_Click(); });
     mkaijyo.onClick.connect([this] { mkaijyo_Click(); });
     mhp.onClick.connect([this] { Command10.click(); });
-    program.services().tray.setEventHandler([this](int code) { TrayControl1_Event(code); });
+    context.services().tray.setEventHandler([this](int code) { TrayControl1_Event(code); });
 }
 
 std::vector<Timer*> MainForm::timers() {
@@ -64,8 +53,8 @@ std::vector<Timer*> MainForm::timers() {
 }
 
 void MainForm::Form_Load() {
-    const Services& services = program_.services();
-    const IniFile preferences = program_.preferences();
+    const Services& services = context_.services();
+    const IniFile preferences = context_.preferences();
 
     // Always on top, shown at once.
     window.setTopmost(true);
@@ -74,28 +63,28 @@ void MainForm::Form_Load() {
     // Creating the preferences dialog loads the interval, which arms the one-second count.
     const int hangUp = preferences.readInt(profile::kSection, profile::kHangUp, 0);
     if (hangUp == 0 || hangUp == 1) {
-        program_.setForm().Check1.setValue(hangUp);
+        context_.setForm().Check1.setValue(hangUp);
     }
 
-    LoadServerSettings(program_.settings(), program_.serverSettingsFile());
+    LoadServerSettings(context_.settings(), context_.serverSettingsFile());
 
     services.mail.NMailInitializeWinSock();
     services.mail.NMailSetOption(1, 8192);
 
-    if (program_.settings().Pop3Server.empty()) {
-        program_.optionForm();
+    if (context_.settings().Pop3Server.empty()) {
+        context_.optionForm();
     }
 
-    IdPassForm& account = program_.idPassForm();
+    IdPassForm& account = context_.idPassForm();
     if (account.IdText.text().empty() || account.PassText.text().empty()) {
         account.window.show();
     }
 
-    WebBrowser1.navigate(program_.fanPictureUrl());
+    WebBrowser1.navigate(context_.fanPictureUrl());
 
-    program_.alert().silence();
+    silenceAlert.notify();
 
-    program_.setForm().Text2.setText(
+    context_.setForm().Text2.setText(
         std::to_string(preferences.readInt(profile::kSection, profile::kInterval, 0)));
 
     Text7.setText(preferences.readString(profile::kSection, profile::kMailProgram, kNoMailProgram));
@@ -105,11 +94,11 @@ void MainForm::Form_Load() {
 }
 
 void MainForm::Form_Unload() {
-    const Services& services = program_.services();
-    program_.alert().silence();
+    const Services& services = context_.services();
+    silenceAlert.notify();
     Timer2.setEnabled(false);
 
-    IniFile preferences = program_.preferences();
+    IniFile preferences = context_.preferences();
     preferences.writeString(profile::kSection, profile::kMailProgram, Text7.text());
     preferences.writeString(profile::kSection, profile::kStartMailProgram,
                             Check2.value() == 1 ? "1" : "0");
@@ -126,20 +115,8 @@ void MainForm::Timer4_Timer() {
     Label1.setLeft(left == kLabelLeftStop ? kLabelRestart : left - kLabelStep);
 }
 
-void MainForm::Check4_Click() {
-    program_.alert().silence();
-}
-
-Task<> MainForm::Command5_Click() {
-    return HangUpDialUpConnections(program_.services().dialUp);
-}
-
-Task<> MainForm::Picture7_Click() {
-    return program_.mailCheck().CheckMail();
-}
-
 void MainForm::Command9_Click() {
-    program_.setForm().window.show();
+    context_.setForm().window.show();
 }
 
 void MainForm::Label2_DblClick() {
@@ -155,9 +132,9 @@ std::vector<std::string> MainForm::popupMenu() {
 }
 
 void MainForm::Command1_Click() {
-    TrayIcon& tray = program_.services().tray;
+    TrayIcon& tray = context_.services().tray;
     tray.setWindowIcon();
-    tray.setTip(program_.services().desktop.localDateTimeText());
+    tray.setTip(context_.services().desktop.localDateTimeText());
     tray.add();
     if (tray.available()) {
         window.setVisible(false);
@@ -169,9 +146,9 @@ void MainForm::Command1_Click() {
 
 void MainForm::TrayControl1_Event(int code) {
     if (code == 0) {
-        program_.services().messages.showOk("Clicked!", "", MessageBox::Icon::Exclamation, [] {});
+        context_.services().messages.showOk("Clicked!", "", MessageBox::Icon::Exclamation, [] {});
     } else if (code == 1) {
-        program_.services().desktop.popUpMenu(popupMenu(),
+        context_.services().desktop.popUpMenu(popupMenu(),
                                               [this](int index) { mnu_Popup_Click(index); });
     }
 }
@@ -199,20 +176,20 @@ void MainForm::mkaijyo_Click() {
 }
 
 Task<> MainForm::Picture10_Click() {
-    const Services& services = program_.services();
+    const Services& services = context_.services();
     const bool yes = co_await Answer<bool>([&services](Answer<bool>::Reply answered) {
         services.messages.askYesNo("「Tanpopo」作者のホームページです。ちょっと見てみますか？",
                                    "確認", std::move(answered));
     });
     if (yes) {
-        services.desktop.openUrl(FileUrl(program_.programFile("/guide/index.html")));
+        services.desktop.openUrl(FileUrl(context_.programFile("/guide/index.html")));
     }
 }
 
 Task<> MainForm::Command7_Click() {
     using Path = std::optional<std::string>;
     const Path chosen = co_await Answer<Path>([this](Answer<Path>::Reply reply) {
-        program_.services().desktop.chooseFile(CommonDialog1_FileName, std::move(reply));
+        context_.services().desktop.chooseFile(CommonDialog1_FileName, std::move(reply));
     });
     // A cancelled dialog keeps its file name: the file chosen earlier in this run, or none.
     if (chosen) {

@@ -1,4 +1,4 @@
-#include "alert/FrameRegion.h"
+#include "forms/FrameRegion.h"
 
 namespace breezel {
 

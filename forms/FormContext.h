@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "common/Task.h"
+#include "controls/Signal.h"
+#include "platform/Services.h"
+#include "settings/IniFile.h"
+#include "settings/ServerSettings.h"
+
+namespace breezel {
+
+class Form;
+class Form1;
+class IdPassForm;
+class MainForm;
+class MsgForm;
+class OptionForm;
+class SetForm;
+
+/// What the forms and the controllers share: the platform services, the shared settings
+/// variables, the files of the program folder and the forms themselves. Dialogs come into being
+/// on first use of any of their controls, as the forms expect: touching setForm() creates the
+/// preferences dialog hidden and runs its load step.
+class FormContext {
+public:
+    /// programFolder: the folder of the executable, without a trailing separator.
+    FormContext(Services services, std::string programFolder);
+    ~FormContext();
+    FormContext(const FormContext&) = delete;
+    FormContext& operator=(const FormContext&) = delete;
+
+    /// The main window; it exists from createMainForm() to the end of the run.
+    MainForm& mainForm();
+    /// The preferences dialog, created hidden (with its load step) when it does not exist.
+    SetForm& setForm();
+    /// The account dialog, created hidden (with its load step) when it does not exist.
+    IdPassForm& idPassForm();
+    /// The server settings dialog, created (its load step shows it) when it does not exist.
+    OptionForm& optionForm();
+    /// The notice board, created (its load step shows it) when it does not exist.
+    MsgForm& msgForm();
+    /// The wind-chime window, created with its load step (hidden) when it does not exist.
+    Form1& form1();
+    bool hasMainForm() const { return mainForm_ != nullptr; }
+    bool hasSetForm() const { return setForm_ != nullptr; }
+    bool hasIdPassForm() const { return idPassForm_ != nullptr; }
+    bool hasOptionForm() const { return optionForm_ != nullptr; }
+    bool hasMsgForm() const { return msgForm_ != nullptr; }
+    bool hasForm1() const { return form1_ != nullptr; }
+
+    /// Closes a window as the user does: its closing step, then it is destroyed.
+    void closeSetForm();
+    void closeIdPassForm();
+    void closeOptionForm();
+    void closeMsgForm();
+    void closeForm1();
+
+    /// Ticks left until the chime's swing is renewed; kept for the whole run, also while the
+    /// chime window is closed.
+    std::int16_t& chimeSwingTicks() { return chimeSwingTicks_; }
+
+    SharedSettings& settings() { return settings_; }
+    const Services& services() const { return services_; }
+    const std::string& programFolder() const { return programFolder_; }
+
+    /// The preferences file: program folder + "/★MailData/ini.ini".
+    IniFile preferences() const;
+    /// The account file: program folder + "/★MailData/iniIdPass.ini", readable by its owner only.
+    IniFile accountFile() const;
+    /// The server settings file, addressed by its bare name: it is in the current directory.
+    std::filesystem::path serverSettingsFile() const { return "vbmail.ini"; }
+    /// A file of the program folder, from a relative path such as "/Sound/Kouka.wav".
+    std::string programFile(const std::string& relative) const { return programFolder_ + relative; }
+    /// The address of the fan picture, which the main window's browser shows.
+    std::string fanPictureUrl() const;
+
+    /// Starts a reaction that may wait (a check from a click, a box's question): it runs until
+    /// its first wait and resumes from the event loop; the context owns it until it ends.
+    void spawn(Task<> reaction) { reactions_.spawn(std::move(reaction)); }
+
+    /// A form came into being; views create their widget for it.
+    Signal<Form&> formCreated;
+
+protected:
+    /// Creates the main window (its timers attached, its view made) without its load step.
+    MainForm& createMainForm();
+    /// Ends the run's objects in an order that leaves nothing dangling: the reactions still
+    /// waiting, then the windows (their timers' reactions with them), the main window last.
+    /// Called by the owner of the controllers before they go, since both refer to them.
+    void destroyForms();
+
+private:
+    template <typename F>
+    F& create(std::unique_ptr<F>& slot);
+    template <typename F>
+    void destroy(std::unique_ptr<F>& slot);
+
+    Services services_;
+    std::string programFolder_;
+    SharedSettings settings_;
+    std::unique_ptr<MainForm> mainForm_;
+    std::unique_ptr<SetForm> setForm_;
+    std::unique_ptr<IdPassForm> idPassForm_;
+    std::unique_ptr<OptionForm> optionForm_;
+    std::unique_ptr<MsgForm> msgForm_;
+    std::unique_ptr<Form1> form1_;
+    std::int16_t chimeSwingTicks_ = 0;
+    // Reactions still waiting when the program goes are destroyed before anything they use.
+    TaskScope reactions_;
+};
+
+}  // namespace breezel

@@ -1,0 +1,34 @@
+#pragma once
+
+namespace breezel {
+
+class Clock;
+class DesignPictures;
+class Desktop;
+class DialUpConnections;
+class MailLibrary;
+class MessageBox;
+class ProcessControl;
+class ProgramLauncher;
+class RandomSource;
+class SoundDevice;
+class TimerDriver;
+class TrayIcon;
+
+/// The platform services the logic talks to.
+struct Services {
+    TimerDriver& timers;
+    Clock& clock;
+    MailLibrary& mail;
+    SoundDevice& sound;
+    ProcessControl& process;
+    MessageBox& messages;
+    ProgramLauncher& launcher;
+    DialUpConnections& dialUp;
+    Desktop& desktop;
+    RandomSource& random;
+    DesignPictures& pictures;
+    TrayIcon& tray;
+};
+
+}  // namespace breezel
