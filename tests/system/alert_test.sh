@@ -31,7 +31,7 @@ printf 'POP3=127.0.0.1\r\n' >"$work/cwd/vbmail.ini"
 app_pid=$!
 
 wid=$(wait_window Kazeyomi) || { echo "FAILED: no main window"; cat "$work/breezel.log"; exit 1; }
-sleep 0.5
+wait_until 5 settled "$wid"
 read -r x y < <(main_client_origin "$wid")
 click_at() { xdotool mousemove "$((x + $1))" "$((y + $2))" click 1; }
 
@@ -47,13 +47,12 @@ wait_chime() {
 # one ring (3.4 s) the loop must still sound.
 record "$work/alert.wav" 9 &
 recorder=$!
-sleep 0.3
+wait_until 2 test -s "$work/alert.wav"
 click_at 140 66  # 確認♪
 if chime=$(wait_chime); then
     check "chime window is on top" grep -q _NET_WM_STATE_ABOVE < <(xprop -id "$chime" _NET_WM_STATE)
-    sleep 1.3  # the first swing tick gives the window its shape
-    shape=$(xwininfo -shape -id "$chime" | awk '/Window shape extents/{print $4}')
-    check "chime window is shaped to the chime (extents $shape)" grep -qE '^[0-9]+x[0-9]+\+[0-9]+\+[0-9]+$' <<<"$shape"
+    # The first swing tick gives the window its shape.
+    check "chime window is shaped to the chime" wait_until 3 shaped "$chime"
     read -r cx cy _ _ < <(client_geometry "$chime")
     import -window root "$work/chime.png"
     corner=$(convert "$work/chime.png" -format '%[pixel:p{'$cx','$cy'}]' info:)
@@ -74,12 +73,10 @@ chime_gone() {
     return 1
 }
 check "reset closes the chime window" chime_gone
-sleep 0.3
-record "$work/after.wav" 1
+record_after_drain "$work/after.wav" 1
 check "reset silences the chime (rms $(rms "$work/after.wav"))" quiet "$work/after.wav"
 
-click_at 118 85  # 風鈴を鳴らさない
-sleep 0.3
+click_at 118 85  # 風鈴を鳴らさない (the next click is handled after it, in order)
 click_at 140 66  # 確認♪
 check "muted alert still opens the chime window" eval 'wait_chime >/dev/null'
 record "$work/muted.wav" 1.5

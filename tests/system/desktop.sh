@@ -161,13 +161,35 @@ read_japanese() {
     rm -f "$tmp"
 }
 
-# Runs a command every 0.1 s until it succeeds, for at most SECONDS (whole) seconds.
+# Runs a command every 50 ms until it succeeds, for at most SECONDS (may be fractional).
 wait_until() {
-    local seconds=$1 end
+    local end
+    end=$(($(date +%s%N) + $(awk -v s="$1" 'BEGIN{printf "%d", s * 1e9}')))
     shift
-    end=$(($(date +%s%N) + seconds * 1000000000))
     until "$@" >/dev/null 2>&1; do
         (($(date +%s%N) > end)) && return 1
-        sleep 0.1
+        sleep 0.05
     done
+}
+
+# True when a window's client area stands still: the window manager has placed it.
+settled() {
+    local before
+    before=$(client_geometry "$1")
+    sleep 0.1
+    [[ -n $before && $(client_geometry "$1") == "$before" ]]
+}
+
+# True when a window has a shape ("Window shape extents" W x H + X + Y).
+shaped() {
+    xwininfo -shape -id "$1" 2>/dev/null | awk '/Window shape extents/{print $4}' |
+        grep -qE '^[0-9]+x[0-9]+\+[0-9]+\+[0-9]+$'
+}
+
+# Records SECONDS of the sink after letting what is already queued in it drain for 0.3 s:
+# the first 0.3 s of the recording are cut off.
+record_after_drain() {
+    local file=$1 seconds=$2
+    record "$file.full.wav" "$(awk -v s="$seconds" 'BEGIN{print s + 0.3}')"
+    sox "$file.full.wav" "$file" trim 0.3
 }

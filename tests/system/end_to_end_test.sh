@@ -172,8 +172,7 @@ check "the chime sounds (rms $(rms "$work/chime.wav"))" loud "$work/chime.wav"
 read -r x y < <(main_client_origin "$main")
 xdotool mousemove $((x + 188)) $((y + 72)) click 1
 check "戻す closes the chime window" wait_until 5 no_chime
-sleep 0.3 # what was already queued in the sink drains
-record "$work/reset.wav" 1
+record_after_drain "$work/reset.wav" 1
 check "戻す silences the chime (rms $(rms "$work/reset.wav"))" quiet "$work/reset.wav"
 
 # --- タスクトレイに常駐: the main window goes, the icon sits in the tray host.
