@@ -14,7 +14,7 @@ run_packages=(
 # And to test it: GoogleTest, a private X desktop, screenshots and their reading.
 test_packages=(
     googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
-    xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick tesseract-ocr tesseract-ocr-jpn trayer
+    xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick trayer
     pulseaudio pulseaudio-utils sox desktop-file-utils
     dovecot-core dovecot-pop3d openssl python3 python3-dbusmock dbus
 )

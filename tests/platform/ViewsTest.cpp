@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
@@ -30,6 +31,7 @@
 #include "qt/DialogViews.h"
 #include "qt/FanView.h"
 #include "qt/MainWindowView.h"
+#include "qt/QtServices.h"
 #include "qt/ViewHost.h"
 #include "support/ProgramFixture.h"
 
@@ -394,6 +396,22 @@ TEST_F(ViewsTest, TheBoardIsThinWithTheCountRightAligned) {
     EXPECT_EQ(count->geometry(), QRect(208, 0, 33, 18));
     EXPECT_EQ(count->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     EXPECT_TRUE(count->isReadOnly());
+}
+
+TEST(TrayMenuTest, ListsTheItemsAroundTheSeparatorAndAnswersTheChosenIndex) {
+    QtDesktop desktop;
+    int chosen = -1;
+    desktop.popUpMenu(MainForm::popupMenu(), [&chosen](int index) { chosen = index; });
+    QMenu* menu = TopLevel<QMenu>();
+    ASSERT_NE(menu, nullptr) << "popped up without a loop of its own";
+    const QList<QAction*> items = menu->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("メイン画面を表示"));
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2]->text(), QStringLiteral("終了"));
+    items[2]->trigger();
+    EXPECT_EQ(chosen, 2) << "the caption's index, counting the separator";
+    menu->close();
 }
 
 }  // namespace

