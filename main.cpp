@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QIcon>
+#include <QTranslator>
 
 #include "app/MainForm.h"
 #include "app/Program.h"
@@ -14,6 +15,7 @@
 #include "qt/QtTimerDriver.h"
 #include "qt/QtTrayIcon.h"
 #include "qt/SingleInstance.h"
+#include "qt/StandardTexts.h"
 #include "qt/ViewHost.h"
 
 int main(int argc, char* argv[]) {
@@ -29,6 +31,8 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
+    QTranslator standardTexts;
+    breezel::InstallJapaneseStandardTexts(standardTexts);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/design/breezel.png")));
     // Closing the main window ends the process through its own closing step.
     QApplication::setQuitOnLastWindowClosed(false);
