@@ -31,6 +31,11 @@ start_breezel() {
 }
 
 start_desktop "$work/desktop" || exit 1
+# The run's own temporary and runtime folders, to see what it leaves behind.
+export TMPDIR=$work/tmp
+mkdir -p "$TMPDIR"
+sockets() { find "$TMPDIR" "$XDG_RUNTIME_DIR" -name 'breezel*' | wc -l; }
+nothing_left() { test "$(sockets)" -eq 0; }
 title='Kazeyomi　Ver 1.0'
 
 # A configured program with an interval of 5 minutes: no dialog, "ON" beside "5".
@@ -80,6 +85,7 @@ for ((i = 0; i < 40; i++)); do [[ $(xdotool getactivewindow 2>/dev/null) == "$wi
 xdotool key --clearmodifiers alt+F4
 for ((i = 0; i < 100; i++)); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.05; done
 check "closing ends the process" bash -c "! kill -0 $app_pid 2>/dev/null"
+check "closing leaves nothing in the temporary or runtime folder" nothing_left
 saved=$(cat "$work/configured/★MailData/ini.ini")
 check "mail program saved as unset" grep -q '^NAME=未設定' <<<"$saved"
 check "launch option saved" grep -q '^NUMBER3=1' <<<"$saved"
@@ -99,6 +105,19 @@ else
     check "both first-run dialogs open" false
 fi
 check "first run stores the interval 0" grep -q '^NUMBER2=0' "$work/fresh/★MailData/ini.ini"
+check "while running, its one socket is in the runtime folder" test "$(sockets)" -eq 1
+kill "$app_pid"; wait "$app_pid" 2>/dev/null; app_pid=
+check "a terminated run leaves nothing behind" nothing_left
+
+# Killed outright, a run leaves its socket: the next start takes it over instead of adding one.
+start_breezel "$work/fresh" "$work/empty"
+wait_window 'サーバー設定' >/dev/null
+kill -KILL "$app_pid"; wait "$app_pid" 2>/dev/null
+check "a killed run leaves one socket" test "$(sockets)" -eq 1
+wait_until 5 bash -c "! xdotool search --onlyvisible --name 'サーバー設定'"
+start_breezel "$work/fresh" "$work/empty"
+check "the next start comes up" eval "wait_window 'サーバー設定' >/dev/null"
+check "and reuses that socket" test "$(sockets)" -eq 1
 kill "$app_pid"; app_pid=
 
 echo "$passes passed, $failures failed"
