@@ -1,12 +1,21 @@
 #include "qt/FormView.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMoveEvent>
+#include <QScreen>
+#include <QWindow>
 
 #include "controls/Form.h"
 
 namespace breezel {
+
+namespace {
+// Our windows share one kind of frame: the first one reported stands for the rest until each
+// has its own.
+QMargins gLastFrame;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+}  // namespace
 
 FormView::FormView(Form& form, std::function<void()> onClose)
     : form_(&form), onClose_(std::move(onClose)) {
@@ -59,6 +68,44 @@ void FormView::syncWindow() {
     }
 }
 
+void FormView::setCentred() {
+    centred_ = true;
+    setPlacement([this](QWidget& window) {
+        window.adjustSize();  // a laid-out window's fixed size, before it is first shown
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen == nullptr) {
+            return;
+        }
+        centredWith_ = expectedFrame();
+        QRect framed(QPoint(), window.size().grownBy(centredWith_));
+        framed.moveCenter(screen->availableGeometry().center());
+        // A window's position is its frame's top left.
+        window.move(framed.topLeft());
+    });
+}
+
+QMargins FormView::expectedFrame() const {
+    const QWindow* handle = windowHandle();
+    const QMargins own = handle != nullptr ? handle->frameMargins() : QMargins();
+    return own.isNull() ? gLastFrame : own;
+}
+
+void FormView::frameReported() {
+    const QWindow* handle = windowHandle();
+    const QMargins reported = handle != nullptr ? handle->frameMargins() : QMargins();
+    if (reported.isNull()) {
+        return;
+    }
+    gLastFrame = reported;
+    // Once: after this the window is where the user and the window manager put it.
+    if (centred_ && !centredByReportedFrame_ && isVisible()) {
+        centredByReportedFrame_ = true;
+        if (reported != centredWith_) {
+            place_(*this);
+        }
+    }
+}
+
 void FormView::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     // Text fields and check boxes pass these keys on: they reach the window here.
@@ -73,6 +120,8 @@ void FormView::keyPressEvent(QKeyEvent* event) {
 
 void FormView::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    // The window manager moves a window as it frames it.
+    frameReported();
     if (form_ && isVisible()) {
         form_->window.setPosition(pos().x() * kTwipsPerPixel, pos().y() * kTwipsPerPixel);
     }

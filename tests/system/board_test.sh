@@ -52,14 +52,18 @@ chime_window() { window_of_size "$app_pid" 100 100; }
 start_breezel stay 'NUMBER4=0\n' || exit 1
 check_mail_from_menu
 if board=$(wait_window '新着お知らせボード'); then
-    sleep 0.5
+    wait_until 5 centred_with_frame "$board"
+    check "the board with its frame is centred on the screen (at $(centred_with_frame "$board"))" \
+        centred_with_frame "$board"
     read -r bx by bw bh < <(client_geometry "$board")
     check "board client area is 240x19 (got ${bw}x${bh})" test "$bw" -eq 240 -a "$bh" -eq 19
-    centre=$((bx + bw / 2))
-    check "board is centred (centre at $centre)" test $((centre - 640)) -ge -2 -a $((centre - 640)) -le 2
     check "board is on top" grep -q _NET_WM_STATE_ABOVE < <(xprop -id "$board" _NET_WM_STATE)
-    import -window root "$work/board.png"
-    count=$(read_text "$work/board.png" "26x15+$((bx + 212))+$((by + 2))" keep '0123456789')
+    read_count() {
+        import -window root "$work/board.png"
+        count=$(read_text "$work/board.png" "26x15+$((bx + 212))+$((by + 2))" keep '0123456789')
+        [[ $count == 3 ]]
+    }
+    wait_until 3 read_count
     check "board shows 3 (read '$count')" test "$count" = 3
     check "the chime window opens after the board" has_chime
 else

@@ -62,8 +62,8 @@ check "client area starts right below the menu bar" test "$(pixel $((x + 215)) $
 y=$((y + menu))
 check "always on top" grep -q _NET_WM_STATE_ABOVE < <(xprop -id "$wid" _NET_WM_STATE)
 check "fixed size" grep -q "maximum size: 221 by $h" < <(xprop -id "$wid" WM_NORMAL_HINTS)
-centre=$((x + w / 2))
-check "centred horizontally (centre at $centre)" test $((centre - 640)) -ge -2 -a $((centre - 640)) -le 2
+wait_until 5 centred_with_frame "$wid"
+check "centred with its frame (at $(centred_with_frame "$wid"))" centred_with_frame "$wid"
 check "no dialog opens when configured" test -z "$(xdotool search --onlyvisible --name 'ID,PASS|サーバー設定')"
 
 import -window root "$work/shot1.png"
