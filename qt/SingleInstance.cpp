@@ -6,7 +6,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <csignal>
 #include <cstring>
 
@@ -17,13 +16,26 @@ constexpr int kConnectMs = 1000;
 constexpr int kLockMs = 5000;
 const QByteArray kActivate = "activate\n";
 
-// The socket to remove when a signal ends the process; written before the handler is set.
+// What to remove when a signal ends the process; written before the handler is set.
 char gSocketPath[256];
+char gOwnFolder[256];
 
 extern "C" void RemoveSocketAndEnd(int signal) {
     ::unlink(gSocketPath);
+    if (gOwnFolder[0] != '\0') {
+        ::rmdir(gOwnFolder);  // only when empty
+    }
     std::signal(signal, SIG_DFL);
     std::raise(signal);
+}
+
+bool CopyPath(const QString& path, char (&into)[256]) {
+    const QByteArray native = QFile::encodeName(path);
+    if (static_cast<std::size_t>(native.size()) >= sizeof into) {
+        return false;
+    }
+    std::memcpy(into, native.constData(), native.size() + 1);
+    return true;
 }
 
 // A folder only this user can enter, or an empty string when the one found is not ours.
@@ -42,8 +54,10 @@ QString PrivateFolder(const QString& path) {
 SingleInstance::SingleInstance(const QString& programFolder) {
     const QByteArray key =
         QCryptographicHash::hash(programFolder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    // Qt checks the runtime folder's owner and mode, and makes a private one when there is none.
-    folder_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    // The session's runtime folder; without one, a private folder of our own, gone again when
+    // the last Breezel of this user ends.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    folder_ = runtime.isEmpty() ? QString() : PrivateFolder(runtime);
     if (folder_.isEmpty()) {
         folder_ =
             PrivateFolder(QDir::temp().filePath(QStringLiteral("breezel-%1").arg(::getuid())));
@@ -88,13 +102,10 @@ bool SingleInstance::handOverToRunning() {
     // Nobody answers: the socket of a killed instance may still lie there; take its place.
     QLocalServer::removeServer(name_);
     server_.setSocketOptions(QLocalServer::UserAccessOption);
-    if (server_.listen(name_)) {
-        const QByteArray path = QFile::encodeName(server_.fullServerName());
-        if (static_cast<std::size_t>(path.size()) < sizeof gSocketPath) {
-            std::memcpy(gSocketPath, path.constData(), path.size() + 1);
-            for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-                std::signal(signal, RemoveSocketAndEnd);
-            }
+    if (server_.listen(name_) && CopyPath(server_.fullServerName(), gSocketPath) &&
+        (!ownFolder_ || CopyPath(folder_, gOwnFolder))) {
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            std::signal(signal, RemoveSocketAndEnd);
         }
     }
     lock_.reset();

@@ -24,9 +24,11 @@ make_program_folder() {
     cp -r "$built/Sound" "$built/画像データ" "$dir/"
 }
 
+# start_breezel FOLDER CWD [no-runtime]: no-runtime starts it without XDG_RUNTIME_DIR.
 start_breezel() {
-    local folder=$1 cwd=$2
-    (cd "$cwd" && exec "$folder/breezel") >"$work/breezel.log" 2>&1 &
+    local folder=$1 cwd=$2 unset=()
+    [[ ${3:-} == no-runtime ]] && unset=(-u XDG_RUNTIME_DIR)
+    (cd "$cwd" && exec env "${unset[@]}" "$folder/breezel") >"$work/breezel.log" 2>&1 &
     app_pid=$!
 }
 
@@ -34,8 +36,8 @@ start_desktop "$work/desktop" || exit 1
 # The run's own temporary and runtime folders, to see what it leaves behind.
 export TMPDIR=$work/tmp
 mkdir -p "$TMPDIR"
-sockets() { find "$TMPDIR" "$XDG_RUNTIME_DIR" -name 'breezel*' | wc -l; }
-nothing_left() { test "$(sockets)" -eq 0; }
+sockets() { find "$TMPDIR" "$XDG_RUNTIME_DIR" -type s -name 'breezel*' | wc -l; }
+nothing_left() { test -z "$(find "$TMPDIR" "$XDG_RUNTIME_DIR" -name 'breezel*')"; }
 title='Kazeyomi　Ver 1.0'
 
 # A configured program with an interval of 5 minutes: no dialog, "ON" beside "5".
@@ -92,10 +94,11 @@ check "launch option saved" grep -q '^NUMBER3=1' <<<"$saved"
 check "mute option saved" grep -q '^NUMBER5=0' <<<"$saved"
 app_pid=
 
-# First run: empty data folder and no server file: both dialogs open, side by side.
+# First run: empty data folder and no server file: both dialogs open, side by side. Without a
+# runtime folder, the socket goes into a private folder under TMPDIR.
 make_program_folder "$work/fresh"
 mkdir -p "$work/empty"
-start_breezel "$work/fresh" "$work/empty"
+start_breezel "$work/fresh" "$work/empty" no-runtime
 if server=$(wait_window 'サーバー設定') && account=$(wait_window 'ID,PASS'); then
     read -r sx sy sw sh < <(client_geometry "$server")
     read -r ax ay aw ah < <(client_geometry "$account")
@@ -105,17 +108,18 @@ else
     check "both first-run dialogs open" false
 fi
 check "first run stores the interval 0" grep -q '^NUMBER2=0' "$work/fresh/★MailData/ini.ini"
-check "while running, its one socket is in the runtime folder" test "$(sockets)" -eq 1
+check "while running, its one socket is in a private folder" \
+    test "$(sockets)" -eq 1 -a "$(stat -c %a "$TMPDIR/breezel-$(id -u)")" = 700
 kill "$app_pid"; wait "$app_pid" 2>/dev/null; app_pid=
 check "a terminated run leaves nothing behind" nothing_left
 
 # Killed outright, a run leaves its socket: the next start takes it over instead of adding one.
-start_breezel "$work/fresh" "$work/empty"
+start_breezel "$work/fresh" "$work/empty" no-runtime
 wait_window 'サーバー設定' >/dev/null
 kill -KILL "$app_pid"; wait "$app_pid" 2>/dev/null
 check "a killed run leaves one socket" test "$(sockets)" -eq 1
 wait_until 5 bash -c "! xdotool search --onlyvisible --name 'サーバー設定'"
-start_breezel "$work/fresh" "$work/empty"
+start_breezel "$work/fresh" "$work/empty" no-runtime
 check "the next start comes up" eval "wait_window 'サーバー設定' >/dev/null"
 check "and reuses that socket" test "$(sockets)" -eq 1
 kill "$app_pid"; app_pid=
