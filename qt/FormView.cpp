@@ -60,6 +60,7 @@ void FormView::syncWindow() {
     if (window.visible() && !isVisible()) {
         if (!placed_ && place_) {
             place_(*this);
+            awaitingFrame_ = centred_;
         }
         placed_ = true;
         show();
@@ -98,8 +99,8 @@ void FormView::frameReported() {
     }
     gLastFrame = reported;
     // Once: after this the window is where the user and the window manager put it.
-    if (centred_ && !centredByReportedFrame_ && isVisible()) {
-        centredByReportedFrame_ = true;
+    if (awaitingFrame_ && isVisible()) {
+        awaitingFrame_ = false;
         if (reported != centredWith_) {
             place_(*this);
         }

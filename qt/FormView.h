@@ -57,7 +57,7 @@ private:
     std::function<void(QWidget&)> place_;
     bool placed_ = false;
     bool centred_ = false;
-    bool centredByReportedFrame_ = false;
+    bool awaitingFrame_ = false;  // centred, by a frame the window manager has not yet reported
     QMargins centredWith_;
     Bindings bindings_;
     QAbstractButton* acceptButton_ = nullptr;
