@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
+#include <QTranslator>
 
 #include "app/Program.h"
 #include "forms/MainForm.h"
@@ -14,7 +16,24 @@
 #include "qt/QtTimerDriver.h"
 #include "qt/QtTrayIcon.h"
 #include "qt/SingleInstance.h"
+#include "qt/StandardTexts.h"
 #include "qt/ViewHost.h"
+
+namespace {
+
+// The executable's folder; or, for a packaged install, which is read-only, the folder of the
+// user's own that its launcher made and names here: the settings live there, beside links to
+// the installed executable, pictures and sound.
+QString ProgramFolder() {
+    const QString chosen = qEnvironmentVariable("BREEZEL_PROGRAM_FOLDER");
+    qunsetenv("BREEZEL_PROGRAM_FOLDER");  // not handed on to the mail program it starts
+    if (!chosen.isEmpty() && QFileInfo(chosen).isDir()) {
+        return QDir(chosen).canonicalPath();
+    }
+    return QDir(QCoreApplication::applicationDirPath()).canonicalPath();
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     // Staying on top, placing and shaping windows need X11: on a Wayland session run through
@@ -29,11 +48,13 @@ int main(int argc, char* argv[]) {
     }
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
+    QTranslator standardTexts;
+    breezel::InstallJapaneseStandardTexts(standardTexts);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/design/breezel.png")));
     // Closing the main window ends the process through its own closing step.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    const QString folder = QDir(QCoreApplication::applicationDirPath()).canonicalPath();
+    const QString folder = ProgramFolder();
     breezel::SingleInstance instance(folder);
     if (instance.handOverToRunning()) {
         return 0;
@@ -58,6 +79,7 @@ int main(int argc, char* argv[]) {
                              breezel::ToStdString(folder));
     breezel::ViewHost views(program);
     instance.onActivate([&program] { program.mainForm().BringForward(); });
+    process.beforeEnd([&instance] { instance.release(); });
     program.start();
     return QApplication::exec();
 }

@@ -1,11 +1,9 @@
 #include "qt/AlertViews.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRegion>
-#include <QScreen>
 #include <QWindow>
 
 #include "forms/Form1.h"
@@ -24,14 +22,6 @@ QLineEdit* FlatField(QWidget* parent, Bindings& bindings, TextBox& control) {
     field->setFocusPolicy(Qt::NoFocus);
     bindings.text(field, control);
     return field;
-}
-
-void CentreOnScreen(QWidget& window) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), window.frameGeometry().size());
-        frame.moveCenter(screen->availableGeometry().center());
-        window.move(frame.topLeft());
-    }
 }
 
 // Qt's buttons as the mask the form expects: 1 left, 2 right, 4 middle.
@@ -57,7 +47,7 @@ MsgFormView::MsgFormView(MsgForm& form, std::function<void()> onClose)
     message->setPalette(blue);
     FlatField(this, bindings(), form.Text2)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    setPlacement(CentreOnScreen);
+    setCentred();
     syncWindow();
 }
 

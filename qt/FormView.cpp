@@ -1,12 +1,21 @@
 #include "qt/FormView.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMoveEvent>
+#include <QScreen>
+#include <QWindow>
 
 #include "controls/Form.h"
 
 namespace breezel {
+
+namespace {
+// Our windows share one kind of frame: the first one reported stands for the rest until each
+// has its own.
+QMargins gLastFrame;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+}  // namespace
 
 FormView::FormView(Form& form, std::function<void()> onClose)
     : form_(&form), onClose_(std::move(onClose)) {
@@ -51,11 +60,50 @@ void FormView::syncWindow() {
     if (window.visible() && !isVisible()) {
         if (!placed_ && place_) {
             place_(*this);
+            awaitingFrame_ = centred_;
         }
         placed_ = true;
         show();
     } else if (!window.visible() && isVisible()) {
         hide();
+    }
+}
+
+void FormView::setCentred() {
+    centred_ = true;
+    setPlacement([this](QWidget& window) {
+        window.adjustSize();  // a laid-out window's fixed size, before it is first shown
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen == nullptr) {
+            return;
+        }
+        centredWith_ = expectedFrame();
+        QRect framed(QPoint(), window.size().grownBy(centredWith_));
+        framed.moveCenter(screen->availableGeometry().center());
+        // A window's position is its frame's top left.
+        window.move(framed.topLeft());
+    });
+}
+
+QMargins FormView::expectedFrame() const {
+    const QWindow* handle = windowHandle();
+    const QMargins own = handle != nullptr ? handle->frameMargins() : QMargins();
+    return own.isNull() ? gLastFrame : own;
+}
+
+void FormView::frameReported() {
+    const QWindow* handle = windowHandle();
+    const QMargins reported = handle != nullptr ? handle->frameMargins() : QMargins();
+    if (reported.isNull()) {
+        return;
+    }
+    gLastFrame = reported;
+    // Once: after this the window is where the user and the window manager put it.
+    if (awaitingFrame_ && isVisible()) {
+        awaitingFrame_ = false;
+        if (reported != centredWith_) {
+            place_(*this);
+        }
     }
 }
 
@@ -73,6 +121,8 @@ void FormView::keyPressEvent(QKeyEvent* event) {
 
 void FormView::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    // The window manager moves a window as it frames it.
+    frameReported();
     if (form_ && isVisible()) {
         form_->window.setPosition(pos().x() * kTwipsPerPixel, pos().y() * kTwipsPerPixel);
     }

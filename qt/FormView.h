@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QMargins>
 #include <QWidget>
 #include <functional>
 
@@ -22,6 +23,12 @@ public:
 
     /// Places the window when it is first shown; without it the window manager decides.
     void setPlacement(std::function<void(QWidget&)> place) { place_ = std::move(place); }
+    /// Centres the window, frame included, on the screen when it is first shown: with the
+    /// frame the window manager drew, once it reports it, if that differs from the one expected.
+    void setCentred();
+    /// The window manager's frame around this window: its own once the manager has reported
+    /// it (_NET_FRAME_EXTENTS under X11), else the last one seen around any view, else none.
+    QMargins expectedFrame() const;
 
     /// Applies the form's window state; subclasses call it once their widgets are built.
     void syncWindow();
@@ -44,8 +51,14 @@ private:
 
     Form* form_;
     std::function<void()> onClose_;
+    /// Takes note of the frame the window manager reported, and centres again by it.
+    void frameReported();
+
     std::function<void(QWidget&)> place_;
     bool placed_ = false;
+    bool centred_ = false;
+    bool awaitingFrame_ = false;  // centred, by a frame the window manager has not yet reported
+    QMargins centredWith_;
     Bindings bindings_;
     QAbstractButton* acceptButton_ = nullptr;
     QAbstractButton* cancelButton_ = nullptr;

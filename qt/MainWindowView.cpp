@@ -1,14 +1,13 @@
 #include "qt/MainWindowView.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QFile>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 #include "common/FileUrl.h"
@@ -91,14 +90,7 @@ MainWindowView::MainWindowView(MainForm& form, TimerDriver& timers, std::functio
     buildOptions(form);
     buildBanner(form);
 
-    setPlacement([](QWidget& window) {
-        window.adjustSize();  // the layout's fixed size, before the window is first shown
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            QRect frame(QPoint(), window.size());
-            frame.moveCenter(screen->availableGeometry().center());
-            window.move(frame.topLeft());
-        }
-    });
+    setCentred();
     syncWindow();
 }
 

@@ -7,6 +7,9 @@
 namespace breezel {
 
 void QtProcessControl::endProcess() {
+    for (const auto& step : steps_) {
+        step();
+    }
     std::fflush(nullptr);
     ::_exit(0);
 }

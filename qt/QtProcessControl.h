@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include "platform/ProcessControl.h"
 
 namespace breezel {
@@ -9,7 +12,13 @@ namespace breezel {
 /// since every write replaces its file atomically.
 class QtProcessControl : public ProcessControl {
 public:
+    /// A step that must run however the process ends, e.g. removing what it put outside its
+    /// folders; destructors do not run on this way out.
+    void beforeEnd(std::function<void()> step) { steps_.push_back(std::move(step)); }
     void endProcess() override;
+
+private:
+    std::vector<std::function<void()>> steps_;
 };
 
 }  // namespace breezel

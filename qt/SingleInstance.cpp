@@ -1,10 +1,13 @@
 #include "qt/SingleInstance.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLocalSocket>
+#include <csignal>
+#include <cstring>
 
 namespace breezel {
 
@@ -12,12 +15,57 @@ namespace {
 constexpr int kConnectMs = 1000;
 constexpr int kLockMs = 5000;
 const QByteArray kActivate = "activate\n";
+
+// What to remove when a signal ends the process; written before the handler is set.
+char gSocketPath[256];
+char gOwnFolder[256];
+
+extern "C" void RemoveSocketAndEnd(int signal) {
+    ::unlink(gSocketPath);
+    if (gOwnFolder[0] != '\0') {
+        ::rmdir(gOwnFolder);  // only when empty
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+bool CopyPath(const QString& path, char (&into)[256]) {
+    const QByteArray native = QFile::encodeName(path);
+    if (static_cast<std::size_t>(native.size()) >= sizeof into) {
+        return false;
+    }
+    std::memcpy(into, native.constData(), native.size() + 1);
+    return true;
+}
+
+// A folder only this user can enter, or an empty string when the one found is not ours.
+QString PrivateFolder(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    ::mkdir(native.constData(), 0700);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid() || (info.st_mode & 0077) != 0) {
+        return {};
+    }
+    return path;
+}
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& programFolder) {
     const QByteArray key =
         QCryptographicHash::hash(programFolder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    name_ = QStringLiteral("breezel-%1-%2").arg(::getuid()).arg(QString::fromLatin1(key));
+    // The session's runtime folder; without one, a private folder of our own, gone again when
+    // the last Breezel of this user ends.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    folder_ = runtime.isEmpty() ? QString() : PrivateFolder(runtime);
+    if (folder_.isEmpty()) {
+        folder_ =
+            PrivateFolder(QDir::temp().filePath(QStringLiteral("breezel-%1").arg(::getuid())));
+        ownFolder_ = !folder_.isEmpty();
+    }
+    if (!folder_.isEmpty()) {
+        name_ = QDir(folder_).filePath(QStringLiteral("breezel-") + QString::fromLatin1(key));
+    }
     QObject::connect(&server_, &QLocalServer::newConnection, [this] {
         while (QLocalSocket* socket = server_.nextPendingConnection()) {
             QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -30,11 +78,16 @@ SingleInstance::SingleInstance(const QString& programFolder) {
     });
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() {
+    release();
+}
 
 bool SingleInstance::handOverToRunning() {
+    if (name_.isEmpty()) {
+        return false;  // nowhere private to meet: run on alone
+    }
     // Starts at the same moment must not both decide they are the first.
-    lock_ = std::make_unique<QLockFile>(QDir::temp().filePath(name_ + QStringLiteral(".lock")));
+    lock_ = std::make_unique<QLockFile>(name_ + QStringLiteral(".lock"));
     lock_->tryLock(kLockMs);
 
     QLocalSocket running;
@@ -46,12 +99,27 @@ bool SingleInstance::handOverToRunning() {
         lock_.reset();
         return true;
     }
-    // Nobody answers: a socket left by a crashed instance may still lie there.
+    // Nobody answers: the socket of a killed instance may still lie there; take its place.
     QLocalServer::removeServer(name_);
     server_.setSocketOptions(QLocalServer::UserAccessOption);
-    server_.listen(name_);
+    if (server_.listen(name_) && CopyPath(server_.fullServerName(), gSocketPath) &&
+        (!ownFolder_ || CopyPath(folder_, gOwnFolder))) {
+        for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+            std::signal(signal, RemoveSocketAndEnd);
+        }
+    }
     lock_.reset();
     return false;
+}
+
+void SingleInstance::release() {
+    if (server_.isListening()) {
+        server_.close();  // removes the socket file
+        QFile::remove(name_);
+    }
+    if (ownFolder_) {
+        QDir().rmdir(folder_);  // only when empty: another folder's instance may still run
+    }
 }
 
 }  // namespace breezel

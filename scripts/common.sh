@@ -7,7 +7,7 @@ build_dir=${BREEZEL_BUILD_DIR:-$repo/build}
 # Packages to build and run Breezel.
 run_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev dpkg-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     fonts-noto-cjk fonts-ipafont-gothic
 )

@@ -59,6 +59,20 @@ client_geometry() {
         /^  Width/{w=$NF} /^  Height/{h=$NF} END{print x, y, w, h}'
 }
 
+# Prints the centre of a window framed as the window manager reports it (_NET_FRAME_EXTENTS);
+# succeeds when that is within 1 px of the screen's centre.
+centred_with_frame() {
+    local x y w h l r t b sw sh
+    read -r x y w h < <(client_geometry "$1")
+    read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ,)
+    [[ -n $b ]] || return 1
+    read -r sw sh < <(xdotool getdisplaygeometry)
+    awk -v x=$((x - l)) -v y=$((y - t)) -v w=$((w + l + r)) -v h=$((h + t + b)) \
+        -v sw="$sw" -v sh="$sh" 'BEGIN {
+            cx = x + w / 2; cy = y + h / 2; print cx, cy
+            exit !((cx - sw / 2) ^ 2 <= 1 && (cy - sh / 2) ^ 2 <= 1) }'
+}
+
 failures=0
 passes=0
 check() {

@@ -30,6 +30,8 @@ dovecot_add_user box3 e2e-secret 3 1500
 # The program trusts only the system's certificates: plain POP3 without STLS here.
 dovecot_start no-tls || exit 1
 start_desktop "$work/desktop" || exit 1
+export TMPDIR=$work/tmp  # to see that the run leaves nothing in it
+mkdir -p "$TMPDIR"
 start_sound "$work" || exit 1
 start_tray "$work" || exit 1
 
@@ -165,6 +167,8 @@ ended || kill "$app_pid" 2>/dev/null
 app_pid=
 
 # --- What the program left behind.
+check "nothing of Breezel's is left in the temporary or runtime folder" \
+    test -z "$(find "$TMPDIR" "$XDG_RUNTIME_DIR" -name 'breezel*')"
 check "mail program saved as unset" has_lines "$data/ini.ini" NAME=未設定
 check "launch and mute options saved" has_keys "$data/ini.ini" NUMBER3 NUMBER5
 check "the interval 1 is kept" has_lines "$data/ini.ini" NUMBER2=1
