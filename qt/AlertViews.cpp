@@ -65,11 +65,13 @@ ChimeWindowView::ChimeWindowView(Form1& form, std::function<void()> onClose)
     : FormView(form, std::move(onClose)),
       form_(&form),
       picture_(new QLabel(this)),
-      frameA_(QStringLiteral(":/design/chime-a.png")),
-      frameB_(QStringLiteral(":/design/chime-b.png")) {
+      // At 200 % the pictures drawn at twice the size; their outline is the shape doubled, so
+      // the shape, kept in logical pixels, still cuts them exactly.
+      frameA_(PictureFor(QStringLiteral(":/design/chime-a.png"), devicePixelRatioF())),
+      frameB_(PictureFor(QStringLiteral(":/design/chime-b.png"), devicePixelRatioF())) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_NoSystemBackground);
-    picture_->setGeometry(0, 0, frameA_.width(), frameA_.height());
+    picture_->setGeometry(QRect(QPoint(), frameA_.deviceIndependentSize().toSize()));
     setFixedSize(ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size());
     pictureChanged_ = form.pictureChanged.connectScoped([this] { showFrame(); });
     dragRequested_ = form.dragRequested.connectScoped([this] { startDrag(); });

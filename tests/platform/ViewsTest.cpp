@@ -27,6 +27,7 @@
 #include "qt/DialogViews.h"
 #include "qt/FanView.h"
 #include "qt/MainWindowView.h"
+#include "qt/QtServices.h"
 #include "qt/ViewHost.h"
 #include "settings/IdPassForm.h"
 #include "settings/OptionForm.h"
@@ -377,6 +378,47 @@ TEST_F(ViewsTest, TheChimeWindowTakesTheShapeOfEachFrameItShows) {
         parities.insert(form.frameIndex() % 2);
     }
     EXPECT_EQ(parities.size(), 2u) << "both pictures were shown";
+}
+
+// Run once as it is and once with QT_SCALE_FACTOR=2: at 200 % the window keeps its logical
+// size and shows the picture drawn at twice the size, which its shape cuts exactly.
+TEST_F(ViewsTest, TheChimePictureSuitsThePixelRatioAndItsShapeCutsItExactly) {
+    QtDesignPictures real;
+    pictures_.frameA = real.chimeFrame(0);
+    pictures_.frameB = real.chimeFrame(1);
+    const int ratio = qApp->devicePixelRatio() >= 2 ? 2 : 1;
+    Program& program = startWithViews();
+    program.mainForm().Command2.click();
+    auto* chime = TopLevel<ChimeWindowView>();
+    ASSERT_NE(chime, nullptr);
+    EXPECT_EQ(chime->size(), QSize(100, 100));
+    auto* picture = chime->findChild<QLabel*>();
+    ASSERT_NE(picture, nullptr);
+    for (int tick = 0; tick < 2; ++tick) {
+        timers_.advance(1000);
+        const int frame = program.form1().frameIndex();
+        SCOPED_TRACE(frame);
+        const QPixmap shown = picture->pixmap();
+        EXPECT_EQ(shown.devicePixelRatio(), ratio);
+        QImage image = shown.toImage().convertToFormat(QImage::Format_RGB32);
+        QImage drawn = QImage(QStringLiteral(":/design/chime-%1%2.png")
+                                  .arg(frame % 2 == 0 ? 'a' : 'b')
+                                  .arg(ratio == 2 ? QStringLiteral("@2x") : QString()))
+                           .convertToFormat(QImage::Format_RGB32);
+        image.setDevicePixelRatio(1);
+        drawn.setDevicePixelRatio(1);
+        ASSERT_EQ(image.size(), QSize(100 * ratio, 100 * ratio));
+        EXPECT_EQ(image, drawn) << "the picture drawn for this ratio, not another one scaled";
+        const QRegion mask = chime->mask();
+        int cutWrong = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const bool chimePixel = (image.pixel(x, y) & 0xFFFFFFu) != 0xC0C0C0u;
+                cutWrong += chimePixel != mask.contains(QPoint(x / ratio, y / ratio)) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(cutWrong, 0) << "pixels the shape cuts wrongly";
+    }
 }
 
 TEST_F(ViewsTest, TheBoardIsThinWithTheCountRightAligned) {
