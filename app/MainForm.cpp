@@ -57,6 +57,7 @@ MainForm::MainForm(Program& program)
     mkaijyo.onClick.connect([this] { mkaijyo_Click(); });
     mhp.onClick.connect([this] { Command10.click(); });
     program.services().tray.setEventHandler([this](int code) { TrayControl1_Event(code); });
+    program.services().tray.setMenu(popupMenu(), [this](int index) { mnu_Popup_Click(index); });
 }
 
 std::vector<Timer*> MainForm::timers() {
