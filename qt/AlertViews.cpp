@@ -7,6 +7,7 @@
 #include <QRegion>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 #include "alert/Form1.h"
 #include "alert/MsgForm.h"
@@ -32,6 +33,25 @@ void CentreOnScreen(QWidget& window) {
         frame.moveCenter(screen->availableGeometry().center());
         window.move(frame.topLeft());
     }
+}
+
+// A Wayland compositor draws a window's whole square: natively a shape only limits where it
+// takes input, and weston ignores an XWayland window's shape. There the key colour is painted
+// see-through as well, so that the chime shows without its square.
+bool OnWaylandDesktop() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QPixmap KeySeeThrough(const QPixmap& frame) {
+    QImage image = frame.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        std::replace_if(
+            line, line + image.width(), [](QRgb pixel) { return (pixel & 0xFFFFFFu) == 0xC0C0C0u; },
+            QRgb{0});
+    }
+    return QPixmap::fromImage(std::move(image));
 }
 
 // Qt's buttons as the mask the form expects: 1 left, 2 right, 4 middle.
@@ -71,6 +91,11 @@ ChimeWindowView::ChimeWindowView(Form1& form, std::function<void()> onClose)
       frameB_(PictureFor(QStringLiteral(":/design/chime-b.png"), devicePixelRatioF())) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_NoSystemBackground);
+    if (OnWaylandDesktop()) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        frameA_ = KeySeeThrough(frameA_);
+        frameB_ = KeySeeThrough(frameB_);
+    }
     picture_->setGeometry(QRect(QPoint(), frameA_.deviceIndependentSize().toSize()));
     setFixedSize(ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size());
     pictureChanged_ = form.pictureChanged.connectScoped([this] { showFrame(); });

@@ -380,6 +380,18 @@ TEST_F(ViewsTest, TheChimeWindowTakesTheShapeOfEachFrameItShows) {
     EXPECT_EQ(parities.size(), 2u) << "both pictures were shown";
 }
 
+QImage KeyAsClear(const QImage& picture) {
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if ((image.pixel(x, y) & 0xFFFFFFu) == 0xC0C0C0u) {
+                image.setPixel(x, y, 0);
+            }
+        }
+    }
+    return image;
+}
+
 // Run once as it is and once with QT_SCALE_FACTOR=2: at 200 % the window keeps its logical
 // size and shows the picture drawn at twice the size, which its shape cuts exactly.
 TEST_F(ViewsTest, TheChimePictureSuitsThePixelRatioAndItsShapeCutsItExactly) {
@@ -400,11 +412,11 @@ TEST_F(ViewsTest, TheChimePictureSuitsThePixelRatioAndItsShapeCutsItExactly) {
         SCOPED_TRACE(frame);
         const QPixmap shown = picture->pixmap();
         EXPECT_EQ(shown.devicePixelRatio(), ratio);
-        QImage image = shown.toImage().convertToFormat(QImage::Format_RGB32);
-        QImage drawn = QImage(QStringLiteral(":/design/chime-%1%2.png")
-                                  .arg(frame % 2 == 0 ? 'a' : 'b')
-                                  .arg(ratio == 2 ? QStringLiteral("@2x") : QString()))
-                           .convertToFormat(QImage::Format_RGB32);
+        // On a Wayland desktop the key colour is shown see-through: compare it as such.
+        QImage image = KeyAsClear(shown.toImage());
+        QImage drawn = KeyAsClear(QImage(QStringLiteral(":/design/chime-%1%2.png")
+                                             .arg(frame % 2 == 0 ? 'a' : 'b')
+                                             .arg(ratio == 2 ? QStringLiteral("@2x") : QString())));
         image.setDevicePixelRatio(1);
         drawn.setDevicePixelRatio(1);
         ASSERT_EQ(image.size(), QSize(100 * ratio, 100 * ratio));
@@ -413,7 +425,7 @@ TEST_F(ViewsTest, TheChimePictureSuitsThePixelRatioAndItsShapeCutsItExactly) {
         int cutWrong = 0;
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
-                const bool chimePixel = (image.pixel(x, y) & 0xFFFFFFu) != 0xC0C0C0u;
+                const bool chimePixel = qAlpha(image.pixel(x, y)) != 0;
                 cutWrong += chimePixel != mask.contains(QPoint(x / ratio, y / ratio)) ? 1 : 0;
             }
         }
