@@ -46,6 +46,7 @@ MainForm::MainForm(FormContext& context)
     mkaijyo.onClick.connect([this] { mkaijyo_Click(); });
     mhp.onClick.connect([this] { Command10.click(); });
     context.services().tray.setEventHandler([this](int code) { TrayControl1_Event(code); });
+    context.services().tray.setMenu(popupMenu(), [this](int index) { mnu_Popup_Click(index); });
 }
 
 std::vector<Timer*> MainForm::timers() {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace breezel {
 
@@ -20,6 +21,11 @@ public:
     /// Receives the icon's events: 1 for a left click or a request for its menu, 0 for a
     /// middle click.
     virtual void setEventHandler(std::function<void(int code)> handler) = 0;
+    /// The icon's menu for desktops that show an icon's menu themselves (captions, "-" for a
+    /// separator); chosen gets the index of the item picked there. Elsewhere the program shows
+    /// its menu on event 1.
+    virtual void setMenu(const std::vector<std::string>& captions,
+                         std::function<void(int index)> chosen) = 0;
 };
 
 }  // namespace breezel

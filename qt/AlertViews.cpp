@@ -1,10 +1,12 @@
 #include "qt/AlertViews.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QRegion>
 #include <QWindow>
+#include <algorithm>
 
 #include "forms/Form1.h"
 #include "forms/MsgForm.h"
@@ -22,6 +24,25 @@ QLineEdit* FlatField(QWidget* parent, Bindings& bindings, TextBox& control) {
     field->setFocusPolicy(Qt::NoFocus);
     bindings.text(field, control);
     return field;
+}
+
+// A Wayland compositor draws a window's whole square: natively a shape only limits where it
+// takes input, and weston ignores an XWayland window's shape. There the key colour is painted
+// see-through as well, so that the chime shows without its square.
+bool OnWaylandDesktop() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+QPixmap KeySeeThrough(const QPixmap& frame) {
+    QImage image = frame.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        std::replace_if(
+            line, line + image.width(), [](QRgb pixel) { return (pixel & 0xFFFFFFu) == 0xC0C0C0u; },
+            QRgb{0});
+    }
+    return QPixmap::fromImage(std::move(image));
 }
 
 // Qt's buttons as the mask the form expects: 1 left, 2 right, 4 middle.
@@ -55,11 +76,18 @@ ChimeWindowView::ChimeWindowView(Form1& form, std::function<void()> onClose)
     : FormView(form, std::move(onClose)),
       form_(&form),
       picture_(new QLabel(this)),
-      frameA_(QStringLiteral(":/design/chime-a.png")),
-      frameB_(QStringLiteral(":/design/chime-b.png")) {
+      // At 200 % the pictures drawn at twice the size; their outline is the shape doubled, so
+      // the shape, kept in logical pixels, still cuts them exactly.
+      frameA_(PictureFor(QStringLiteral(":/design/chime-a.png"), devicePixelRatioF())),
+      frameB_(PictureFor(QStringLiteral(":/design/chime-b.png"), devicePixelRatioF())) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_NoSystemBackground);
-    picture_->setGeometry(0, 0, frameA_.width(), frameA_.height());
+    if (OnWaylandDesktop()) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        frameA_ = KeySeeThrough(frameA_);
+        frameB_ = KeySeeThrough(frameB_);
+    }
+    picture_->setGeometry(QRect(QPoint(), frameA_.deviceIndependentSize().toSize()));
     setFixedSize(ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size());
     pictureChanged_ = form.pictureChanged.connectScoped([this] { showFrame(); });
     dragRequested_ = form.dragRequested.connectScoped([this] { startDrag(); });

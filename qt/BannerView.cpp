@@ -14,8 +14,10 @@ namespace breezel {
 BannerView::BannerView(QWidget* parent, MainForm& form)
     : QWidget(parent),
       form_(&form),
-      banner_(ToPixmap(QImage(QStringLiteral(":/design/banner.png")))),
-      lamp_(ToPixmap(QImage(QStringLiteral(":/design/lamp.gif")))),
+      banner_(ToPixmap(
+          QImage(PictureFor(QStringLiteral(":/design/banner.png"), parent->devicePixelRatioF())))),
+      lamp_(ToPixmap(
+          QImage(PictureFor(QStringLiteral(":/design/lamp.gif"), parent->devicePixelRatioF())))),
       lampRect_(ToPixels(form.Image1.rect())),
       font_(ScrollingLabelFont()) {
     setGeometry(ToPixels(form.Picture5.rect()));
@@ -78,7 +80,8 @@ void BannerView::followLamp() {
     }
     lampLoads_ = form_->Image1.pictureLoads();
     // Read from disk every time; a picture that cannot be read keeps the one shown.
-    const QPixmap picture = ToPixmap(QImage(ToQString(form_->Image1.picturePath())));
+    const QPixmap picture =
+        ToPixmap(QImage(PictureFor(ToQString(form_->Image1.picturePath()), devicePixelRatioF())));
     if (!picture.isNull()) {
         lamp_ = picture;
         update(lampRect_);

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -33,6 +34,16 @@ QPixmap ToPixmap(QImage image) {
         }
     }
     return QPixmap::fromImage(std::move(image));
+}
+
+QString PictureFor(const QString& path, qreal ratio) {
+    if (ratio < 2) {
+        return path;
+    }
+    const QFileInfo picture(path);
+    const QString twin = picture.path() + QLatin1Char('/') + picture.completeBaseName() +
+                         QStringLiteral("@2x.") + picture.suffix();
+    return QFileInfo::exists(twin) ? twin : path;
 }
 
 QRect ToPixels(const Rect& rect) {

@@ -34,6 +34,10 @@ std::string ToStdString(const QString& text);
 /// A pixmap of the image; without an alpha channel where no pixel is see-through, so that
 /// drawing it is a plain copy rather than a blend.
 QPixmap ToPixmap(QImage image);
+/// The file to read for a picture shown at this device pixel ratio: from 2 up, its twin drawn
+/// at twice the size, "name@2x.ext" beside it, when there is one (Qt's readers then give it a
+/// ratio of 2, so it covers the same logical size); otherwise path itself.
+QString PictureFor(const QString& path, qreal ratio);
 
 /// Keeps widgets showing their controls and forwards the user's input back into the controls.
 /// The connections end with this object, so a view can go before or after its form.

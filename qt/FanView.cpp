@@ -38,7 +38,7 @@ FanView::~FanView() {
 void FanView::play(const QString& path) {
     frames_.clear();
     current_ = 0;
-    QImageReader reader(path);
+    QImageReader reader(PictureFor(path, devicePixelRatioF()));
     // Decoded once: each later frame is a plain copy to the screen.
     while (reader.canRead()) {
         const QImage image = reader.read();

@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QMenu>
 #include <QSystemTrayIcon>
 #include <functional>
+#include <memory>
 
 #include "platform/TrayIcon.h"
 
 namespace breezel {
 
 /// The notification-area icon on QSystemTrayIcon (StatusNotifierItem or XEmbed). A left click
-/// and a request for the icon's menu report 1, a middle click 0.
+/// and a request for the icon's menu report 1, a middle click 0. Where a StatusNotifier host
+/// shows the icon, the icon also carries its menu, which the host draws itself.
 class QtTrayIcon : public TrayIcon {
 public:
     QtTrayIcon();
@@ -18,10 +21,13 @@ public:
     void setTip(const std::string& tip) override;
     void add() override;
     void setEventHandler(std::function<void(int)> handler) override;
+    void setMenu(const std::vector<std::string>& captions,
+                 std::function<void(int)> chosen) override;
 
 private:
     QSystemTrayIcon icon_;
     std::function<void(int)> handler_;
+    std::unique_ptr<QMenu> menu_;
 };
 
 }  // namespace breezel

@@ -11,12 +11,14 @@ run_packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     fonts-noto-cjk fonts-ipafont-gothic
 )
-# And to test it: GoogleTest, a private X desktop, screenshots and their reading.
+# And to test it: GoogleTest, a private X desktop, screenshots and their reading, a Wayland
+# compositor with XWayland and Qt's Wayland plugin.
 test_packages=(
     googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
     xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick trayer
     pulseaudio pulseaudio-utils sox desktop-file-utils
     dovecot-core dovecot-pop3d openssl python3 python3-dbusmock dbus
+    weston xwayland qt6-wayland
 )
 
 # Installs the named Debian packages that are not installed yet.

@@ -1,5 +1,6 @@
 """Draw the wind chime (fuurin): the two 100 x 100 swing frames on the
-silver key colour, and the app icon at 256 and 32 px.
+silver key colour with their 200 x 200 twins (@2x), and the app icon at 256,
+64 and 32 px.
 
 The swing frames become a shaped window: every pixel is either exactly the
 key colour #C0C0C0 (cut away) or a chime colour well away from it, so the
@@ -249,7 +250,29 @@ def off_key(img):
                 px[x, y] = INK
 
 
+def twice(one, layer):
+    """The frame at 200 %: the outline is exactly the 1x outline doubled, because
+    the window's shape is kept in whole screen points; inside it the drawing
+    has twice the detail.  Where the fine drawing is thin or near the key
+    colour, the 1x pixel's colour fills in."""
+    fine = layer.resize((200, 200), Image.BOX).load()
+    src = one.load()
+    out = Image.new("RGB", (200, 200), KEY)
+    dst = out.load()
+    for y in range(200):
+        for x in range(200):
+            c = src[x // 2, y // 2]
+            if c == KEY:
+                continue
+            r, g, b, a = fine[x, y]
+            if a >= 128 and max(abs(u - v) for u, v in zip((r, g, b), KEY)) >= 24:
+                c = (r, g, b)
+            dst[x, y] = c
+    return out
+
+
 def make_frame(top, bell_at, bell_rot, bell_scale, strip_top, strip_rot, strip_sx):
+    """The frame at 100 % and at 200 %."""
     img, pb, ps = frame_layer(bell_at, bell_rot, bell_scale, strip_top, strip_rot, strip_sx)
     out = hard_cut(img)
     px = out.load()
@@ -260,7 +283,7 @@ def make_frame(top, bell_at, bell_rot, bell_scale, strip_top, strip_rot, strip_s
     string(px, zb[0], zb[1], st[0], st[1])
     clean(out)
     off_key(out)
-    return out
+    return out, twice(out, img)
 
 
 def chime_a():
@@ -303,10 +326,12 @@ def icon(size):
 
 
 def main(outdir):
-    chime_a().save(outdir + "/chime-a.png")
-    chime_b().save(outdir + "/chime-b.png")
+    for name, (one, two) in (("chime-a", chime_a()), ("chime-b", chime_b())):
+        one.save("%s/%s.png" % (outdir, name))
+        two.save("%s/%s@2x.png" % (outdir, name))
     icon(256).save(outdir + "/breezel-256.png")
     icon(32).save(outdir + "/breezel.png")
+    icon(64).save(outdir + "/breezel@2x.png")
 
 
 if __name__ == "__main__":

@@ -125,7 +125,7 @@ def banner():
         s = rng.uniform(0.3, 0.6)
         d.ellipse([(x - s) * BS, (y - s) * BS, (x + s) * BS, (y + s) * BS],
                   fill=(200, 210, 240))
-    return img.resize((BW, BH), Image.LANCZOS)
+    return img
 
 
 # ----------------------------------------------------------------- icons
@@ -232,7 +232,10 @@ def icon_ontop():
 
 
 def main(outdir):
-    banner().save(outdir + "/banner.png")
+    big = banner()
+    big.resize((BW, BH), Image.LANCZOS).save(outdir + "/banner.png")
+    # for screens at 200 %
+    big.resize((2 * BW, 2 * BH), Image.LANCZOS).save(outdir + "/banner@2x.png")
     icon_check().save(outdir + "/icon-check.png")
     icon_home().save(outdir + "/icon-home.png")
     icon_settings().save(outdir + "/icon-settings.png")

@@ -1,4 +1,5 @@
-"""Draw the turning electric fan (FanMove.gif), 130 x 120, 12 frames.
+"""Draw the turning electric fan (FanMove.gif), 130 x 120, 12 frames, and
+FanMove@2x.gif, the same at 260 x 240 for screens at 200 %.
 
 The program shows only x 13..117, y 17..113 of the canvas, so the whole
 fan (guard, hub, a bit of the stand) is kept inside that rectangle.
@@ -135,19 +136,27 @@ def frame(k):
     circle(d, CX, CY, 3.6, fill=ACCENT)
     circle(d, CX - 1.0, CY - 1.2, 1.2, fill=(210, 245, 250))
 
-    return img.convert("RGB").resize((W, H), Image.LANCZOS)
+    return img.convert("RGB")
 
 
-def main(path):
-    frames = [frame(k) for k in range(FRAMES)]
+def save(frames, path):
+    w, h = frames[0].size
     # one palette for all frames: quantize a strip of every frame together
-    strip = Image.new("RGB", (W, H * FRAMES))
+    strip = Image.new("RGB", (w, h * FRAMES))
     for k, f in enumerate(frames):
-        strip.paste(f, (0, k * H))
+        strip.paste(f, (0, k * h))
     pal = strip.quantize(colors=255, method=Image.Quantize.MEDIANCUT)
     out = [f.quantize(palette=pal, dither=Image.Dither.NONE) for f in frames]
     out[0].save(path, save_all=True, append_images=out[1:], duration=DELAY,
                 loop=0, optimize=False, disposal=1)
+
+
+def main(path):
+    """Writes path and, beside it, the same fan at twice the size (name@2x.gif)
+    for screens at 200 %."""
+    big = [frame(k) for k in range(FRAMES)]
+    for scale, name in ((1, path), (2, path[:-4] + "@2x.gif")):
+        save([f.resize((W * scale, H * scale), Image.LANCZOS) for f in big], name)
 
 
 if __name__ == "__main__":

@@ -1,4 +1,5 @@
-"""Draw the 16 x 16 status lamps (Green.gif, Red.gif) on #202040.
+"""Draw the 16 x 16 status lamps (Green.gif, Red.gif) on #202040, and their
+32 x 32 twins (Green@2x.gif, Red@2x.gif) for screens at 200 %.
 
 Drawn at 8x and downscaled for a round edge; GIF has no alpha, so the
 dark panel colour is part of the picture.
@@ -33,14 +34,16 @@ def lamp(dark, lit, glow):
         d.ellipse([c - r, c - r + oy, c + r, c + r + oy], fill=col)
     # glint of light, upper left
     d.ellipse([c - 3.6 * S, c - 4.2 * S, c - 0.6 * S, c - 1.8 * S], fill=glow)
-    return img.resize((16, 16), Image.LANCZOS)
+    return img
 
 
 def main(outdir):
     for name, cols in LAMPS.items():
-        im = lamp(*cols).quantize(colors=64, method=Image.Quantize.MEDIANCUT,
-                                  dither=Image.Dither.NONE)
-        im.save("%s/%s.gif" % (outdir, name), optimize=False)
+        big = lamp(*cols)
+        for scale, suffix in ((1, ""), (2, "@2x")):
+            im = big.resize((16 * scale, 16 * scale), Image.LANCZOS).quantize(
+                colors=64, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+            im.save("%s/%s%s.gif" % (outdir, name, suffix), optimize=False)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 // The fan's animation: frames from the real picture, stepped by the program's timers.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QImage>
 
@@ -43,6 +44,28 @@ TEST(FanViewTest, TurnsThroughEveryFrameOnTheTimersAndLoopsForEver) {
     EXPECT_EQ(Shown(*fan), first);
     timers.advance(80 * 12 * 10);
     EXPECT_EQ(fan->currentFrame(), 0);
+}
+
+// Run once as it is and once with QT_SCALE_FACTOR=2: at 200 % the fan on screen is the
+// picture drawn at twice the size, covering the same logical area.
+TEST(FanViewTest, ShowsThePictureDrawnForThePixelRatio) {
+    const int ratio = qApp->devicePixelRatio() >= 2 ? 2 : 1;
+    ManualTimerDriver timers;
+    QWidget parent;
+    auto* fan = new FanView(&parent, timers);
+    fan->setGeometry(0, 0, 241, 217);
+    fan->play(kFanPicture);
+    QImage shown = fan->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.devicePixelRatio(), ratio);
+    QImage drawn = QImage(ratio == 2 ? QStringLiteral(BREEZEL_SOURCE_DIR
+                                                      "/assets/program/画像データ/FanMove@2x.gif")
+                                     : kFanPicture)
+                       .convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(drawn.size(), QSize(130 * ratio, 120 * ratio));
+    shown.setDevicePixelRatio(1);
+    drawn.setDevicePixelRatio(1);
+    EXPECT_EQ(shown.copy(QRect(QPoint(), drawn.size())), drawn)
+        << "the first frame as drawn for this ratio, pixel for pixel";
 }
 
 TEST(FanViewTest, AroundThePictureTheWindowBackgroundShows) {

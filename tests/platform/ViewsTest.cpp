@@ -381,6 +381,59 @@ TEST_F(ViewsTest, TheChimeWindowTakesTheShapeOfEachFrameItShows) {
     EXPECT_EQ(parities.size(), 2u) << "both pictures were shown";
 }
 
+QImage KeyAsClear(const QImage& picture) {
+    QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if ((image.pixel(x, y) & 0xFFFFFFu) == 0xC0C0C0u) {
+                image.setPixel(x, y, 0);
+            }
+        }
+    }
+    return image;
+}
+
+// Run once as it is and once with QT_SCALE_FACTOR=2: at 200 % the window keeps its logical
+// size and shows the picture drawn at twice the size, which its shape cuts exactly.
+TEST_F(ViewsTest, TheChimePictureSuitsThePixelRatioAndItsShapeCutsItExactly) {
+    QtDesignPictures real;
+    pictures_.frameA = real.chimeFrame(0);
+    pictures_.frameB = real.chimeFrame(1);
+    const int ratio = qApp->devicePixelRatio() >= 2 ? 2 : 1;
+    Program& program = startWithViews();
+    program.mainForm().Command2.click();
+    auto* chime = TopLevel<ChimeWindowView>();
+    ASSERT_NE(chime, nullptr);
+    EXPECT_EQ(chime->size(), QSize(100, 100));
+    auto* picture = chime->findChild<QLabel*>();
+    ASSERT_NE(picture, nullptr);
+    for (int tick = 0; tick < 2; ++tick) {
+        timers_.advance(1000);
+        const int frame = program.form1().frameIndex();
+        SCOPED_TRACE(frame);
+        const QPixmap shown = picture->pixmap();
+        EXPECT_EQ(shown.devicePixelRatio(), ratio);
+        // On a Wayland desktop the key colour is shown see-through: compare it as such.
+        QImage image = KeyAsClear(shown.toImage());
+        QImage drawn = KeyAsClear(QImage(QStringLiteral(":/design/chime-%1%2.png")
+                                             .arg(frame % 2 == 0 ? 'a' : 'b')
+                                             .arg(ratio == 2 ? QStringLiteral("@2x") : QString())));
+        image.setDevicePixelRatio(1);
+        drawn.setDevicePixelRatio(1);
+        ASSERT_EQ(image.size(), QSize(100 * ratio, 100 * ratio));
+        EXPECT_EQ(image, drawn) << "the picture drawn for this ratio, not another one scaled";
+        const QRegion mask = chime->mask();
+        int cutWrong = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const bool chimePixel = qAlpha(image.pixel(x, y)) != 0;
+                cutWrong += chimePixel != mask.contains(QPoint(x / ratio, y / ratio)) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(cutWrong, 0) << "pixels the shape cuts wrongly";
+    }
+}
+
 TEST_F(ViewsTest, TheBoardIsThinWithTheCountRightAligned) {
     Program& program = startWithViews();
     MsgForm& board = program.msgForm();

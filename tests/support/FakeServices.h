@@ -193,13 +193,19 @@ public:
     void setEventHandler(std::function<void(int)> handler) override {
         handler_ = std::move(handler);
     }
+    void setMenu(const std::vector<std::string>&, std::function<void(int)> chosen) override {
+        chosen_ = std::move(chosen);
+    }
     /// The user acts on the icon.
     void event(int code) { handler_(code); }
+    /// The user picks an item of the icon's own menu.
+    void choose(int index) { chosen_(index); }
     bool hasArea = true;
 
 private:
     CallLog& log_;
     std::function<void(int)> handler_;
+    std::function<void(int)> chosen_;
 };
 
 /// Gives the queued values in order, then 0.
