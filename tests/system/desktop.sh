@@ -153,7 +153,7 @@ wait_new_window() {
 # Runs a command every 50 ms until it succeeds, for at most SECONDS (may be fractional).
 wait_until() {
     local end
-    end=$(($(date +%s%N) + $(awk -v s="$1" 'BEGIN{printf "%d", s * 1e9}')))
+    end=$(($(date +%s%N) + $(awk -v s="$1" 'BEGIN{printf "%.0f", s * 1e9}')))
     shift
     until "$@" >/dev/null 2>&1; do
         (($(date +%s%N) > end)) && return 1
