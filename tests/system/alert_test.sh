@@ -22,9 +22,8 @@ trap 'exit 143' TERM INT
 start_desktop "$work/desktop" || exit 1
 start_sound "$work" || exit 1
 
-mkdir -p "$work/program/★MailData" "$work/cwd"
-cp "$built/breezel" "$work/program/"
-cp -r "$built/Sound" "$built/画像データ" "$work/program/"
+make_program_folder "$work/program"
+mkdir -p "$work/cwd"
 printf '[EXEINI]\nNAME=me\nNAME2=pw\n' >"$work/program/★MailData/iniIdPass.ini"
 printf 'POP3=127.0.0.1\r\n' >"$work/cwd/vbmail.ini"
 (cd "$work/cwd" && exec "$work/program/breezel") >"$work/breezel.log" 2>&1 &

@@ -28,9 +28,8 @@ start_desktop "$work/desktop" || exit 1
 # Starts Breezel configured for the mailbox, with the given preferences lines.
 start_breezel() {
     local dir=$work/program-$1
-    mkdir -p "$dir/★MailData" "$dir/cwd"
-    cp "$built/breezel" "$dir/"
-    cp -r "$built/Sound" "$built/画像データ" "$dir/"
+    make_program_folder "$dir"
+    mkdir -p "$dir/cwd"
     printf '[EXEINI]\n%s' "$2" >"$dir/★MailData/ini.ini"
     printf '[EXEINI]\nNAME=box3\nNAME2=board-secret\n' >"$dir/★MailData/iniIdPass.ini"
     printf 'POP3=127.0.0.1:%s\r\n' "$DOVECOT_POP3_PORT" >"$dir/cwd/vbmail.ini"

@@ -73,6 +73,14 @@ centred_with_frame() {
             exit !((cx - sw / 2) ^ 2 <= 1 && (cy - sh / 2) ^ 2 <= 1) }'
 }
 
+# A program folder at DIR with the built program, its pictures and sound, and an empty data
+# folder; the script sets $built to the build's program folder.
+make_program_folder() {
+    mkdir -p "$1/★MailData"
+    cp "$built/breezel" "$1/"
+    cp -r "$built/Sound" "$built/画像データ" "$1/"
+}
+
 failures=0
 passes=0
 check() {

@@ -38,9 +38,8 @@ start_tray "$work" || exit 1
 program=$work/program
 cwd=$work/cwd
 data=$program/★MailData
-mkdir -p "$data" "$cwd"
-cp "$built/breezel" "$program/"
-cp -r "$built/Sound" "$built/画像データ" "$program/"
+make_program_folder "$program"
+mkdir -p "$cwd"
 server=127.0.0.1:$DOVECOT_POP3_PORT
 title='Kazeyomi　Ver 1.0'
 

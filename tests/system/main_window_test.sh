@@ -17,13 +17,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 143' TERM INT
 
-make_program_folder() {
-    local dir=$1
-    mkdir -p "$dir/★MailData"
-    cp "$built/breezel" "$dir/"
-    cp -r "$built/Sound" "$built/画像データ" "$dir/"
-}
-
 # start_breezel FOLDER CWD [no-runtime]: no-runtime starts it without XDG_RUNTIME_DIR.
 start_breezel() {
     local folder=$1 cwd=$2 unset=()

@@ -52,9 +52,7 @@ start_desktop "$work/desktop" || exit 1
 # Configured, so no dialog opens. Saved options that shutdown must rewrite: the mail program
 # box ticked, the mute value unreadable (the box stays clear), no mail program.
 program=$work/program
-mkdir -p "$program/★MailData"
-cp "$built/breezel" "$program/"
-cp -r "$built/Sound" "$built/画像データ" "$program/"
+make_program_folder "$program"
 printf '[EXEINI]\nNAME=me\nNAME2=pw\n' >"$program/★MailData/iniIdPass.ini"
 printf '[EXEINI]\nNUMBER3=1\nNUMBER5=7\n' >"$program/★MailData/ini.ini"
 printf 'POP3=127.0.0.1\r\n' >"$program/vbmail.ini"

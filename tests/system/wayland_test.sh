@@ -59,9 +59,7 @@ export DISPLAY WAYLAND_DISPLAY=breezel-wayland
 start_breezel() {
     local name=$1 user=$2 password=$3 dir=$work/$1
     shift 3
-    mkdir -p "$dir/★MailData"
-    cp "$built/breezel" "$dir/"
-    cp -r "$built/Sound" "$built/画像データ" "$dir/"
+    make_program_folder "$dir"
     printf '[EXEINI]\nNUMBER2=1\n' >"$dir/★MailData/ini.ini"
     printf '[EXEINI]\nNAME=%s\nNAME2=%s\n' "$user" "$password" >"$dir/★MailData/iniIdPass.ini"
     printf 'POP3=127.0.0.1:%s\r\n' "$DOVECOT_POP3_PORT" >"$dir/vbmail.ini"
