@@ -57,6 +57,8 @@ MainForm::MainForm(Program& program)
     mkaijyo.onClick.connect([this] { mkaijyo_Click(); });
     mhp.onClick.connect([this] { Command10.click(); });
     program.services().tray.setEventHandler([this](int code) { TrayControl1_Event(code); });
+    // Unseen, the label's ticks need not wake the process: each still moves it, just later.
+    window.changed.connect([this] { Timer4.setDeferred(window.unseen()); });
 }
 
 std::vector<Timer*> MainForm::timers() {

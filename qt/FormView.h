@@ -37,15 +37,22 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     /// Tells the form where the window now is.
     void moveEvent(QMoveEvent* event) override;
+    /// These tell the form whether the window can be seen at all.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     Bindings& bindings() { return bindings_; }
 
 private:
     void release();
+    void reportSeen();
 
     Form* form_;
     std::function<void()> onClose_;
     std::function<void(QWidget&)> place_;
     bool placed_ = false;
+    QObject* watchedWindow_ = nullptr;
     Bindings bindings_;
     QAbstractButton* acceptButton_ = nullptr;
     QAbstractButton* cancelButton_ = nullptr;
