@@ -36,6 +36,8 @@ private:
     struct Frame {
         QPixmap picture;
         int delayMs;
+        // Where it differs from the frame before it: all a step repaints.
+        QRect changed;
     };
 
     void step();
