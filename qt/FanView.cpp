@@ -61,19 +61,24 @@ void FanView::play(const QString& path) {
     frames_.clear();
     current_ = 0;
     QImageReader reader(path);
-    // Decoded once: each later frame is a plain copy to the screen.
-    std::vector<QImage> images;
+    // Decoded once: each later frame is a plain copy to the screen. A fan's stand and guard stay
+    // still, so a step repaints only where its frame differs from the one before: the blades.
+    QImage first, previous;
     while (reader.canRead()) {
-        const QImage image = reader.read();
-        if (image.isNull()) {
+        const QImage read = reader.read();
+        if (read.isNull()) {
             break;
         }
-        images.push_back(image.convertToFormat(QImage::Format_ARGB32));
-        frames_.push_back({ToPixmap(image), OnBeat(reader.nextImageDelay()), {}});
+        QImage image = read.convertToFormat(QImage::Format_ARGB32);
+        const QRect changed = frames_.empty() ? QRect() : Difference(previous, image);
+        frames_.push_back({ToPixmap(read), OnBeat(reader.nextImageDelay()), changed});
+        if (frames_.size() == 1) {
+            first = image;
+        }
+        previous = std::move(image);
     }
-    // A fan's stand and guard stay still: a step repaints only the blades that moved.
-    for (std::size_t i = 0; i < frames_.size(); ++i) {
-        frames_[i].changed = Difference(images[(i + images.size() - 1) % images.size()], images[i]);
+    if (!frames_.empty()) {
+        frames_.front().changed = Difference(previous, first);
     }
     // As animated pictures do: 0 plays once, n repeats n more times, -1 loops for ever.
     loopsLeft_ = reader.loopCount();
