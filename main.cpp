@@ -8,11 +8,11 @@
 #include "forms/MainForm.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "qt/Bindings.h"
+#include "qt/LazySoundDevice.h"
 #include "qt/NetworkManagerDialUp.h"
 #include "qt/QtPop3TransportFactory.h"
 #include "qt/QtProcessControl.h"
 #include "qt/QtServices.h"
-#include "qt/QtSoundDevice.h"
 #include "qt/QtTimerDriver.h"
 #include "qt/QtTrayIcon.h"
 #include "qt/SingleInstance.h"
@@ -65,7 +65,7 @@ int main(int argc, char* argv[]) {
     breezel::QtClock clock;
     breezel::QtPop3TransportFactory transports;
     breezel::Pop3MailLibrary mail(transports);
-    breezel::QtSoundDevice sound;
+    breezel::LazySoundDevice sound;
     breezel::QtProcessControl process;
     breezel::QtMessageBox messages;
     breezel::QtProgramLauncher launcher;

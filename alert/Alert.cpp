@@ -19,6 +19,7 @@ void Alert::start() {
         // fail, and play then goes on from where that sound is.
         sound.open(context_.programFile("/Sound/Kouka.wav"), kAlias);
         sound.play(kAlias);
+        main.Timer2.setResting(false);
     }
     context_.form1().window.show();
 }
@@ -49,6 +50,8 @@ void Alert::silence() {
     SoundDevice& sound = context_.services().sound;
     sound.stop(kAlias);
     sound.close(kAlias);
+    // With no sound open the poll finds nothing, until the next start opens one.
+    context_.mainForm().Timer2.setResting(true);
 }
 
 }  // namespace breezel

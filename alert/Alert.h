@@ -16,7 +16,7 @@ public:
     void start();
     /// Alert reset ("戻す"): silence, the fan restarted, the wind-chime window closed.
     void reset();
-    /// The 100 ms poll of the sound.
+    /// The 100 ms poll of the sound. Its timer rests while no sound is open.
     void poll();
     /// Stops and closes the sound (mute box changed, start-up, shutdown).
     void silence();

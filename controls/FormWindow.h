@@ -26,6 +26,9 @@ public:
     Twips top() const { return top_; }
     /// Whether a position was ever set or reported; until then the view places the window.
     bool placed() const { return placed_; }
+    /// Whether the user cannot see the window at all: hidden, minimized or unmapped, as the
+    /// view reports. Without a view it counts as seen.
+    bool unseen() const { return unseen_; }
 
     void setCaption(std::string caption) { update(caption_, std::move(caption)); }
     void setVisible(bool visible) { update(visible_, visible); }
@@ -43,6 +46,9 @@ public:
             changed.notify();
         }
     }
+
+    /// The view's report of whether the window can be seen.
+    void setUnseen(bool unseen) { update(unseen_, unseen); }
 
     /// Shows the window and brings it to the front, also when it is shown already.
     void show() {
@@ -77,6 +83,7 @@ private:
     bool placed_ = false;
     bool visible_ = false;
     bool topmost_ = false;
+    bool unseen_ = false;
 };
 
 }  // namespace breezel

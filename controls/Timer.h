@@ -35,6 +35,17 @@ public:
         }
     }
 
+    /// Whether its ticks may come late: while deferred they wake no one, and each one comes
+    /// with the next wake-up the process has anyway, or at once when deferral ends. For a
+    /// refresh no one sees: none of its ticks is lost, only not hurried.
+    bool deferred() const { return deferred_; }
+    void setDeferred(bool deferred) { updatePace(deferred_, deferred); }
+    /// Whether its reaction has nothing to do until something it watches changes: while resting
+    /// its ticks wake no one and pass without a call. The reaction's owner ends the rest when
+    /// that changes; the timer then goes on from its next beat, as if it had ticked all along.
+    bool resting() const { return resting_; }
+    void setResting(bool resting) { updatePace(resting_, resting); }
+
     /// The reaction of each tick when it may wait; it runs as a task owned by the timer. A tick
     /// that has nothing to wait for returns no task (an empty Task).
     void setWork(std::function<Task<>()> work) { work_ = std::move(work); }
@@ -60,12 +71,23 @@ public:
 
     /// Interval or enabled state changed; the driver restarts its count.
     Signal<> changed;
+    /// Deferred or resting changed; the driver keeps the count.
+    Signal<> paceChanged;
     /// The Timer event, for the form's reaction.
     Signal<> onTimer;
 
 private:
+    void updatePace(bool& field, bool value) {
+        if (field != value) {
+            field = value;
+            paceChanged.notify();
+        }
+    }
+
     int interval_;
     bool enabled_ = true;
+    bool deferred_ = false;
+    bool resting_ = false;
     bool busy_ = false;
     std::function<Task<>()> work_;
     // Last: a reaction still waiting when the timer goes is destroyed first.

@@ -47,6 +47,8 @@ MainForm::MainForm(FormContext& context)
     mhp.onClick.connect([this] { Command10.click(); });
     context.services().tray.setEventHandler([this](int code) { TrayControl1_Event(code); });
     context.services().tray.setMenu(popupMenu(), [this](int index) { mnu_Popup_Click(index); });
+    // Unseen, the label's ticks need not wake the process: each still moves it, just later.
+    window.changed.connect([this] { Timer4.setDeferred(window.unseen()); });
 }
 
 std::vector<Timer*> MainForm::timers() {

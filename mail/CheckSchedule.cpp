@@ -31,16 +31,37 @@ std::int32_t RoundedInterval(double minutes) {
 }
 }  // namespace
 
+CheckSchedule::CheckSchedule(FormContext& context, MailCheck& check)
+    : context_(context), check_(check) {
+    formCreated_ = context.formCreated.connectScoped([this](Form& form) { watch(form); });
+}
+
+void CheckSchedule::watch(Form& form) {
+    if (auto* main = dynamic_cast<MainForm*>(&form)) {
+        pollTimer_ = &main->Timer1;
+        counterChanged_ = main->Text1.changed.connectScoped([this] { wakePoll(); });
+        mainGone_ = main->destroying.connectScoped([this] { pollTimer_ = nullptr; });
+    } else if (auto* preferences = dynamic_cast<SetForm*>(&form)) {
+        intervalChanged_ = preferences->Text2.changed.connectScoped([this] { wakePoll(); });
+        // Gone, it is made anew by the next poll, on time.
+        preferencesGone_ = preferences->destroying.connectScoped([this] { wakePoll(); });
+    }
+}
+
+void CheckSchedule::wakePoll() {
+    if (pollTimer_ != nullptr) {
+        pollTimer_->setResting(false);
+    }
+}
+
 Task<> CheckSchedule::poll() {
     const double interval = LeadingNumber(context_.setForm().Text2.text());
-    if (!(interval > 0)) {
-        return {};
-    }
     MainForm& main = context_.mainForm();
-    if (LeadingNumber(main.Text1.text()) == interval && !checkedThisCount_) {
+    if (interval > 0 && LeadingNumber(main.Text1.text()) == interval && !checkedThisCount_) {
         checkedThisCount_ = true;
         return check_.CheckMail();
     }
+    main.Timer1.setResting(true);
     return {};
 }
 
@@ -53,12 +74,14 @@ void CheckSchedule::secondTick() {
     if (minutes == interval || (interval > 0 && minutes > interval)) {
         main.Text1.setText("0");
         checkedThisCount_ = false;
+        wakePoll();
     }
     const double seconds = LeadingNumber(main.Text4.text());
     if (seconds >= kMinuteTicks) {
         main.Text4.setText("0");
         main.Text1.setText(Counter(LeadingNumber(main.Text1.text()) + 1));
         checkedThisCount_ = false;
+        wakePoll();
     } else {
         main.Text4.setText(Counter(seconds + 1));
     }

@@ -30,6 +30,7 @@ void BeatSchedule::place(Key key, std::int64_t period, std::int64_t due) {
     if (Entry* entry = find(key)) {
         entry->period = period;
         entry->due = due;
+        entry->owedUntil = INT64_MIN;
         return;
     }
     entries_.push_back({key, period, due, started_++});
@@ -59,10 +60,24 @@ void BeatSchedule::stop(Key key) {
     std::erase_if(entries_, [key](const Entry& entry) { return entry.key == key; });
 }
 
+void BeatSchedule::setPace(Key key, Pace pace, std::int64_t nowMs) {
+    Entry* entry = find(key);
+    if (entry == nullptr || entry->period == 0 || entry->pace == pace) {
+        return;
+    }
+    if (entry->pace == Pace::Deferred && pace == Pace::OnTime) {
+        entry->owedUntil = nowMs;
+    } else if (entry->pace == Pace::Resting && entry->due < nowMs) {
+        // The beats passed unseen; the next one may be now itself, if not yet taken.
+        entry->due += entry->period * -FloorDiv(entry->due - nowMs, entry->period);
+    }
+    entry->pace = pace;
+}
+
 std::optional<std::int64_t> BeatSchedule::nextDue() const {
     std::optional<std::int64_t> next;
     for (const Entry& entry : entries_) {
-        if (!next || entry.due < *next) {
+        if (entry.pace == Pace::OnTime && (!next || entry.due < *next)) {
             next = entry.due;
         }
     }
@@ -70,23 +85,33 @@ std::optional<std::int64_t> BeatSchedule::nextDue() const {
 }
 
 std::optional<BeatSchedule::Key> BeatSchedule::takeDue(std::int64_t nowMs, std::uint64_t before) {
-    auto first = entries_.end();
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (it->due <= nowMs && it->order < before &&
-            (first == entries_.end() || it->order < first->order)) {
-            first = it;
+    for (;;) {
+        auto first = entries_.end();
+        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+            if (it->due <= nowMs && it->order < before &&
+                (first == entries_.end() || it->order < first->order)) {
+                first = it;
+            }
         }
-    }
-    if (first == entries_.end()) {
-        return std::nullopt;
-    }
-    const Key key = first->key;
-    if (first->period == 0) {
-        entries_.erase(first);
-    } else {
+        if (first == entries_.end()) {
+            return std::nullopt;
+        }
+        const Key key = first->key;
+        if (first->period == 0) {
+            entries_.erase(first);
+            return key;
+        }
+        if (first->pace == Pace::Deferred || first->due <= first->owedUntil) {
+            first->due += first->period;
+            return key;
+        }
         first->due += first->period * (FloorDiv(nowMs - first->due, first->period) + 1);
+        if (first->pace == Pace::OnTime) {
+            return key;
+        }
+        // Resting: taken in its turn, so that a wake-up later in this pass starts from the
+        // next beat, as if this one had come and done nothing.
     }
-    return key;
 }
 
 }  // namespace breezel

@@ -14,7 +14,8 @@ void TimerScheduler::attach(Timer& timer) {
     }
     const BeatSchedule::Key key = nextKey_++;
     keys_[&timer] = key;
-    timers_[key] = {&timer, timer.changed.connectScoped([this, &timer] { follow(timer); })};
+    timers_[key] = {&timer, timer.changed.connectScoped([this, &timer] { follow(timer); }),
+                    timer.paceChanged.connectScoped([this, &timer] { followPace(timer); })};
     follow(timer);
 }
 
@@ -40,9 +41,19 @@ void TimerScheduler::follow(Timer& timer) {
     const BeatSchedule::Key key = keys_.at(&timer);
     if (timer.running()) {
         schedule_.start(key, timer.interval(), now_());
+        followPace(timer);
     } else {
         schedule_.stop(key);
     }
+    changed();
+}
+
+void TimerScheduler::followPace(Timer& timer) {
+    using Pace = BeatSchedule::Pace;
+    const Pace pace = timer.resting()    ? Pace::Resting
+                      : timer.deferred() ? Pace::Deferred
+                                         : Pace::OnTime;
+    schedule_.setPace(keys_.at(&timer), pace, now_());
     changed();
 }
 
@@ -59,7 +70,7 @@ void TimerScheduler::runDue() {
     while (const std::optional<BeatSchedule::Key> key = schedule_.takeDue(now, before)) {
         if (const auto timer = timers_.find(*key); timer != timers_.end()) {
             // A busy timer lets the tick pass: missed ticks are dropped, never made up.
-            timer->second.first->tick();
+            timer->second.timer->tick();
         } else if (const auto wait = waits_.find(*key); wait != waits_.end()) {
             const std::function<void()> done = std::move(wait->second);
             waits_.erase(wait);

@@ -39,14 +39,21 @@ protected:
     virtual void rescheduled() {}
 
 private:
+    struct Attached {
+        Timer* timer;
+        ScopedConnection changed;
+        ScopedConnection paceChanged;
+    };
+
     void follow(Timer& timer);
+    void followPace(Timer& timer);
     void changed();
 
     std::function<std::int64_t()> now_;
     BeatSchedule schedule_;
     BeatSchedule::Key nextKey_ = 1;
     std::map<const Timer*, BeatSchedule::Key> keys_;
-    std::map<BeatSchedule::Key, std::pair<Timer*, ScopedConnection>> timers_;
+    std::map<BeatSchedule::Key, Attached> timers_;
     std::map<BeatSchedule::Key, std::function<void()>> waits_;
     bool running_ = false;
 };

@@ -25,10 +25,12 @@ BannerView::BannerView(QWidget* parent, MainForm& form)
     setAttribute(Qt::WA_OpaquePaintEvent);
     labelChanged_ = form.Label1.changed.connectScoped([this] { followLabel(); });
     lampChanged_ = form.Image1.changed.connectScoped([this] { followLamp(); });
+    windowChanged_ = form.window.changed.connectScoped([this] { followLamp(); });
     formGone_ = form.destroying.connectScoped([this] {
         form_ = nullptr;
         labelChanged_.disconnect();
         lampChanged_.disconnect();
+        windowChanged_.disconnect();
     });
     followLabel();
 }
@@ -75,7 +77,9 @@ QRect BannerView::textRect() const {
 }
 
 void BannerView::followLamp() {
-    if (form_->Image1.pictureLoads() == lampLoads_) {
+    // Unseen, a lamp that blinks would read its pictures for no one: the last one is read
+    // once the window can be seen again.
+    if (form_->Image1.pictureLoads() == lampLoads_ || form_->window.unseen()) {
         return;
     }
     lampLoads_ = form_->Image1.pictureLoads();

@@ -40,6 +40,7 @@ private:
     int lampLoads_ = 0;
     ScopedConnection labelChanged_;
     ScopedConnection lampChanged_;
+    ScopedConnection windowChanged_;
     ScopedConnection formGone_;
 };
 

@@ -24,6 +24,28 @@ int OnBeat(int delayMs) {
     return std::max(beat, (delayMs + beat / 2) / beat * beat);
 }
 
+// The smallest rectangle holding every pixel in which the two pictures differ, both in
+// ARGB32; all of them when the sizes differ.
+QRect Difference(const QImage& from, const QImage& to) {
+    if (from.size() != to.size()) {
+        return to.rect().united(from.rect());
+    }
+    int left = to.width(), right = -1, top = to.height(), bottom = -1;
+    for (int y = 0; y < to.height(); ++y) {
+        const auto* a = reinterpret_cast<const QRgb*>(from.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgb*>(to.constScanLine(y));
+        for (int x = 0; x < to.width(); ++x) {
+            if (a[x] != b[x]) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 }  // namespace
 
 FanView::FanView(QWidget* parent, TimerDriver& timers) : QWidget(parent), timers_(timers) {
@@ -39,13 +61,24 @@ void FanView::play(const QString& path) {
     frames_.clear();
     current_ = 0;
     QImageReader reader(PictureFor(path, devicePixelRatioF()));
-    // Decoded once: each later frame is a plain copy to the screen.
+    // Decoded once: each later frame is a plain copy to the screen. A fan's stand and guard stay
+    // still, so a step repaints only where its frame differs from the one before: the blades.
+    QImage first, previous;
     while (reader.canRead()) {
-        const QImage image = reader.read();
-        if (image.isNull()) {
+        const QImage read = reader.read();
+        if (read.isNull()) {
             break;
         }
-        frames_.push_back({ToPixmap(image), OnBeat(reader.nextImageDelay())});
+        QImage image = read.convertToFormat(QImage::Format_ARGB32);
+        const QRect changed = frames_.empty() ? QRect() : Difference(previous, image);
+        frames_.push_back({ToPixmap(read), OnBeat(reader.nextImageDelay()), changed});
+        if (frames_.size() == 1) {
+            first = image;
+        }
+        previous = std::move(image);
+    }
+    if (!frames_.empty()) {
+        frames_.front().changed = Difference(previous, first);
     }
     // As animated pictures do: 0 plays once, n repeats n more times, -1 loops for ever.
     loopsLeft_ = reader.loopCount();
@@ -71,8 +104,7 @@ void FanView::step() {
         return;
     }
     timer_.setInterval(frames_[current_].delayMs);
-    // Only the picture changes, not the space around it.
-    update(pictureRect());
+    update(frames_[current_].changed);
 }
 
 void FanView::paintEvent(QPaintEvent* event) {

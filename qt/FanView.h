@@ -22,6 +22,10 @@ public:
     /// A picture that cannot be read shows nothing.
     void play(const QString& path);
 
+    /// While no one can see it, its frames step late, with the wake-ups the process has anyway;
+    /// seen again, it stands where it would have turned to.
+    void setDeferred(bool deferred) { timer_.setDeferred(deferred); }
+
     int frameCount() const { return static_cast<int>(frames_.size()); }
     int currentFrame() const { return static_cast<int>(current_); }
 
@@ -32,6 +36,8 @@ private:
     struct Frame {
         QPixmap picture;
         int delayMs;
+        // Where it differs from the frame before it: all a step repaints.
+        QRect changed;
     };
 
     void step();

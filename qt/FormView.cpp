@@ -128,6 +128,45 @@ void FormView::moveEvent(QMoveEvent* event) {
     }
 }
 
+void FormView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Mapping and unmapping by the window manager (minimizing, a desktop switch) show only on
+    // the native window, as exposure.
+    if (QWindow* native = windowHandle(); native != nullptr && native != watchedWindow_) {
+        native->installEventFilter(this);
+        watchedWindow_ = native;
+    }
+    reportSeen();
+}
+
+void FormView::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    reportSeen();
+}
+
+void FormView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        reportSeen();
+    }
+}
+
+bool FormView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == watchedWindow_ && event->type() == QEvent::Expose) {
+        reportSeen();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FormView::reportSeen() {
+    if (!form_) {
+        return;
+    }
+    const QWindow* native = windowHandle();
+    const bool seen = isVisible() && !isMinimized() && native != nullptr && native->isExposed();
+    form_->window.setUnseen(!seen);
+}
+
 void FormView::closeEvent(QCloseEvent* event) {
     if (form_ && onClose_) {
         // The form decides; if it closes, its destruction retires this view.

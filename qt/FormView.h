@@ -44,10 +44,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     /// Tells the form where the window now is.
     void moveEvent(QMoveEvent* event) override;
+    /// These tell the form whether the window can be seen at all.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     Bindings& bindings() { return bindings_; }
 
 private:
     void release();
+    void reportSeen();
 
     Form* form_;
     std::function<void()> onClose_;
@@ -59,6 +65,7 @@ private:
     bool centred_ = false;
     bool awaitingFrame_ = false;  // centred, by a frame the window manager has not yet reported
     QMargins centredWith_;
+    QObject* watchedWindow_ = nullptr;
     Bindings bindings_;
     QAbstractButton* acceptButton_ = nullptr;
     QAbstractButton* cancelButton_ = nullptr;

@@ -115,6 +115,8 @@ void MainWindowView::buildFan(MainForm& form, TimerDriver& timers) {
     fanConnection_ =
         form.WebBrowser1.changed.connectScoped([this, &form] { showFan(form.WebBrowser1); });
     showFan(form.WebBrowser1);
+    windowSeen_ = form.window.changed.connectScoped(
+        [this, &form] { fan_->setDeferred(form.window.unseen()); });
 }
 
 void MainWindowView::showFan(const WebBrowser& browser) {

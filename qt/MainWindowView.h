@@ -29,6 +29,7 @@ private:
     FanView* fan_ = nullptr;
     int fanNavigations_ = 0;
     ScopedConnection fanConnection_;
+    ScopedConnection windowSeen_;
 };
 
 }  // namespace breezel

@@ -6,8 +6,14 @@
 
 namespace breezel {
 
-QtPop3TransportFactory::QtPop3TransportFactory() : tls_(QSslConfiguration::defaultConfiguration()) {
-    tls_.setPeerVerifyMode(QSslSocket::VerifyPeer);
+QtPop3TransportFactory::QtPop3TransportFactory() = default;
+
+QSslConfiguration& QtPop3TransportFactory::tls() {
+    if (!tls_) {
+        tls_ = QSslConfiguration::defaultConfiguration();
+        tls_->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    }
+    return *tls_;
 }
 
 void QtPop3TransportFactory::addCaCertificates(const QList<QSslCertificate>& certificates) {
@@ -16,11 +22,11 @@ void QtPop3TransportFactory::addCaCertificates(const QList<QSslCertificate>& cer
     }
     // Naming any CA ends the lazy loading of the system's store, so name the system's too. Done
     // here once: reading the store takes a noticeable time.
-    QList<QSslCertificate> cas = tls_.caCertificates();
+    QList<QSslCertificate> cas = tls().caCertificates();
     if (cas.isEmpty()) {
         cas = QSslConfiguration::systemCaCertificates();
     }
-    tls_.setCaCertificates(cas + certificates);
+    tls().setCaCertificates(cas + certificates);
 }
 
 bool QtPop3TransportFactory::addCaCertificates(const QString& pemPath) {
@@ -30,7 +36,7 @@ bool QtPop3TransportFactory::addCaCertificates(const QString& pemPath) {
 }
 
 std::unique_ptr<pop3::Transport> QtPop3TransportFactory::create() {
-    return std::make_unique<QtPop3Transport>(tls_);
+    return std::make_unique<QtPop3Transport>(tls());
 }
 
 }  // namespace breezel

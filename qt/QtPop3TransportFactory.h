@@ -5,13 +5,15 @@
 #include <QSslConfiguration>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "pop3/Pop3Transport.h"
 
 namespace breezel {
 
 /// Makes QSslSocket transports that verify servers against the system's trust store and the
-/// host name. Tests may trust their own CA in addition.
+/// host name. Tests may trust their own CA in addition. The TLS library (some 4 MB of memory)
+/// is loaded with the first transport, at the first check, not at start-up.
 class QtPop3TransportFactory : public pop3::TransportFactory {
 public:
     QtPop3TransportFactory();
@@ -24,7 +26,9 @@ public:
     std::unique_ptr<pop3::Transport> create() override;
 
 private:
-    QSslConfiguration tls_;
+    QSslConfiguration& tls();
+
+    std::optional<QSslConfiguration> tls_;
 };
 
 }  // namespace breezel

@@ -6,8 +6,6 @@
 #include <QSoundEffect>
 #include <QUrl>
 
-#include "qt/Bindings.h"
-
 namespace breezel {
 
 struct QtSoundDevice::Device {
@@ -31,7 +29,7 @@ bool QtSoundDevice::open(const std::string& path, const std::string& alias) {
     if (find(alias) != nullptr) {
         return false;
     }
-    const QString file = ToQString(path);
+    const QString file = QString::fromStdString(path);
     if (!QFileInfo(file).isFile() || QMediaDevices::audioOutputs().isEmpty()) {
         return false;
     }
@@ -102,3 +100,8 @@ void QtSoundDevice::close(const std::string& alias) {
 }
 
 }  // namespace breezel
+
+// The module's one entry: the loader in the program asks it for a device.
+extern "C" __attribute__((visibility("default"))) breezel::SoundDevice* BreezelMakeSoundDevice() {
+    return new breezel::QtSoundDevice;
+}

@@ -11,7 +11,8 @@ namespace breezel {
 /// Sound through Qt Multimedia's sound effects (16-bit PCM WAV files). Like a media control
 /// device, a sound that has played to its end stays there: playing on from the end is silence
 /// until it is played from the start. Without any audio output the open fails, so nothing can
-/// report "playing" forever.
+/// report "playing" forever. Built as a module of its own, which LazySoundDevice loads when the
+/// first sound is opened.
 class QtSoundDevice : public SoundDevice {
 public:
     QtSoundDevice();

@@ -1,5 +1,6 @@
 #include "qt/QtTimerDriver.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
 
@@ -20,8 +21,15 @@ constexpr std::int64_t kLongestWaitMs = 24 * 3600 * 1000;
 QtTimerDriver::QtTimerDriver() : TimerScheduler(NowMs) {
     // The grid already places the wake-ups; coarse slack would only move them off it.
     wakeUp_.setTimerType(Qt::PreciseTimer);
-    wakeUp_.setSingleShot(true);
-    QObject::connect(&wakeUp_, &QTimer::timeout, [this] { runDue(); });
+    // Repeating: while the wake-ups come one beat apart, as with the label, the running timer
+    // brings each one and is not started anew every time.
+    QObject::connect(&wakeUp_, &QTimer::timeout, [this] {
+        fired_ = true;
+        runDue();
+        // The repaints the ticks asked for go out in this wake-up, not in one more pass of the
+        // event loop: 50 times a second, that pass is a good part of the cost.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    });
 }
 
 QtTimerDriver::~QtTimerDriver() = default;
@@ -32,10 +40,19 @@ void QtTimerDriver::rescheduled() {
         wakeUp_.stop();
         return;
     }
-    if (wakeUp_.isActive() && armedFor_ == *due) {
-        return;
+    if (wakeUp_.isActive()) {
+        if (!fired_ && *due == armedFor_) {
+            return;  // armed for it already
+        }
+        if (fired_ && *due == armedFor_ + wakeUp_.interval()) {
+            // The timer's next round brings it.
+            armedFor_ = *due;
+            fired_ = false;
+            return;
+        }
     }
     armedFor_ = *due;
+    fired_ = false;
     // Whole milliseconds from the floor of now: the wake-up never comes before the due time.
     const std::int64_t wait = std::clamp<std::int64_t>(*due - NowMs(), 0, kLongestWaitMs);
     wakeUp_.start(static_cast<int>(wait));

@@ -22,6 +22,8 @@ protected:
 private:
     QTimer wakeUp_;
     std::int64_t armedFor_ = 0;
+    // The timer came for armedFor_ already: a later due needs its next round or a new start.
+    bool fired_ = false;
 };
 
 }  // namespace breezel

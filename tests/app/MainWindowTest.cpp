@@ -34,6 +34,31 @@ TEST_F(MainWindowTest, LabelScrollsOnTheTwentyTwipGridAndWrapsAtTheLeftStop) {
     EXPECT_EQ(main.Text2.text(), "Text2");
 }
 
+TEST_F(MainWindowTest, UnseenLabelWakesNoOneYetStandsWherePaintedTicksWouldHavePutIt) {
+    writePreferences("NUMBER2=5\n");
+    MainForm& painted = start().mainForm();
+    const int ticks = 1234;
+    for (int tick = 0; tick < ticks; ++tick) {
+        timers_.advance(20);
+    }
+    const Twips expected = painted.Label1.rect().left;
+
+    MainForm& main = start().mainForm();
+    const std::int64_t from = timers_.now();
+    main.window.setUnseen(true);
+    timers_.advance(100);  // the polls' first beat, after which they rest
+    const Twips before = main.Label1.rect().left;
+    timers_.advance(880);
+    EXPECT_EQ(main.Label1.rect().left, before) << "no wake-up of its own while unseen";
+    timers_.advance(ticks * 20 - 980 + 10);
+    main.window.setUnseen(false);
+    timers_.settle();
+    EXPECT_EQ(main.Label1.rect().left, expected);
+    EXPECT_EQ(timers_.now() - from, ticks * 20 + 10);
+    timers_.advance(10);
+    EXPECT_NE(main.Label1.rect().left, expected) << "and on time again";
+}
+
 TEST_F(MainWindowTest, LabelNamesTheMailProgramByItsFileTitle) {
     MainForm& main = start().mainForm();
     struct Row {

@@ -112,6 +112,36 @@ TEST(BeatScheduleTest, AOneShotComesOnTheFirstBeatNotBeforeItsTimeAndOnlyOnce) {
     EXPECT_EQ(schedule.nextDue(), 3040);
 }
 
+TEST(BeatScheduleTest, DeferredBeatsWakeNoOneAndComeLateEachOneRestingOnesPassUnseen) {
+    using Pace = BeatSchedule::Pace;
+    BeatSchedule schedule(20);
+    schedule.start(second, 1000, 0);
+    schedule.start(label, 20, 0);
+    schedule.start(poll, 100, 0);
+    schedule.setPace(label, Pace::Deferred, 0);
+    schedule.setPace(poll, Pace::Resting, 0);
+    const Timeline run = RunUntil(schedule, 2000);
+    EXPECT_EQ(run.wakes, (std::set<std::int64_t>{1000, 2000})) << "only the second wakes";
+    EXPECT_EQ(run.ticks.at(label).size(), 100u) << "every beat of the label, none lost";
+    EXPECT_EQ(run.ticks.at(label).front(), 1000) << "taken with the second's wake-up";
+    EXPECT_EQ(run.ticks.count(poll), 0u);
+
+    // Back on time between wake-ups: the deferred beats come at once, then the grid goes on.
+    schedule.setPace(label, Pace::OnTime, 2345);
+    EXPECT_EQ(schedule.nextDue(), 2020);
+    int owed = 0;
+    while (schedule.takeDue(2345) == label) {
+        ++owed;
+    }
+    EXPECT_EQ(owed, 17) << "2020 ... 2340";
+    EXPECT_EQ(schedule.nextDue(), 2360);
+
+    // A resting poll woken between beats goes on from its next beat, none made up.
+    schedule.setPace(poll, Pace::OnTime, 2345);
+    schedule.stop(label);
+    EXPECT_EQ(schedule.nextDue(), 2400);
+}
+
 // The program's schedule on the test clock: a timer whose reaction waits is busy, and the ticks
 // that fall due meanwhile are dropped rather than delivered when it ends.
 TEST(TimerSchedulerTest, TicksMissedWhileBusyAreDroppedNotDeliveredLate) {

@@ -36,6 +36,25 @@ TEST_F(ScheduleTest, IntervalOfTwoChecksEvery122Ticks) {
     EXPECT_EQ(checkTicks(), (std::vector<long long>{122, 244, 366}));
 }
 
+// The poll rests between counts; whatever it reads wakes it for its next 100 ms beat.
+TEST_F(ScheduleTest, ChecksStartOnThePollsNextBeatAfterWhatMakesThemDue) {
+    Program& program = startWithInterval("2");
+    timers_.advance(123 * 1000);
+    EXPECT_EQ(checks_, (std::vector<std::int64_t>{122'100})) << "the beat after the count";
+
+    timers_.advance(61 * 1000 + 450);
+    ASSERT_EQ(program.mainForm().Text1.text(), "1");
+    program.setForm().Text2.setText("1");
+    timers_.advance(50);
+    EXPECT_EQ(checks_.back(), 184'500) << "an interval typed to meet the count";
+
+    program.closeSetForm();
+    timers_.advance(99);
+    EXPECT_FALSE(program.hasSetForm());
+    timers_.advance(1);
+    EXPECT_TRUE(program.hasSetForm()) << "the poll makes the closed preferences anew";
+}
+
 TEST_F(ScheduleTest, FractionalZeroAndNegativeIntervalsNeverCheck) {
     for (const char* interval : {"2.5", "0", "-1", "abc"}) {
         SCOPED_TRACE(interval);

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QPaintEvent>
+#include <QTest>
 
 #include "qt/FanView.h"
 #include "support/ManualTimerDriver.h"
@@ -66,6 +68,49 @@ TEST(FanViewTest, ShowsThePictureDrawnForThePixelRatio) {
     drawn.setDevicePixelRatio(1);
     EXPECT_EQ(shown.copy(QRect(QPoint(), drawn.size())), drawn)
         << "the first frame as drawn for this ratio, pixel for pixel";
+}
+
+// Records the region of every paint of the watched widget.
+class PaintedRegion : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            region += static_cast<QPaintEvent*>(event)->region();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    QRegion region;
+};
+
+TEST(FanViewTest, AStepRepaintsEveryPixelThatChangesAndLessThanTheWholePicture) {
+    ManualTimerDriver timers;
+    QWidget parent;
+    parent.resize(241, 217);
+    auto* fan = new FanView(&parent, timers);
+    fan->setGeometry(0, 0, 241, 217);
+    fan->play(kFanPicture);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    PaintedRegion painted;
+    fan->installEventFilter(&painted);
+    for (int step = 0; step < 12; ++step) {
+        SCOPED_TRACE(step);
+        const QImage before = Shown(*fan);
+        painted.region = QRegion();
+        timers.advance(80);
+        QCoreApplication::sendPostedEvents();
+        QTest::qWait(1);
+        const QRegion repainted = painted.region;  // before rendering paints it all
+        const QImage after = Shown(*fan);
+        for (int y = 0; y < after.height(); ++y) {
+            for (int x = 0; x < after.width(); ++x) {
+                if (before.pixel(x, y) != after.pixel(x, y)) {
+                    ASSERT_TRUE(repainted.contains(QPoint(x, y))) << x << "," << y;
+                }
+            }
+        }
+        EXPECT_LT(repainted.boundingRect().width() * repainted.boundingRect().height(), 130 * 120);
+    }
 }
 
 TEST(FanViewTest, AroundThePictureTheWindowBackgroundShows) {

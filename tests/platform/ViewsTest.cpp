@@ -34,6 +34,7 @@
 #include "qt/QtServices.h"
 #include "qt/ViewHost.h"
 #include "support/ProgramFixture.h"
+#include "system/pop3/RunTask.h"
 
 namespace breezel {
 namespace {
@@ -174,6 +175,38 @@ TEST_F(ViewsTest, MainWindowControlsSitAtTheirDesignPlacesInPixels) {
         EXPECT_EQ(shown.at(control), rect);
     }
     EXPECT_EQ(shown.size(), expected.size()) << "no widget without a control";
+}
+
+// Hidden or minimized, the window tells its form so; the label and the fan then step late, with
+// wake-ups there are anyway, and stand where they would have been once the window is seen.
+TEST_F(ViewsTest, TheMainWindowSaysWhenItCannotBeSeenAndTheFanStepsLate) {
+    std::filesystem::create_directories(programDir_.path() / "画像データ");
+    std::filesystem::copy_file(BREEZEL_SOURCE_DIR "/assets/program/画像データ/FanMove.gif",
+                               programDir_.path() / "画像データ/FanMove.gif");
+    MainForm& main = startWithViews().mainForm();
+    auto* window = TopLevel<MainWindowView>();
+    ASSERT_NE(window, nullptr);
+    auto* fan = Descendant<FanView>(window);
+    ASSERT_TRUE(RunUntil([&] { return !main.window.unseen(); })) << "seen once exposed";
+    EXPECT_FALSE(main.Timer4.deferred());
+
+    main.window.setVisible(false);
+    EXPECT_TRUE(main.window.unseen());
+    EXPECT_TRUE(main.Timer4.deferred());
+    timers_.advance(200);  // past the polls' first beat, after which they rest
+    const int frame = fan->currentFrame();
+    timers_.advance(600);
+    EXPECT_EQ(fan->currentFrame(), frame) << "no wake-up for the fan alone";
+
+    main.window.show();
+    ASSERT_TRUE(RunUntil([&] { return !main.window.unseen(); }));
+    timers_.settle();
+    EXPECT_EQ(fan->currentFrame(), timers_.now() / 80 % 12);
+
+    main.window.minimize();
+    ASSERT_TRUE(RunUntil([&] { return main.window.unseen(); })) << "minimized";
+    main.window.show();
+    ASSERT_TRUE(RunUntil([&] { return !main.window.unseen(); }));
 }
 
 TEST_F(ViewsTest, TextSetByTheProgramShowsWithoutComingBackAsAnEdit) {

@@ -29,7 +29,7 @@ check "autostart entry installed" test -f "$XDG_CONFIG_HOME/autostart/breezel.de
 check "desktop entry is valid" desktop-file-validate "$entry"
 check "icon in the hicolor theme" test -f "$XDG_DATA_HOME/icons/hicolor/256x256/apps/breezel.png"
 check "launcher on PATH points at the program" test "$(readlink "$HOME/.local/bin/breezel")" = "$prefix/breezel"
-check "program folder is complete" test -x "$prefix/breezel" -a -f "$prefix/Sound/Kouka.wav" -a -f "$prefix/画像データ/FanMove.gif" -a -d "$prefix/★MailData"
+check "program folder is complete" test -x "$prefix/breezel" -a -f "$prefix/libbreezel_sound.so" -a -f "$prefix/Sound/Kouka.wav" -a -f "$prefix/画像データ/FanMove.gif" -a -d "$prefix/★MailData"
 
 # Start as the menu does: the Exec line, in the entry's working directory.
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
