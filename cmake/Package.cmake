@@ -1,5 +1,5 @@
 # The Debian package: cmake --build build --target package makes breezel_1.0_<arch>.deb.
-#   /usr/lib/breezel/         the program folder, read-only (laid out by qt/CMakeLists.txt)
+#   /usr/libexec/breezel/     the program folder, read-only (laid out by qt/CMakeLists.txt)
 #   /usr/bin/breezel          the launcher, which gives each user a program folder of their own
 #   /usr/share/applications/  the menu entry; /usr/share/icons/hicolor/ its icons
 # Its files are the install component "package", left out of a plain cmake --install, which

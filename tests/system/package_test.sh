@@ -14,7 +14,7 @@ app_pid=
 cleanup() {
     [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null
     stop_desktop
-    rm -rf "$work"
+    [[ -n ${KEEP:-} ]] && echo "kept $work" || rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 143' TERM INT
@@ -35,9 +35,10 @@ touch "$root/var/lib/dpkg/status"
 dpkg --root="$root" --force-depends -i "$deb" >"$work/dpkg-install.log" 2>&1
 check "dpkg installs it into the empty root" test $? -eq 0
 check "the launcher is on the PATH" test -x "$root/usr/bin/breezel"
-check "the program folder is under /usr/lib/breezel" \
-    test -x "$root/usr/lib/breezel/breezel" -a -f "$root/usr/lib/breezel/Sound/Kouka.wav" \
-    -a -f "$root/usr/lib/breezel/画像データ/FanMove.gif"
+check "the program folder is under /usr/libexec/breezel" \
+    test -x "$root/usr/libexec/breezel/breezel" -a -f "$root/usr/libexec/breezel/Sound/Kouka.wav" \
+    -a -f "$root/usr/libexec/breezel/画像データ/FanMove.gif" \
+    -a -f "$root/usr/libexec/breezel/libbreezel_sound.so"
 entry=$root/usr/share/applications/breezel.desktop
 check "the menu entry is valid" desktop-file-validate "$entry"
 check "the icons are in the hicolor theme" \
@@ -56,14 +57,14 @@ check "started from the menu entry, the main window shows" test -n "$wid"
 check "the user's data folder is made, private" test "$(stat -c %a "$folder/★MailData" 2>&1)" = 700
 check "the program keeps its settings there" wait_until 5 test -f "$folder/★MailData/ini.ini"
 check "the user's folder reaches the installed sound and pictures" \
-    test "$(readlink "$folder/Sound")" = "$root/usr/lib/breezel/Sound" \
+    test "$(readlink "$folder/Sound")" = "$root/usr/libexec/breezel/Sound" \
     -a -f "$folder/画像データ/FanMove.gif"
 check "started from the menu, it runs in the user's folder, where vbmail.ini goes" \
     test "$(readlink "/proc/$app_pid/cwd")" = "$folder"
 kill "$app_pid"; wait "$app_pid" 2>/dev/null; app_pid=
 
 dpkg --root="$root" -r breezel >"$work/dpkg-remove.log" 2>&1
-check "dpkg removes it" test $? -eq 0 -a ! -e "$root/usr/bin/breezel" -a ! -e "$root/usr/lib/breezel"
+check "dpkg removes it" test $? -eq 0 -a ! -e "$root/usr/bin/breezel" -a ! -e "$root/usr/libexec/breezel"
 check "the user's settings stay" test -f "$folder/★MailData/ini.ini"
 
 echo "$passes passed, $failures failed"
