@@ -83,8 +83,6 @@ public:
     /// The sound under alias plays to its end.
     void finish(const std::string& alias);
     bool playing(const std::string& alias) const;
-    /// Opening fails as for a missing file.
-    bool fileMissing = false;
 
 private:
     struct Device {
@@ -133,9 +131,8 @@ public:
     explicit FakeLauncher(CallLog& log) : log_(log) {}
     bool start(const std::string& path) override {
         log_.push_back("start " + path);
-        return startResult;
+        return true;
     }
-    bool startResult = true;
 
 private:
     CallLog& log_;
@@ -193,19 +190,14 @@ public:
     void setEventHandler(std::function<void(int)> handler) override {
         handler_ = std::move(handler);
     }
-    void setMenu(const std::vector<std::string>&, std::function<void(int)> chosen) override {
-        chosen_ = std::move(chosen);
-    }
+    void setMenu(const std::vector<std::string>&, std::function<void(int)>) override {}
     /// The user acts on the icon.
     void event(int code) { handler_(code); }
-    /// The user picks an item of the icon's own menu.
-    void choose(int index) { chosen_(index); }
     bool hasArea = true;
 
 private:
     CallLog& log_;
     std::function<void(int)> handler_;
-    std::function<void(int)> chosen_;
 };
 
 /// Gives the queued values in order, then 0.
