@@ -54,13 +54,18 @@ QString PrivateFolder(const QString& path) {
 SingleInstance::SingleInstance(const QString& programFolder) {
     const QByteArray key =
         QCryptographicHash::hash(programFolder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    // The session's runtime folder; without one, a private folder of our own, gone again when
-    // the last Breezel of this user ends.
+    // The session's runtime folder; without one, a private folder of our own in the user's
+    // cache, never in the shared temporary folder: a killed run cannot clean up, and what it
+    // leaves must not pile up where every user's files go.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     folder_ = runtime.isEmpty() ? QString() : PrivateFolder(runtime);
     if (folder_.isEmpty()) {
-        folder_ =
-            PrivateFolder(QDir::temp().filePath(QStringLiteral("breezel-%1").arg(::getuid())));
+        QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+        if (cache.isEmpty()) {
+            cache = QDir::home().filePath(QStringLiteral(".cache"));
+        }
+        QDir().mkpath(cache);
+        folder_ = PrivateFolder(QDir(cache).filePath(QStringLiteral("breezel")));
         ownFolder_ = !folder_.isEmpty();
     }
     if (!folder_.isEmpty()) {

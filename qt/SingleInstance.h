@@ -13,8 +13,8 @@ namespace breezel {
 /// and race on the settings files.
 ///
 /// The socket and its lock have one fixed name per user and folder in the user's runtime folder
-/// ($XDG_RUNTIME_DIR, else a private folder of the user's): a run that was killed leaves at most
-/// that one socket, which the next start takes over.
+/// ($XDG_RUNTIME_DIR, else a private folder in the user's cache, never the shared /tmp): a run
+/// that was killed leaves at most that one socket, which the next start takes over.
 class SingleInstance {
 public:
     /// programFolder identifies the instance (with the user).

@@ -29,8 +29,9 @@ start_desktop "$work/desktop" || exit 1
 # The run's own temporary and runtime folders, to see what it leaves behind.
 export TMPDIR=$work/tmp
 mkdir -p "$TMPDIR"
-sockets() { find "$TMPDIR" "$XDG_RUNTIME_DIR" -type s -name 'breezel*' | wc -l; }
-nothing_left() { test -z "$(find "$TMPDIR" "$XDG_RUNTIME_DIR" -name 'breezel*')"; }
+fallback=$HOME/.cache/breezel  # without a runtime folder
+sockets() { find "$TMPDIR" "$XDG_RUNTIME_DIR" "$fallback" -type s -name 'breezel*' 2>/dev/null | wc -l; }
+nothing_left() { test -z "$(find "$TMPDIR" "$XDG_RUNTIME_DIR" "$fallback" -name 'breezel*' 2>/dev/null)"; }
 title='Kazeyomi　Ver 1.0'
 
 # A configured program with an interval of 5 minutes: no dialog, "ON" beside "5".
@@ -88,7 +89,7 @@ check "mute option saved" grep -q '^NUMBER5=0' <<<"$saved"
 app_pid=
 
 # First run: empty data folder and no server file: both dialogs open, side by side. Without a
-# runtime folder, the socket goes into a private folder under TMPDIR.
+# runtime folder, the socket goes into a private folder in the user's cache.
 make_program_folder "$work/fresh"
 mkdir -p "$work/empty"
 start_breezel "$work/fresh" "$work/empty" no-runtime
@@ -102,7 +103,7 @@ else
 fi
 check "first run stores the interval 0" grep -q '^NUMBER2=0' "$work/fresh/★MailData/ini.ini"
 check "while running, its one socket is in a private folder" \
-    test "$(sockets)" -eq 1 -a "$(stat -c %a "$TMPDIR/breezel-$(id -u)")" = 700
+    test "$(sockets)" -eq 1 -a "$(stat -c %a "$fallback")" = 700
 kill "$app_pid"; wait "$app_pid" 2>/dev/null; app_pid=
 check "a terminated run leaves nothing behind" nothing_left
 
@@ -110,7 +111,8 @@ check "a terminated run leaves nothing behind" nothing_left
 start_breezel "$work/fresh" "$work/empty" no-runtime
 wait_window 'サーバー設定' >/dev/null
 kill -KILL "$app_pid"; wait "$app_pid" 2>/dev/null
-check "a killed run leaves one socket" test "$(sockets)" -eq 1
+check "a killed run leaves one socket, not in the temporary folder" \
+    test "$(sockets)" -eq 1 -a -z "$(find "$TMPDIR" -name 'breezel*')"
 wait_until 5 bash -c "! xdotool search --onlyvisible --name 'サーバー設定'"
 start_breezel "$work/fresh" "$work/empty" no-runtime
 check "the next start comes up" eval "wait_window 'サーバー設定' >/dev/null"
