@@ -38,9 +38,7 @@ CheckSchedule::CheckSchedule(FormContext& context, MailCheck& check)
 
 void CheckSchedule::watch(Form& form) {
     if (auto* main = dynamic_cast<MainForm*>(&form)) {
-        pollTimer_ = &main->Timer1;
         counterChanged_ = main->Text1.changed.connectScoped([this] { wakePoll(); });
-        mainGone_ = main->destroying.connectScoped([this] { pollTimer_ = nullptr; });
     } else if (auto* preferences = dynamic_cast<SetForm*>(&form)) {
         intervalChanged_ = preferences->Text2.changed.connectScoped([this] { wakePoll(); });
         // Gone, it is made anew by the next poll, on time.
@@ -49,8 +47,9 @@ void CheckSchedule::watch(Form& form) {
 }
 
 void CheckSchedule::wakePoll() {
-    if (pollTimer_ != nullptr) {
-        pollTimer_->setResting(false);
+    // A main window being destroyed is already out of the context.
+    if (context_.hasMainForm()) {
+        context_.mainForm().Timer1.setResting(false);
     }
 }
 

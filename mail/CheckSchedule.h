@@ -8,7 +8,6 @@ namespace breezel {
 class FormContext;
 class MailCheck;
 class Form;
-class Timer;
 
 /// Automatic checks: a one-second tick counts seconds and minutes in the main window's counter
 /// fields (a counted minute lasts 61 ticks), and a 100 ms poll starts a check when the minute
@@ -31,10 +30,8 @@ private:
 
     FormContext& context_;
     MailCheck& check_;
-    Timer* pollTimer_ = nullptr;
     ScopedConnection formCreated_;
     ScopedConnection counterChanged_;
-    ScopedConnection mainGone_;
     ScopedConnection intervalChanged_;
     ScopedConnection preferencesGone_;
     // Set once the poll has started the check for the current minute count, so one counted

@@ -41,7 +41,7 @@ void TimerScheduler::follow(Timer& timer) {
     const BeatSchedule::Key key = keys_.at(&timer);
     if (timer.running()) {
         schedule_.start(key, timer.interval(), now_());
-        followPace(timer);
+        applyPace(timer);
     } else {
         schedule_.stop(key);
     }
@@ -49,12 +49,16 @@ void TimerScheduler::follow(Timer& timer) {
 }
 
 void TimerScheduler::followPace(Timer& timer) {
+    applyPace(timer);
+    changed();
+}
+
+void TimerScheduler::applyPace(Timer& timer) {
     using Pace = BeatSchedule::Pace;
     const Pace pace = timer.resting()    ? Pace::Resting
                       : timer.deferred() ? Pace::Deferred
                                          : Pace::OnTime;
     schedule_.setPace(keys_.at(&timer), pace, now_());
-    changed();
 }
 
 void TimerScheduler::changed() {

@@ -47,6 +47,8 @@ private:
 
     void follow(Timer& timer);
     void followPace(Timer& timer);
+    /// Sets the timer's pace in the schedule, without rescheduling.
+    void applyPace(Timer& timer);
     void changed();
 
     std::function<std::int64_t()> now_;

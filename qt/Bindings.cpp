@@ -106,4 +106,16 @@ void Bindings::button(QAbstractButton* widget, CommandButton& control) {
                      [&control] { control.click(); });
 }
 
+void FillMenu(QMenu& menu, const std::vector<std::string>& captions,
+              const std::function<void(int)>& chosen) {
+    for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
+        if (captions[i] == "-") {
+            menu.addSeparator();
+        } else {
+            QAction* action = menu.addAction(ToQString(captions[i]));
+            QObject::connect(action, &QAction::triggered, &menu, [chosen, i] { chosen(i); });
+        }
+    }
+}
+
 }  // namespace breezel

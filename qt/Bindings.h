@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QImage>
+#include <QMenu>
 #include <QObject>
 #include <QPixmap>
 #include <QRect>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +40,11 @@ QPixmap ToPixmap(QImage image);
 /// at twice the size, "name@2x.ext" beside it, when there is one (Qt's readers then give it a
 /// ratio of 2, so it covers the same logical size); otherwise path itself.
 QString PictureFor(const QString& path, qreal ratio);
+
+/// Fills a menu from captions, "-" standing for a separator line; choosing an item calls chosen
+/// with its index among the captions.
+void FillMenu(QMenu& menu, const std::vector<std::string>& captions,
+              const std::function<void(int)>& chosen);
 
 /// Keeps widgets showing their controls and forwards the user's input back into the controls.
 /// The connections end with this object, so a view can go before or after its form.

@@ -26,9 +26,6 @@ public:
     /// Centres the window, frame included, on the screen when it is first shown: with the
     /// frame the window manager drew, once it reports it, if that differs from the one expected.
     void setCentred();
-    /// The window manager's frame around this window: its own once the manager has reported
-    /// it (_NET_FRAME_EXTENTS under X11), else the last one seen around any view, else none.
-    QMargins expectedFrame() const;
 
     /// Applies the form's window state; subclasses call it once their widgets are built.
     void syncWindow();
@@ -54,12 +51,14 @@ protected:
 private:
     void release();
     void reportSeen();
-
-    Form* form_;
-    std::function<void()> onClose_;
+    /// The window manager's frame around this window: its own once the manager has reported
+    /// it (_NET_FRAME_EXTENTS under X11), else the last one seen around any view, else none.
+    QMargins expectedFrame() const;
     /// Takes note of the frame the window manager reported, and centres again by it.
     void frameReported();
 
+    Form* form_;
+    std::function<void()> onClose_;
     std::function<void(QWidget&)> place_;
     bool placed_ = false;
     bool centred_ = false;

@@ -105,14 +105,7 @@ void QtDesktop::popUpMenu(const std::vector<std::string>& captions,
     // Popped up, not run in a loop of its own: the program goes on while the menu is open.
     auto* menu = new QMenu;
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
-        if (captions[i] == "-") {
-            menu->addSeparator();
-        } else {
-            QAction* action = menu->addAction(ToQString(captions[i]));
-            QObject::connect(action, &QAction::triggered, menu, [chosen, i] { chosen(i); });
-        }
-    }
+    FillMenu(*menu, captions, chosen);
     menu->popup(QCursor::pos());
 }
 

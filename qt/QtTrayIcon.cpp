@@ -2,28 +2,19 @@
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
 
 #include "qt/Bindings.h"
 
 namespace breezel {
 
 namespace {
-
-// Qt speaks StatusNotifierItem, and exports an icon's menu, when a watcher reports a host;
-// otherwise it embeds the icon (XEmbed), where it would pop a set menu up beside ours.
-bool StatusNotifierHostPresent() {
-    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || bus.interface() == nullptr ||
-        !bus.interface()->isServiceRegistered(watcher)) {
-        return false;
-    }
-    QDBusInterface item(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
-    return item.isValid() && item.property("IsStatusNotifierHostRegistered").toBool();
-}
-
+const QString kWatcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+// Without an answer by then, the icon shows without handing its menu to a host.
+constexpr int kWatcherAnswerMs = 500;
 }  // namespace
 
 QtTrayIcon::QtTrayIcon() {
@@ -53,7 +44,32 @@ void QtTrayIcon::setTip(const std::string& tip) {
 }
 
 void QtTrayIcon::add() {
-    icon_.show();
+    if (askedHost_ || !menu_) {
+        icon_.show();
+        return;
+    }
+    // Qt speaks StatusNotifierItem, and exports the icon's menu, when a watcher reports a host;
+    // otherwise it embeds the icon (XEmbed), where it would pop a set menu up beside ours. The
+    // watcher is asked without waiting for it; the icon shows once it has answered.
+    askedHost_ = true;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        icon_.show();
+        return;
+    }
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcher, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << kWatcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    auto* answer = new QDBusPendingCallWatcher(bus.asyncCall(get, kWatcherAnswerMs), &icon_);
+    QObject::connect(answer, &QDBusPendingCallWatcher::finished, &icon_, [this, answer] {
+        const QDBusPendingReply<QDBusVariant> reply = *answer;
+        if (reply.isValid() && reply.value().variant().toBool()) {
+            icon_.setContextMenu(menu_.get());
+        }
+        icon_.show();
+        answer->deleteLater();
+    });
 }
 
 void QtTrayIcon::setEventHandler(std::function<void(int)> handler) {
@@ -62,19 +78,8 @@ void QtTrayIcon::setEventHandler(std::function<void(int)> handler) {
 
 void QtTrayIcon::setMenu(const std::vector<std::string>& captions,
                          std::function<void(int)> chosen) {
-    if (!StatusNotifierHostPresent()) {
-        return;
-    }
     menu_ = std::make_unique<QMenu>();
-    for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
-        if (captions[i] == "-") {
-            menu_->addSeparator();
-        } else {
-            QAction* action = menu_->addAction(ToQString(captions[i]));
-            QObject::connect(action, &QAction::triggered, menu_.get(), [chosen, i] { chosen(i); });
-        }
-    }
-    icon_.setContextMenu(menu_.get());
+    FillMenu(*menu_, captions, chosen);
 }
 
 }  // namespace breezel

@@ -28,6 +28,8 @@ private:
     QSystemTrayIcon icon_;
     std::function<void(int)> handler_;
     std::unique_ptr<QMenu> menu_;
+    // Whether a StatusNotifier host was asked for already: once per run.
+    bool askedHost_ = false;
 };
 
 }  // namespace breezel
