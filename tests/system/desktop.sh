@@ -11,21 +11,12 @@ start_desktop() {
     export XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -br 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
     desktop_pids+=($!)
-    local i
-    for ((i = 0; i < 100; i++)); do
-        [[ -s $dir/display ]] && break
-        sleep 0.05
-    done
-    [[ -s $dir/display ]] || { echo "Xvfb did not start"; return 1; }
+    wait_until 5 test -s "$dir/display" || { echo "Xvfb did not start"; return 1; }
     export DISPLAY=:$(head -n1 "$dir/display")
     openbox --sm-disable >"$dir/openbox.log" 2>&1 &
     desktop_pids+=($!)
-    for ((i = 0; i < 100; i++)); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-        sleep 0.05
-    done
-    echo "openbox did not start"
-    return 1
+    wait_until 5 eval "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
+        { echo "openbox did not start"; return 1; }
 }
 
 stop_desktop() {
@@ -39,19 +30,11 @@ stop_desktop() {
     desktop_pids=()
 }
 
-# Prints the id of the first window whose title matches, waiting up to 15 s.
-wait_window() {
-    local name=$1 i id
-    for ((i = 0; i < 150; i++)); do
-        id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n1) || true
-        if [[ -n $id ]]; then
-            echo "$id"
-            return 0
-        fi
-        sleep 0.1
-    done
-    return 1
-}
+# Prints the id of the first visible window whose title matches, waiting up to 15 s.
+wait_window() { wait_for 15 first_line xdotool search --onlyvisible --name "$1"; }
+
+# Runs a command and prints the first line it prints; fails when it prints nothing.
+first_line() { "$@" 2>/dev/null | head -n1 | grep .; }
 
 # "X Y W H" of a window's client area on the screen.
 client_geometry() {
@@ -95,6 +78,32 @@ check() {
     fi
 }
 
+# The start of a test script: sets $work to a fresh temporary folder and $app_pid (the program
+# under test) to none. On exit the program is stopped, the given commands run, the desktop is
+# stopped and $work removed (kept and named when KEEP is set).
+begin_test() {
+    work=$(mktemp -d)
+    app_pid=
+    exit_steps=("$@")
+    [[ -n ${KEEP:-} ]] && echo "keeping $work"
+    trap end_test EXIT
+    trap 'exit 143' TERM INT
+}
+
+end_test() {
+    [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+    local step
+    for step in "${exit_steps[@]}"; do "$step"; done
+    stop_desktop
+    [[ -n ${KEEP:-} ]] || rm -rf "$work"
+}
+
+# The script's last word: the tally, and success only when every check passed.
+tally() {
+    echo "$passes passed, $failures failed"
+    [[ $failures -eq 0 ]]
+}
+
 # "X Y" of the main window's design client area: its 221 x 119 pixels below the menu bar.
 main_client_origin() {
     local x y w h
@@ -105,18 +114,12 @@ main_client_origin() {
 # Starts trayer as an XEmbed system tray host at the top right (stopped by stop_desktop);
 # exports TRAY_PANEL, its window. Needs the trayer package.
 start_tray() {
-    local dir=$1 pid i
     trayer --edge top --align right --widthtype pixel --width 200 --height 24 \
-        --SetDockType true --transparent false >"$dir/trayer.log" 2>&1 &
-    pid=$!
-    desktop_pids+=("$pid")
-    for ((i = 0; i < 100; i++)); do
-        TRAY_PANEL=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n1) || true
-        [[ -n $TRAY_PANEL ]] && export TRAY_PANEL && return 0
-        sleep 0.05
-    done
-    echo "trayer did not start"
-    return 1
+        --SetDockType true --transparent false >"$1/trayer.log" 2>&1 &
+    desktop_pids+=($!)
+    TRAY_PANEL=$(wait_for 5 first_line xdotool search --onlyvisible --pid $!) ||
+        { echo "trayer did not start"; return 1; }
+    export TRAY_PANEL
 }
 
 # Prints the window that process PID has embedded in the tray host, if any.
@@ -147,27 +150,30 @@ window_of_size() {
 
 # Waits up to 5 s for a visible window of process PID that is not among the ids in BEFORE,
 # e.g. a popup menu, and prints it.
-wait_new_window() {
-    local pid=$1 before=" ${2//$'\n'/ } " i id
-    for ((i = 0; i < 50; i++)); do
-        for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
-            [[ $before == *" $id "* ]] || { echo "$id"; return 0; }
-        done
-        sleep 0.1
+wait_new_window() { wait_for 5 new_window "$@"; }
+new_window() {
+    local before=" ${2//$'\n'/ } " id
+    for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
+        [[ $before == *" $id "* ]] || { echo "$id"; return 0; }
     done
     return 1
 }
 
-# Runs a command every 50 ms until it succeeds, for at most SECONDS (may be fractional).
-wait_until() {
-    local end
+# Runs a command every 50 ms until it succeeds, for at most SECONDS (may be fractional), and
+# prints what that run printed.
+wait_for() {
+    local end out
     end=$(($(date +%s%N) + $(awk -v s="$1" 'BEGIN{printf "%.0f", s * 1e9}')))
     shift
-    until "$@" >/dev/null 2>&1; do
+    until out=$("$@" 2>/dev/null); do
         (($(date +%s%N) > end)) && return 1
         sleep 0.05
     done
+    printf '%s\n' "$out"
 }
+
+# The same, silent.
+wait_until() { wait_for "$@" >/dev/null; }
 
 # True when a window's client area stands still: the window manager has placed it.
 settled() {
@@ -181,12 +187,4 @@ settled() {
 shaped() {
     xwininfo -shape -id "$1" 2>/dev/null | awk '/Window shape extents/{print $4}' |
         grep -qE '^[0-9]+x[0-9]+\+[0-9]+\+[0-9]+$'
-}
-
-# Records SECONDS of the sink after letting what is already queued in it drain for 0.3 s:
-# the first 0.3 s of the recording are cut off.
-record_after_drain() {
-    local file=$1 seconds=$2
-    record "$file.full.wav" "$(awk -v s="$seconds" 'BEGIN{print s + 0.3}')"
-    sox "$file.full.wav" "$file" trim 0.3
 }

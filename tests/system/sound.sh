@@ -55,3 +55,11 @@ loud() {
 quiet() {
     awk -v v="$(rms "$1")" 'BEGIN{exit !(v < 0.001)}'
 }
+
+# Records SECONDS of the sink after letting what is already queued in it drain for 0.3 s:
+# the first 0.3 s of the recording are cut off.
+record_after_drain() {
+    local file=$1 seconds=$2
+    record "$file.full.wav" "$(awk -v s="$seconds" 'BEGIN{print s + 0.3}')"
+    sox "$file.full.wav" "$file" trim 0.3
+}
