@@ -8,15 +8,7 @@ here=$(dirname "$(readlink -f "$0")")
 repo=$(cd "$here/../.." && pwd)
 source "$here/desktop.sh"
 
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-    [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null
-    stop_desktop
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM INT
+begin_test
 
 start_desktop "$work/desktop" || exit 1
 export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
@@ -54,5 +46,4 @@ kill "$app_pid"; wait "$app_pid" 2>/dev/null; app_pid=
 bash "$repo/scripts/uninstall" "$prefix" >"$work/uninstall.log" 2>&1
 check "scripts/uninstall removes program, entries and launcher" test ! -e "$prefix/breezel" -a ! -e "$entry" -a ! -e "$HOME/.local/bin/breezel" -a ! -e "$XDG_CONFIG_HOME/autostart/breezel.desktop"
 
-echo "$passes passed, $failures failed"
-[[ $failures -eq 0 ]]
+tally

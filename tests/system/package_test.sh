@@ -9,15 +9,7 @@ repo=$(cd "$here/../.." && pwd)
 source "$here/desktop.sh"
 source "$repo/scripts/common.sh"
 
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-    [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null
-    stop_desktop
-    [[ -n ${KEEP:-} ]] && echo "kept $work" || rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM INT
+begin_test
 
 ensure_packages dpkg-dev || exit 1
 deb=$work/breezel_1.0_$(dpkg --print-architecture).deb
@@ -67,5 +59,4 @@ dpkg --root="$root" -r breezel >"$work/dpkg-remove.log" 2>&1
 check "dpkg removes it" test $? -eq 0 -a ! -e "$root/usr/bin/breezel" -a ! -e "$root/usr/libexec/breezel"
 check "the user's settings stay" test -f "$folder/★MailData/ini.ini"
 
-echo "$passes passed, $failures failed"
-[[ $failures -eq 0 ]]
+tally

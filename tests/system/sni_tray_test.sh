@@ -10,30 +10,18 @@ built=$(dirname "$1")
 here=$(dirname "$(readlink -f "$0")")
 source "$here/desktop.sh"
 
-work=$(mktemp -d)
-app_pid=
-mock_pid=
-bus_pid=
-cleanup() {
-    [[ -n $app_pid ]] && kill "$app_pid" 2>/dev/null
-    [[ -n $mock_pid ]] && kill "$mock_pid" 2>/dev/null
-    [[ -n $bus_pid ]] && kill "$bus_pid" 2>/dev/null
-    stop_desktop
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM INT
+begin_test
 
-# A private session bus with a watcher that reports a host, as a tray panel would.
+# A private session bus with a watcher that reports a host, as a tray panel would; stopped
+# with the desktop.
 mkdir -p "$work/bus"
 dbus-daemon --session --fork --nopidfile --print-address=1 --print-pid=1 \
     --address="unix:tmpdir=$work/bus" >"$work/bus.info" 2>"$work/bus.log" || exit 1
-DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p "$work/bus.info")
-bus_pid=$(sed -n 2p "$work/bus.info")
-export DBUS_SESSION_BUS_ADDRESS
+export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p "$work/bus.info")
+desktop_pids+=("$(sed -n 2p "$work/bus.info")")
 /usr/bin/python3 -m dbusmock -l "$work/watcher.log" org.kde.StatusNotifierWatcher \
     /StatusNotifierWatcher org.kde.StatusNotifierWatcher >"$work/mock.log" 2>&1 &
-mock_pid=$!
+desktop_pids+=($!)
 watcher() {
     gdbus call --session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher -m "$@"
 }
@@ -127,5 +115,4 @@ check "the main window's options were saved ($(tr '\n' ' ' <<<"$saved"))" \
     eval 'grep -qx "NAME=未設定" <<<"$saved" && grep -qx "NUMBER3=1" <<<"$saved" &&
         grep -qx "NUMBER5=0" <<<"$saved"'
 
-echo "$passes passed, $failures failed"
-[[ $failures -eq 0 ]]
+tally

@@ -9,21 +9,13 @@ start_sound() {
         --log-target=file:"$dir/pulse.log" \
         --load="module-native-protocol-unix auth-anonymous=1" \
         --load="module-null-sink sink_name=test_sink" >"$dir/pulse.out" 2>&1 || return 1
-    local i
-    for ((i = 0; i < 100; i++)); do
-        pactl info >/dev/null 2>&1 && break
-        sleep 0.05
-    done
-    pactl info >/dev/null 2>&1 || { echo "pulseaudio did not start"; return 1; }
+    wait_until 5 pactl info || { echo "pulseaudio did not start"; return 1; }
     sound_pids+=("$(cat "$XDG_RUNTIME_DIR/pulse/pid")")
     pactl set-default-sink test_sink
     # A low-latency reader keeps the null sink's latency low, so recordings follow playback.
     pacat -r --latency-msec=20 -d test_sink.monitor >/dev/null 2>&1 &
     sound_pids+=($!)
-    for ((i = 0; i < 100; i++)); do
-        pactl list sinks | awk '/Latency/{print $2}' | awk '{exit !($1 < 100000)}' && break
-        sleep 0.05
-    done
+    wait_until 5 eval "pactl list sinks | awk '/Latency/{exit !(\$2 < 100000)}'"
 }
 
 stop_sound() {

@@ -2,7 +2,7 @@
 # Breezel on a Wayland desktop, from outside: weston's headless compositor with XWayland and two
 # Breezels at once, each checking its own mailbox on a private Dovecot every minute.
 # - Through XWayland (what Breezel picks on a Wayland session with DISPLAY set): the main window
-#   appears with its title and design width, on top where the window manager keeps windows on
+#   appears with its design width, on top where the window manager keeps windows on
 #   top; the check brings up the board and the chime window, shaped to the chime.
 # - Native Wayland (QT_QPA_PLATFORM=wayland): the main window maps on the output, the check logs
 #   in and the board and the chime window map, nothing is printed, and the program runs on until
@@ -17,21 +17,8 @@ source "$here/desktop.sh"
 source "$here/pop3/dovecot.sh"
 source "$here/sound.sh"
 
-work=$(mktemp -d)
-[[ -n ${KEEP:-} ]] && echo "keeping $work"
-weston_pid=
-xw_pid=
-wl_pid=
-cleanup() {
-    [[ -n $xw_pid ]] && kill "$xw_pid" 2>/dev/null
-    [[ -n $wl_pid ]] && kill "$wl_pid" 2>/dev/null
-    [[ -n $weston_pid ]] && kill "$weston_pid" 2>/dev/null
-    stop_sound
-    dovecot_stop
-    [[ -z ${KEEP:-} ]] && rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM INT
+# The native Breezel is $app_pid; weston and the XWayland one go with the desktop.
+begin_test stop_sound dovecot_stop
 
 ensure_packages weston xwayland qt6-wayland || exit 1
 dovecot_setup || exit 1
@@ -48,7 +35,7 @@ unset DISPLAY
 # Drawn in memory (pixman) and with its screenshooter allowed (--debug), to look at the screen.
 weston --backend=headless-backend.so --use-pixman --debug --xwayland --socket=breezel-wayland \
     --width=1280 --height=1024 >"$work/weston.log" 2>&1 &
-weston_pid=$!
+desktop_pids+=($!)
 wait_until 10 grep -q 'xserver listening on display' "$work/weston.log" ||
     { echo "weston did not start"; cat "$work/weston.log"; exit 1; }
 DISPLAY=:$(sed -n 's/.*xserver listening on display :\([0-9]*\).*/\1/p' "$work/weston.log")
@@ -68,16 +55,15 @@ start_breezel() {
 }
 start_breezel xwayland xw xw-secret
 xw_pid=$pid
+desktop_pids+=("$pid")
 # The protocol log of the client shows what the compositor maps.
 start_breezel native wl wl-secret QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client
-wl_pid=$pid
+app_pid=$pid
 
 # --- Through XWayland.
 if main=$(wait_window Kazeyomi); then
     read -r _ _ width _ < <(client_geometry "$main")
     check "XWayland: the main window appears, $width px wide" test "$width" = 221
-    check "XWayland: its title is exact" \
-        grep -q '"Kazeyomi　Ver 1.0"' < <(xprop -id "$main" _NET_WM_NAME)
     # Weston's X window manager keeps nothing on top; GNOME's and KDE's do.
     if xprop -root _NET_SUPPORTED | grep -q _NET_WM_STATE_ABOVE; then
         check "XWayland: the main window is on top" \
@@ -140,7 +126,7 @@ swung() {
     [[ -n $surface ]] && (($(grep -c "wl_surface@$surface\.set_input_region" "$log") >= 2))
 }
 check "native: the chime window swings" wait_until 5 swung
-check "native: the program runs on after the check" kill -0 "$wl_pid"
+check "native: the program runs on after the check" kill -0 "$app_pid"
 
 # The whole screen, both programs' chimes included: the key colour shows nowhere.
 mkdir -p "$work/shots"
@@ -150,10 +136,10 @@ silver=$([[ -n $shot ]] && convert "$shot" -fill black +opaque '#C0C0C0' -fill w
     -opaque '#C0C0C0' -format '%[fx:round(mean*w*h)]' info:)
 check "both chimes show without their silver square (${silver:-no screenshot} key pixels)" \
     test "${silver:-99999}" -lt 500
-kill "$wl_pid"
-wait "$wl_pid"
+kill "$app_pid"
+wait "$app_pid"
 status=$?
-wl_pid=
+app_pid=
 # Killed by the signal, or ending itself on it: never aborted or faulted.
 check "native: it ends on a plain stop, not a crash (status $status)" \
     eval '[[ $status == 0 || $status == 143 ]]'
@@ -163,5 +149,4 @@ check "native: nothing is printed${printed:+: $printed}" test -z "$printed"
 printed=$(cat "$work/xwayland.log")
 check "XWayland: nothing is printed${printed:+: $printed}" test -z "$printed"
 
-echo "$passes passed, $failures failed"
-[[ $failures -eq 0 ]]
+tally

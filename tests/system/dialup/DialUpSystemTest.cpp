@@ -9,7 +9,6 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMap>
 #include <QStringList>
@@ -76,17 +75,27 @@ std::vector<std::string> Sorted(std::vector<std::string> paths) {
     return paths;
 }
 
-/// What the mock itself reports as active, read without the adapter.
+/// A list of paths NetworkManager itself holds, as the mock reports it, read without the adapter.
+QList<QDBusObjectPath> ManagerPaths(const QString& property) {
+    const QDBusMessage reply = Call(kManager, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                    QStringLiteral("Get"), {kService, property});
+    return qdbus_cast<QList<QDBusObjectPath>>(
+        reply.arguments().value(0).value<QDBusVariant>().variant());
+}
+
 std::vector<std::string> ActiveConnections() {
-    const QDBusMessage reply =
-        Call(kManager, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-             {kService, QStringLiteral("ActiveConnections")});
-    const QVariant value = reply.arguments().value(0).value<QDBusVariant>().variant();
     std::vector<std::string> paths;
-    for (const QDBusObjectPath& path : qdbus_cast<QList<QDBusObjectPath>>(value)) {
+    for (const QDBusObjectPath& path : ManagerPaths(QStringLiteral("ActiveConnections"))) {
         paths.push_back(path.path().toStdString());
     }
     return Sorted(paths);
+}
+
+/// Makes the mock report these active connections, whether they exist or not.
+void SetActiveConnections(const QList<QDBusObjectPath>& active) {
+    Call(kManager, kMock, QStringLiteral("SetProperty"),
+         {kManager, kService, QStringLiteral("ActiveConnections"),
+          QVariant::fromValue(QDBusVariant(QVariant::fromValue(active)))});
 }
 
 double SecondsSince(Clock::time_point start) {
@@ -139,11 +148,7 @@ protected:
     // device and each takes its active connections away again.
     void SetUp() override {
         ASSERT_TRUE(QDBusConnection::systemBus().isConnected());
-        const QDBusMessage devices =
-            Call(kManager, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                 {kService, QStringLiteral("Devices")});
-        const auto known = qdbus_cast<QList<QDBusObjectPath>>(
-            devices.arguments().value(0).value<QDBusVariant>().variant());
+        const QList<QDBusObjectPath> known = ManagerPaths(QStringLiteral("Devices"));
         if (known.isEmpty()) {
             // The mock deactivates through its devices, so one must exist.
             const QDBusMessage device =
@@ -161,9 +166,7 @@ protected:
         for (const QString& path : activated_) {
             Call(kManager, kMock, QStringLiteral("RemoveActiveConnection"), {ethernet_, path});
         }
-        Call(kManager, kMock, QStringLiteral("SetProperty"),
-             {kManager, kService, QStringLiteral("ActiveConnections"),
-              QVariant::fromValue(QDBusVariant(QVariant::fromValue(QList<QDBusObjectPath>{})))});
+        SetActiveConnections({});
     }
 
     /// Adds a saved connection of the type and activates it; returns the active connection.
@@ -226,11 +229,8 @@ TEST_F(NetworkManager, ListsEveryDialUpTypeAndNoOther) {
 TEST_F(NetworkManager, AnActiveConnectionThatCannotBeReadFailsTheListAndNothingIsHungUp) {
     const std::string gsm = activate(QStringLiteral("gsm"));
     const std::string missing = "/org/freedesktop/NetworkManager/ActiveConnection/99";
-    QList<QDBusObjectPath> active{QDBusObjectPath(QString::fromStdString(gsm)),
-                                  QDBusObjectPath(QString::fromStdString(missing))};
-    Call(kManager, kMock, QStringLiteral("SetProperty"),
-         {kManager, kService, QStringLiteral("ActiveConnections"),
-          QVariant::fromValue(QDBusVariant(QVariant::fromValue(active)))});
+    SetActiveConnections({QDBusObjectPath(QString::fromStdString(gsm)),
+                          QDBusObjectPath(QString::fromStdString(missing))});
 
     const auto listing = List(dialUp_);
     EXPECT_EQ(listing->answers, 1);
@@ -243,20 +243,16 @@ TEST_F(NetworkManager, AnActiveConnectionThatCannotBeReadFailsTheListAndNothingI
 }
 
 /// Resumes the stopped mock however the test ends.
-class Resume {
-public:
-    explicit Resume(pid_t pid) : pid_(pid) {}
-    ~Resume() { ::kill(pid_, SIGCONT); }
-
-private:
-    pid_t pid_;
+struct Resume {
+    pid_t pid;
+    ~Resume() { ::kill(pid, SIGCONT); }
 };
 
 TEST_F(NetworkManager, AHungServiceHoldsNothingUpAndFailsTheListAfterSeconds) {
     const std::string gsm = activate(QStringLiteral("gsm"));
     const char* pid = std::getenv("DIALUP_MOCK_PID");
     ASSERT_NE(pid, nullptr) << "dialup_test.sh passes the mock's PID";
-    const Resume resume(std::atoi(pid));
+    const Resume resume{std::atoi(pid)};
     ASSERT_EQ(::kill(std::atoi(pid), SIGSTOP), 0);
 
     std::vector<Clock::time_point> ticks;

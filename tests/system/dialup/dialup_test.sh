@@ -3,23 +3,13 @@
 # without NetworkManager, and the same bus with NetworkManager mocked by python3-dbusmock.
 set -euo pipefail
 test_program=$1
+source "$(dirname "$(readlink -f "$0")")/../desktop.sh"
 
-work=$(mktemp -d)
-bus_pid=
+# The bus and the mock are stopped with the (here empty) desktop. A test may have left the mock
+# stopped; a stopped process ignores TERM until resumed.
 mock_pid=
-cleanup() {
-    if [[ -n $mock_pid ]]; then
-        # A test may have left the mock stopped; a stopped process ignores TERM until resumed.
-        kill -CONT "$mock_pid" 2>/dev/null || true
-        kill "$mock_pid" 2>/dev/null || true
-    fi
-    if [[ -n $bus_pid ]]; then
-        kill "$bus_pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM INT
+resume_mock() { [[ -z $mock_pid ]] || kill -CONT "$mock_pid" 2>/dev/null || true; }
+begin_test resume_mock
 
 failed=0
 # run_suite NAME FILTER [VAR=VALUE...]: runs the tests matching FILTER in that environment.
@@ -63,7 +53,7 @@ CONF
 dbus-daemon --config-file="$work/bus.conf" --fork --nopidfile --print-address=1 --print-pid=1 \
     >"$work/bus.out" 2>"$work/bus.log"
 address=$(sed -n 1p "$work/bus.out")
-bus_pid=$(sed -n 2p "$work/bus.out")
+desktop_pids+=("$(sed -n 2p "$work/bus.out")")
 
 run_suite no-network-manager 'NoNetworkManager.*' DBUS_SYSTEM_BUS_ADDRESS="$address" \
     DIALUP_ACTIVATION_MARKER="$work/activated"
@@ -71,21 +61,14 @@ run_suite no-network-manager 'NoNetworkManager.*' DBUS_SYSTEM_BUS_ADDRESS="$addr
 DBUS_SYSTEM_BUS_ADDRESS=$address /usr/bin/python3 -m dbusmock --system --template networkmanager \
     >"$work/mock.log" 2>&1 &
 mock_pid=$!
-ready=0
-for _ in $(seq 100); do
-    if dbus-send --bus="$address" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.NetworkManager 2>/dev/null |
-        grep -q 'boolean true'; then
-        ready=1
-        break
-    fi
-    sleep 0.05
-done
-if [[ $ready -eq 0 ]]; then
-    echo "FAILED: the NetworkManager mock did not appear on the bus"
-    cat "$work/mock.log"
-    exit 1
-fi
+desktop_pids+=("$mock_pid")
+mock_on_bus() {
+    dbus-send --bus="$address" --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.NetworkManager |
+        grep -q 'boolean true'
+}
+wait_until 5 mock_on_bus ||
+    { echo "FAILED: the NetworkManager mock did not appear on the bus"; cat "$work/mock.log"; exit 1; }
 
 run_suite network-manager 'NetworkManager.*' DBUS_SYSTEM_BUS_ADDRESS="$address" \
     DIALUP_MOCK_PID="$mock_pid"
