@@ -21,12 +21,8 @@ start_desktop() {
 
 stop_desktop() {
     local pid
-    for pid in "${desktop_pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    for pid in "${desktop_pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
+    for pid in "${desktop_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${desktop_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     desktop_pids=()
 }
 
@@ -127,10 +123,7 @@ tray_icon() {
     local pid=$1 mine hex
     mine=" $(xdotool search --pid "$pid" 2>/dev/null | tr '\n' ' ') "
     for hex in $(xwininfo -tree -id "$TRAY_PANEL" 2>/dev/null | grep -o '^ *0x[0-9a-f]*'); do
-        if [[ $mine == *" $((hex)) "* ]]; then
-            echo "$((hex))"
-            return 0
-        fi
+        [[ $mine == *" $((hex)) "* ]] && { echo "$((hex))"; return 0; }
     done
     return 1
 }
@@ -140,10 +133,7 @@ window_of_size() {
     local pid=$1 w=$2 h=$3 id cw ch
     for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
         read -r _ _ cw ch < <(client_geometry "$id")
-        if [[ $cw == "$w" && $ch == "$h" ]]; then
-            echo "$id"
-            return 0
-        fi
+        [[ $cw == "$w" && $ch == "$h" ]] && { echo "$id"; return 0; }
     done
     return 1
 }

@@ -78,11 +78,14 @@ no_window() { [[ -z $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null)
 # The program's own pop-up menu: an override-redirect window of its own.
 is_menu() { xwininfo -id "$1" | grep -q 'Override Redirect State: yes'; }
 
-call_item Activate 0 0
-popup=$(wait_new_window "$app_pid" "") || popup=
-check "activating the item opens the program's menu" eval '[[ -n $popup ]] && is_menu "$popup"'
-xdotool key Escape
-wait_until 5 no_window
+# Activating the item, and asking for its context menu, open the program's menu.
+for call in "Activate 0 0" "ContextMenu 10 10"; do
+    call_item $call
+    popup=$(wait_new_window "$app_pid" "") || popup=
+    check "${call%% *} opens the program's menu" eval '[[ -n $popup ]] && is_menu "$popup"'
+    xdotool key Escape
+    wait_until 5 no_window
+done
 
 call_item SecondaryActivate 0 0
 box=$(wait_new_window "$app_pid" "") || box=
@@ -90,13 +93,6 @@ check "the secondary action shows the \"Clicked!\" box" \
     eval '[[ -n $box ]] && ! is_menu "$box" && xprop -id "$box" WM_NAME | grep -q breezel'
 [[ -n $box ]] && xdotool windowactivate --sync "$box" key Return
 check "the box closes with OK" wait_until 5 no_window
-
-call_item ContextMenu 10 10
-popup=$(wait_new_window "$app_pid" "") || popup=
-check "asking for the item's context menu opens the program's menu" \
-    eval '[[ -n $popup ]] && is_menu "$popup"'
-xdotool key Escape
-wait_until 5 no_window
 
 # The menu the item exports, as the tray panel shows it: choose "終了".
 menu_path=$(property Menu | grep -o "'/[^']*'" | tr -d "'")

@@ -20,9 +20,7 @@ start_sound() {
 
 stop_sound() {
     local pid
-    for pid in "${sound_pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
+    for pid in "${sound_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     sound_pids=()
 }
 
