@@ -1,19 +1,18 @@
 // Checks of the program's logic through the real mail library while the network misbehaves: the
-// server stopped between checks, a connection reset in the middle of RETR, a listener that
-// never speaks and a name that does not resolve. Each check must end within its bound and the
-// next check against the healthy private Dovecot (box100: 100 messages, started by
-// run_network_faults.sh) must fill the board with "100".
+// server gone between checks, a connection reset in the middle of RETR, a listener that never
+// speaks and a name that does not resolve. Each check must end within its bound and the next
+// check against the healthy private Dovecot (box100: 100 messages) must fill the board with
+// "100".
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <chrono>
-#include <cstdlib>
 
-#include "HostileServers.h"
 #include "forms/MsgForm.h"
-#include "pop3/Pop3MailLibrary.h"
-#include "qt/QtPop3TransportFactory.h"
-#include "support/ProgramFixture.h"
+#include "system/pop3/Dovecot.h"
 #include "system/pop3/RunTask.h"
 
 namespace breezel {
@@ -22,11 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
 pop3::Pop3Limits ShortLimits() {
     pop3::Pop3Limits limits;
     limits.connectTimeout = 1500ms;
@@ -34,26 +28,56 @@ pop3::Pop3Limits ShortLimits() {
     return limits;
 }
 
-/// Runs the control script that stops or starts the private Dovecot; true when it worked.
-bool Dovecot(const std::string& action) {
-    const std::string command = "bash '" + Env("FAULTS_DOVECOT_CTL") + "' " + action;
-    return std::system(command.c_str()) == 0;
-}
+/// Forwards connections to Dovecot. After resetAfter bytes from Dovecot (negative: never) it
+/// aborts the client's end with a reset, once; the check meanwhile waits in the event loop.
+class Forwarder : public QTcpServer {
+public:
+    explicit Forwarder(qint64 resetAfter = -1) : left_(resetAfter) {
+        connect(this, &QTcpServer::newConnection, this,
+                [this] { forward(nextPendingConnection()); });
+        listen(QHostAddress::LocalHost);
+    }
+    std::string address() const { return "127.0.0.1:" + std::to_string(serverPort()); }
+    bool reset() const { return reset_; }
 
-class NetworkFaultTest : public ProgramFixture {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(Env("DOVECOT_PASSWORD").empty()) << "run through run_network_faults.sh";
-        writeServerFile("POP3=" + healthy() + "\r\n");
-        writeAccount("NAME=box100\nNAME2=" + Env("DOVECOT_PASSWORD") + "\n");
-        program_ = std::make_unique<Program>(
-            Services{timers_, timers_, mail_, sound_, process_, messages_, launcher_, dialUp_,
-                     desktop_, random_, pictures_, tray_},
-            programDir_.path().string());
-        program_->start();
+private:
+    void forward(QTcpSocket* client) {
+        auto* dovecot = new QTcpSocket(client);
+        dovecot->connectToHost(QHostAddress::LocalHost, std::stoi(Env("DOVECOT_POP3_PORT")));
+        connect(client, &QTcpSocket::readyRead, dovecot,
+                [=] { dovecot->write(client->readAll()); });
+        connect(client, &QTcpSocket::disconnected, dovecot, &QTcpSocket::disconnectFromHost);
+        connect(dovecot, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+        connect(dovecot, &QTcpSocket::readyRead, client, [=, this] {
+            QByteArray bytes = dovecot->readAll();
+            if (reset_ || left_ < 0) {
+                client->write(bytes);
+                return;
+            }
+            bytes.truncate(left_);
+            left_ -= bytes.size();
+            client->write(bytes);
+            if (left_ == 0) {
+                client->flush();
+                // Closing with a zero linger time sends RST instead of FIN.
+                const linger abort{1, 0};
+                ::setsockopt(static_cast<int>(client->socketDescriptor()), SOL_SOCKET, SO_LINGER,
+                             &abort, sizeof abort);
+                client->abort();
+                dovecot->abort();
+                reset_ = true;
+            }
+        });
     }
 
-    static std::string healthy() { return "127.0.0.1:" + Env("DOVECOT_POP3_PORT"); }
+    qint64 left_;
+    bool reset_ = false;
+};
+
+class NetworkFaultTest : public DovecotProgramFixture {
+protected:
+    NetworkFaultTest() : DovecotProgramFixture(ShortLimits()) {}
+    void SetUp() override { startFor("box100", DovecotPlain(), messages_); }
 
     /// One check against server, run in the event loop to its end; how long it took. The
     /// board of an earlier check is closed first and the log cleared.
@@ -77,36 +101,34 @@ protected:
     }
 
     /// A check against the healthy server counts all 100 messages.
-    void expectHealthyCheck() {
-        const auto took = check(healthy());
+    void expectHealthyCheck(const std::string& server = DovecotPlain()) {
+        const auto took = check(server);
         ASSERT_TRUE(program_->hasMsgForm()) << ::testing::PrintToString(log_);
         EXPECT_EQ(program_->msgForm().Text2.text(), "100");
         EXPECT_THAT(boxes(), ::testing::IsEmpty());
         EXPECT_LT(took, 5s);
     }
-
-    QtPop3TransportFactory transports_;
-    Pop3MailLibrary mail_{transports_, ShortLimits()};
 };
 
 TEST_F(NetworkFaultTest, ServerGoneBetweenChecks) {
-    expectHealthyCheck();
-    ASSERT_TRUE(Dovecot("stop"));
-    const auto took = check(healthy());
-    const bool restarted = Dovecot("start");
+    Forwarder server;
+    const quint16 port = server.serverPort();
+    expectHealthyCheck(server.address());
+    server.close();
+    const auto took = check(server.address());
     // A refused connection ends the check at once and quietly, as any failed connect does.
     EXPECT_LT(took, 1s);
     EXPECT_FALSE(program_->hasMsgForm());
     EXPECT_THAT(boxes(), ::testing::IsEmpty()) << ::testing::PrintToString(log_);
-    ASSERT_TRUE(restarted);
-    expectHealthyCheck();
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, port));
+    expectHealthyCheck(server.address());
 }
 
 TEST_F(NetworkFaultTest, ResetInTheMiddleOfRetr) {
-    // Greeting, CAPA, login and STAT take a few hundred bytes; the 100 messages of 2048 bytes
-    // follow, so the reset lands inside the message data.
-    faults::ResetProxy proxy(std::atoi(Env("DOVECOT_POP3_PORT").c_str()), 60000);
-    const auto took = check("127.0.0.1:" + std::to_string(proxy.port()));
+    // Greeting, CAPA, TLS handshake, login and STAT take a few kilobytes; the 100 messages of
+    // 2048 bytes follow, so the reset lands inside the message data.
+    Forwarder proxy(60000);
+    const auto took = check(proxy.address());
     EXPECT_TRUE(proxy.reset());
     EXPECT_LT(took, ShortLimits().responseTimeout + 1s);
     // The count came with the login: the board still reports it, and the lost messages, which
@@ -118,8 +140,9 @@ TEST_F(NetworkFaultTest, ResetInTheMiddleOfRetr) {
 }
 
 TEST_F(NetworkFaultTest, ListenerThatNeverSpeaks) {
-    faults::SilentListener silent;
-    const auto took = check("127.0.0.1:" + std::to_string(silent.port()));
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const auto took = check("127.0.0.1:" + std::to_string(silent.serverPort()));
     // The connection stands, so the wait for the greeting ends in the login's error box.
     EXPECT_GE(took, ShortLimits().responseTimeout - 100ms);
     EXPECT_LT(took, ShortLimits().responseTimeout + 1s);

@@ -1,23 +1,12 @@
 #include "LocalServer.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QSslSocket>
-#include <QThread>
+
+#include "RunTask.h"
 
 namespace breezel {
 
-bool ProcessEventsUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    QDeadlineTimer deadline(timeout);
-    while (!done() && !deadline.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::usleep(200);
-    }
-    return done();
-}
-
-LocalServer::LocalServer(QSslConfiguration tls, bool tlsFromStart)
-    : tls_(std::move(tls)), tlsFromStart_(tlsFromStart) {
+LocalServer::LocalServer(QSslConfiguration tls) : tls_(std::move(tls)) {
     listen(QHostAddress::LocalHost, 0);
 }
 
@@ -28,7 +17,7 @@ LocalServer::~LocalServer() {
 }
 
 QSslSocket* LocalServer::waitForClient() {
-    if (!ProcessEventsUntil([this] { return clients_.size() > taken_; })) {
+    if (!RunUntil([this] { return clients_.size() > taken_; })) {
         return nullptr;
     }
     return clients_[taken_++];
@@ -38,9 +27,6 @@ void LocalServer::incomingConnection(qintptr descriptor) {
     auto* socket = new QSslSocket(this);
     socket->setSocketDescriptor(descriptor);
     socket->setSslConfiguration(tls_);
-    if (tlsFromStart_) {
-        socket->startServerEncryption();
-    }
     clients_.append(socket);
 }
 

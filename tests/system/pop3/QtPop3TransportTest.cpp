@@ -1,6 +1,6 @@
 // The QSslSocket transport against servers in the test's own thread: line framing, limits,
-// failures of the connection, TLS verification and the STLS upgrade, the session's time bounds,
-// and waits that end in the event loop without holding it.
+// failures of the connection, the STLS upgrade, the session's time bounds, and waits that end in
+// the event loop without holding it.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -8,10 +8,10 @@
 #include <QSslSocket>
 #include <QTimer>
 
+#include "Dovecot.h"
 #include "LocalServer.h"
 #include "RunTask.h"
 #include "pop3/Pace.h"
-#include "qt/QtPop3TransportFactory.h"
 
 namespace breezel {
 namespace {
@@ -20,11 +20,7 @@ using namespace std::chrono_literals;
 using pop3::TransportCode;
 using pop3::TransportStatus;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
+/// The test server's side of TLS: the certificate run_dovecot_tests.sh made for Dovecot.
 QSslConfiguration ServerTls() {
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setLocalCertificate(
@@ -44,83 +40,72 @@ TransportStatus Ended(Task<TransportStatus> task) {
     return status.value_or(TransportStatus{TransportCode::Other, "did not end"});
 }
 
+bool Unconnected(QSslSocket* peer) {
+    return RunUntil([peer] { return peer->state() == QAbstractSocket::UnconnectedState; });
+}
+
 class QtPop3TransportTest : public ::testing::Test {
 protected:
-    // Shared: reading the system's trust store for each test would take most of its time.
-    static void SetUpTestSuite() {
-        trusting_ = new QtPop3TransportFactory;
-        trustsTestCa_ = trusting_->addCaCertificates(QString::fromStdString(Env("DOVECOT_CA")));
-    }
-    static void TearDownTestSuite() { delete trusting_; }
-    void SetUp() override { ASSERT_TRUE(trustsTestCa_) << "DOVECOT_CA must name the test CA"; }
-
-    /// A transport connected to the server, and the server's end of the connection.
-    std::unique_ptr<pop3::Transport> connect(LocalServer& server, QSslSocket*& peer,
-                                             bool tls = false) {
-        auto transport = trusting_->create();
+    /// Connects transport_ to server_; whether peer_, the server's end, came.
+    bool open() {
+        transport_ = TrustingTransports().create();
         const TransportStatus status =
-            Ended(transport->connect("127.0.0.1", server.serverPort(), tls, 5s, pace_));
+            Ended(transport_->connect("127.0.0.1", server_.serverPort(), false, 5s, pace_));
         EXPECT_TRUE(status.ok()) << status.detail;
-        peer = server.waitForClient();
-        EXPECT_NE(peer, nullptr);
-        return transport;
+        peer_ = server_.waitForClient();
+        return peer_ != nullptr;
     }
 
-    std::string readLine(pop3::Transport& transport, std::size_t maxBytes = 1024) {
+    std::string readLine(std::size_t maxBytes = 1024) {
         std::string line;
-        const TransportStatus status = Ended(transport.readLine(line, maxBytes, 5s, pace_));
+        const TransportStatus status = Ended(transport_->readLine(line, maxBytes, 5s, pace_));
         EXPECT_TRUE(status.ok()) << status.detail;
         return line;
     }
 
-    static inline QtPop3TransportFactory* trusting_ = nullptr;
-    static inline bool trustsTestCa_ = false;
+    /// How a read that should fail ended.
+    TransportCode failedRead(std::chrono::milliseconds wait = 5s) {
+        std::string line;
+        return Ended(transport_->readLine(line, 1024, wait, pace_)).code;
+    }
+
+    LocalServer server_{ServerTls()};
+    QSslSocket* peer_ = nullptr;
+    std::unique_ptr<pop3::Transport> transport_;
     pop3::Pace pace_{pop3::Pop3Limits{}};
 };
 
 TEST_F(QtPop3TransportTest, LinesAreCutFromArrivalsWhateverTheirBoundaries) {
-    LocalServer server;
-    QSslSocket* peer = nullptr;
-    auto transport = connect(server, peer);
-    ASSERT_NE(peer, nullptr);
-
-    peer->write("+OK first\r\n+OK sec");
+    ASSERT_TRUE(open());
+    peer_->write("+OK first\r\n+OK sec");
     // The rest comes while the transport waits: its wait must let this timer run.
-    QTimer::singleShot(50ms, peer, [peer] { peer->write("ond\r\n.\r\n"); });
-    EXPECT_EQ(readLine(*transport), "+OK first\r\n");
-    EXPECT_EQ(readLine(*transport), "+OK second\r\n");
-    EXPECT_EQ(readLine(*transport), ".\r\n");
+    QTimer::singleShot(50ms, peer_, [peer = peer_] { peer->write("ond\r\n.\r\n"); });
+    EXPECT_EQ(readLine(), "+OK first\r\n");
+    EXPECT_EQ(readLine(), "+OK second\r\n");
+    EXPECT_EQ(readLine(), ".\r\n");
 }
 
 TEST_F(QtPop3TransportTest, LineWithoutEndWithinTheLimitIsTooLong) {
-    LocalServer server;
-    QSslSocket* peer = nullptr;
-    auto transport = connect(server, peer);
-    ASSERT_NE(peer, nullptr);
-
-    peer->write("1234567\n123456789\n");
-    EXPECT_EQ(readLine(*transport, 8), "1234567\n");
+    ASSERT_TRUE(open());
+    peer_->write("1234567\n123456789\n");
+    EXPECT_EQ(readLine(8), "1234567\n");
     std::string line;
-    EXPECT_EQ(Ended(transport->readLine(line, 8, 5s, pace_)).code, TransportCode::LineTooLong);
+    EXPECT_EQ(Ended(transport_->readLine(line, 8, 5s, pace_)).code, TransportCode::LineTooLong);
     EXPECT_EQ(line, "12345678");
 }
 
 TEST_F(QtPop3TransportTest, SilenceTimesOutAndLeavesTheConnectionUsable) {
-    LocalServer server;
-    QSslSocket* peer = nullptr;
-    auto transport = connect(server, peer);
-    ASSERT_NE(peer, nullptr);
-
+    ASSERT_TRUE(open());
     std::string line;
-    const TransportStatus status = Ended(transport->readLine(line, 1024, 200ms, pace_));
+    const TransportStatus status = Ended(transport_->readLine(line, 1024, 200ms, pace_));
     EXPECT_EQ(status.code, TransportCode::Timeout);
     EXPECT_EQ(status.detail, "no answer from the server within 0.2 s");
 
-    ASSERT_TRUE(transport->write("NOOP\r\n").ok());
-    ASSERT_TRUE(ProcessEventsUntil([peer] { return peer->canReadLine(); }));
-    EXPECT_EQ(peer->readLine().toStdString(), "NOOP\r\n");
-    peer->write("+OK\r\n");
-    EXPECT_EQ(readLine(*transport), "+OK\r\n");
+    ASSERT_TRUE(transport_->write("NOOP\r\n").ok());
+    ASSERT_TRUE(RunUntil([this] { return peer_->canReadLine(); }));
+    EXPECT_EQ(peer_->readLine().toStdString(), "NOOP\r\n");
+    peer_->write("+OK\r\n");
+    EXPECT_EQ(readLine(), "+OK\r\n");
 }
 
 // One byte every 100 ms keeps every single wait short; the session's low-speed rule still ends
@@ -129,11 +114,10 @@ TEST_F(QtPop3TransportTest, ADrippingServerIsGivenUpWhileTheEventLoopRunsOn) {
     pop3::Pop3Limits limits;
     limits.lowSpeedTime = 1s;
     pop3::Pace pace(limits);
-    LocalServer server;
-    auto transport = trusting_->create();
+    auto transport = TrustingTransports().create();
     const auto opened = std::chrono::steady_clock::now();
-    ASSERT_TRUE(Ended(transport->connect("127.0.0.1", server.serverPort(), false, 5s, pace)).ok());
-    QSslSocket* peer = server.waitForClient();
+    ASSERT_TRUE(Ended(transport->connect("127.0.0.1", server_.serverPort(), false, 5s, pace)).ok());
+    QSslSocket* peer = server_.waitForClient();
     ASSERT_NE(peer, nullptr);
     QTimer drip;
     QObject::connect(&drip, &QTimer::timeout, peer, [peer] { peer->write("x"); });
@@ -147,7 +131,7 @@ TEST_F(QtPop3TransportTest, ADrippingServerIsGivenUpWhileTheEventLoopRunsOn) {
     Task<TransportStatus> read = transport->readLine(line, 1024, 5s, pace);
     read.start();
     ASSERT_FALSE(read.done()) << "the wait must hand the thread back, not run a loop of its own";
-    ASSERT_TRUE(ProcessEventsUntil([&read] { return read.done(); }));
+    ASSERT_TRUE(RunUntil([&read] { return read.done(); }));
     const TransportStatus status = read.result();
     const auto took = std::chrono::steady_clock::now() - opened;
     EXPECT_EQ(status.code, TransportCode::Timeout);
@@ -158,56 +142,39 @@ TEST_F(QtPop3TransportTest, ADrippingServerIsGivenUpWhileTheEventLoopRunsOn) {
 }
 
 TEST_F(QtPop3TransportTest, LinesSentBeforeThePeerClosedAreReadThenClosedIsReported) {
-    LocalServer server;
-    QSslSocket* peer = nullptr;
-    auto transport = connect(server, peer);
-    ASSERT_NE(peer, nullptr);
-
-    peer->write("+OK a\r\n+OK b\r\npartial");
-    peer->disconnectFromHost();
-    EXPECT_EQ(readLine(*transport), "+OK a\r\n");
-    EXPECT_EQ(readLine(*transport), "+OK b\r\n");
-    std::string line;
-    EXPECT_EQ(Ended(transport->readLine(line, 1024, 5s, pace_)).code, TransportCode::Closed);
-    EXPECT_EQ(transport->write("QUIT\r\n").code, TransportCode::Closed);
+    ASSERT_TRUE(open());
+    peer_->write("+OK a\r\n+OK b\r\npartial");
+    peer_->disconnectFromHost();
+    EXPECT_EQ(readLine(), "+OK a\r\n");
+    EXPECT_EQ(readLine(), "+OK b\r\n");
+    EXPECT_EQ(failedRead(), TransportCode::Closed);
+    EXPECT_EQ(transport_->write("QUIT\r\n").code, TransportCode::Closed);
 }
 
 TEST_F(QtPop3TransportTest, ClosedTransportRefusesEveryCall) {
-    LocalServer server;
-    QSslSocket* peer = nullptr;
-    auto transport = connect(server, peer);
-    ASSERT_NE(peer, nullptr);
-    peer->write("+OK\r\n");
-
-    transport->close();
-    std::string line;
-    EXPECT_EQ(Ended(transport->readLine(line, 1024, 1s, pace_)).code, TransportCode::Closed);
-    EXPECT_EQ(transport->write("QUIT\r\n").code, TransportCode::Closed);
-    EXPECT_EQ(Ended(transport->startTls("127.0.0.1", 1s)).code, TransportCode::Closed);
-    EXPECT_TRUE(
-        ProcessEventsUntil([peer] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+    ASSERT_TRUE(open());
+    peer_->write("+OK\r\n");
+    transport_->close();
+    EXPECT_EQ(failedRead(1s), TransportCode::Closed);
+    EXPECT_EQ(transport_->write("QUIT\r\n").code, TransportCode::Closed);
+    EXPECT_EQ(Ended(transport_->startTls("127.0.0.1", 1s)).code, TransportCode::Closed);
+    EXPECT_TRUE(Unconnected(peer_));
 }
 
 // A task resumed by the socket may destroy the transport inside the socket's signal; a task
 // destroyed while it waits is never resumed; a destroyed transport resumes nothing.
 TEST_F(QtPop3TransportTest, AWaitAndItsTransportMayEachGoFirst) {
-    LocalServer server;
-    QSslSocket* peer = nullptr;
-    auto transport = connect(server, peer);
-    ASSERT_NE(peer, nullptr);
-
+    ASSERT_TRUE(open());
     TaskScope scope;
     std::string line;
     scope.spawn([](pop3::Transport& transport, std::string& line, pop3::Pace& pace) -> Task<> {
         (void)co_await transport.readLine(line, 1024, 100ms, pace);
-    }(*transport, line, pace_));
+    }(*transport_, line, pace_));
     scope.cancelAll();
     // Both the arrival and the cancelled read's deadline pass before anyone reads again.
-    peer->write("+OK 1\r\n");
-    bool passed = false;
-    QTimer::singleShot(300ms, [&passed] { passed = true; });
-    ASSERT_TRUE(ProcessEventsUntil([&passed] { return passed; }));
-    EXPECT_EQ(readLine(*transport), "+OK 1\r\n");
+    peer_->write("+OK 1\r\n");
+    RunUntil([] { return false; }, 300ms);
+    EXPECT_EQ(readLine(), "+OK 1\r\n");
 
     std::optional<TransportStatus> second;
     auto readThenDestroy = [](std::unique_ptr<pop3::Transport>& transport, std::string& line,
@@ -215,24 +182,21 @@ TEST_F(QtPop3TransportTest, AWaitAndItsTransportMayEachGoFirst) {
         status = co_await transport->readLine(line, 1024, 5s, pace);
         transport.reset();
     };
-    scope.spawn(readThenDestroy(transport, line, pace_, second));
-    peer->write("+OK 2\r\n");
-    ASSERT_TRUE(ProcessEventsUntil([&second] { return second.has_value(); }));
+    scope.spawn(readThenDestroy(transport_, line, pace_, second));
+    peer_->write("+OK 2\r\n");
+    ASSERT_TRUE(RunUntil([&second] { return second.has_value(); }));
     EXPECT_TRUE(second->ok());
     EXPECT_EQ(line, "+OK 2\r\n");
-    EXPECT_TRUE(
-        ProcessEventsUntil([peer] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(Unconnected(peer_));
 
-    QSslSocket* other = nullptr;
-    transport = connect(server, other);
-    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(open());
     std::optional<TransportStatus> third;
-    scope.spawn(readThenDestroy(transport, line, pace_, third));
+    scope.spawn(readThenDestroy(transport_, line, pace_, third));
     ASSERT_EQ(scope.size(), 1u);
-    transport.reset();
-    other->write("+OK 3\r\n");
-    other->disconnectFromHost();
-    ProcessEventsUntil([] { return false; }, 200ms);
+    transport_.reset();
+    peer_->write("+OK 3\r\n");
+    peer_->disconnectFromHost();
+    RunUntil([] { return false; }, 200ms);
     EXPECT_FALSE(third.has_value());
     EXPECT_EQ(scope.size(), 1u);
 }
@@ -243,63 +207,37 @@ TEST_F(QtPop3TransportTest, ConnectFailuresAreTold) {
         LocalServer gone;
         closedPort = gone.serverPort();
     }
-    auto transport = trusting_->create();
+    auto transport = TrustingTransports().create();
     EXPECT_EQ(Ended(transport->connect("127.0.0.1", closedPort, false, 5s, pace_)).code,
               TransportCode::Refused);
     EXPECT_EQ(Ended(transport->connect("no-such-host.invalid", 110, false, 5s, pace_)).code,
               TransportCode::HostNotFound);
 
-    // A listener that accepts but never takes part in a handshake.
-    LocalServer silent;
+    // server_ accepts but never takes part in a handshake.
     const TransportStatus status =
-        Ended(transport->connect("127.0.0.1", silent.serverPort(), true, 300ms, pace_));
+        Ended(transport->connect("127.0.0.1", server_.serverPort(), true, 300ms, pace_));
     EXPECT_EQ(status.code, TransportCode::Timeout);
-    EXPECT_EQ(status.detail, "no connection to 127.0.0.1:" + std::to_string(silent.serverPort()) +
+    EXPECT_EQ(status.detail, "no connection to 127.0.0.1:" + std::to_string(server_.serverPort()) +
                                  " within 0.3 s");
 }
 
-TEST_F(QtPop3TransportTest, TlsFromTheStartIsVerifiedAgainstTheAddedCa) {
-    LocalServer server(ServerTls(), true);
-    QSslSocket* peer = nullptr;
-    auto transport = connect(server, peer, true);
-    ASSERT_NE(peer, nullptr);
-    ASSERT_TRUE(ProcessEventsUntil([peer] { return peer->isEncrypted(); }));
-    peer->write("+OK over TLS\r\n");
-    EXPECT_EQ(readLine(*transport), "+OK over TLS\r\n");
-
-    QtPop3TransportFactory systemOnly;
-    auto untrusting = systemOnly.create();
-    const TransportStatus status =
-        Ended(untrusting->connect("127.0.0.1", server.serverPort(), true, 5s, pace_));
-    EXPECT_EQ(status.code, TransportCode::Tls);
-    EXPECT_NE(status.detail.find("certificate"), std::string::npos) << status.detail;
-}
-
 TEST_F(QtPop3TransportTest, StartTlsDropsWhatCameBeforeTheHandshake) {
-    LocalServer server(ServerTls());
-    QSslSocket* peer = nullptr;
-    auto transport = connect(server, peer);
-    ASSERT_NE(peer, nullptr);
-
+    ASSERT_TRUE(open());
     // An attacker's line injected after the go-ahead must not be read as a protected answer.
-    peer->write("+OK begin TLS\r\n-ERR injected\r\n");
-    peer->startServerEncryption();
-    EXPECT_EQ(readLine(*transport), "+OK begin TLS\r\n");
-    const TransportStatus status = Ended(transport->startTls("127.0.0.1", 5s));
+    peer_->write("+OK begin TLS\r\n-ERR injected\r\n");
+    peer_->startServerEncryption();
+    EXPECT_EQ(readLine(), "+OK begin TLS\r\n");
+    const TransportStatus status = Ended(transport_->startTls("127.0.0.1", 5s));
     ASSERT_TRUE(status.ok()) << status.detail;
-    ASSERT_TRUE(ProcessEventsUntil([peer] { return peer->isEncrypted(); }));
-    peer->write("+OK secure\r\n");
-    EXPECT_EQ(readLine(*transport), "+OK secure\r\n");
+    ASSERT_TRUE(RunUntil([this] { return peer_->isEncrypted(); }));
+    peer_->write("+OK secure\r\n");
+    EXPECT_EQ(readLine(), "+OK secure\r\n");
 }
 
 TEST_F(QtPop3TransportTest, PeerLeavingDuringStartTlsIsATlsFailure) {
-    LocalServer server;
-    QSslSocket* peer = nullptr;
-    auto transport = connect(server, peer);
-    ASSERT_NE(peer, nullptr);
-
-    QTimer::singleShot(50ms, peer, [peer] { peer->abort(); });
-    const TransportStatus status = Ended(transport->startTls("127.0.0.1", 5s));
+    ASSERT_TRUE(open());
+    QTimer::singleShot(50ms, peer_, [peer = peer_] { peer->abort(); });
+    const TransportStatus status = Ended(transport_->startTls("127.0.0.1", 5s));
     EXPECT_EQ(status.code, TransportCode::Tls);
     EXPECT_FALSE(status.detail.empty());
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Starts a private Dovecot with mailboxes box0, box3 and box1000 (the number is the count of
-# messages), runs the POP3 system test executable against it and stops it.
+# Starts a private Dovecot with mailboxes box0, box3, box100 and box1000 (the number is the
+# count of messages), runs a test executable against it and stops it.
 # Usage: run_dovecot_tests.sh TEST_EXECUTABLE [gtest options]
 set -euo pipefail
 test_executable=$1
@@ -14,6 +14,7 @@ export DOVECOT_PASSWORD=breezel-test-password
 dovecot_setup
 dovecot_add_user box0 "$DOVECOT_PASSWORD" 0 0
 dovecot_add_user box3 "$DOVECOT_PASSWORD" 3 1500
+dovecot_add_user box100 "$DOVECOT_PASSWORD" 100 2048
 dovecot_add_user box1000 "$DOVECOT_PASSWORD" 1000 2048
 dovecot_start
 "$test_executable" "$@"
