@@ -24,15 +24,11 @@ void Conversation::silence() {
     steps_.push_back({Kind::Silence, {}, {}, {}, {}});
 }
 
-void Conversation::later(std::chrono::milliseconds delay, std::string bytes) {
-    steps_.push_back({Kind::Pause, {}, {}, delay, {}});
-    server(std::move(bytes));
-}
-
 void Conversation::drip(const std::string& bytes, std::size_t piece,
                         std::chrono::milliseconds every) {
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
-        later(every, bytes.substr(at, piece));
+        steps_.push_back({Kind::Pause, {}, {}, every, {}});
+        server(bytes.substr(at, piece));
     }
 }
 

@@ -36,9 +36,8 @@ public:
     void drop();
     /// The server sends nothing more: every read from here on times out.
     void silence();
-    /// The server sends bytes after delay, counted from when the script reaches this step.
-    void later(std::chrono::milliseconds delay, std::string bytes);
-    /// The server sends bytes in pieces of piece bytes, one every `every`, the first after it.
+    /// The server sends bytes in pieces of piece bytes, one every `every` (counted from when the
+    /// script reaches the piece before), the first after it.
     void drip(const std::string& bytes, std::size_t piece, std::chrono::milliseconds every);
     /// connect() fails with code.
     void failConnect(TransportCode code, std::string detail = {});
@@ -74,7 +73,7 @@ public:
     /// Whether every step of the script was played.
     bool finished() const { return steps_.empty(); }
 
-    // The transport's calls, through ScriptedTransport.
+    // The transport's calls, through the harness's transport.
     /// Records where the client connects and starts pace; fails as set by failConnect.
     TransportStatus connect(const std::string& host, std::uint16_t port, bool tls, Pace& pace);
     /// Records bytes and matches them against the client steps.
