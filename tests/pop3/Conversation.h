@@ -99,18 +99,17 @@ private:
 
     void deliver();
     void matchWrites();
-    bool hasLine() const;
-    std::size_t unread() const;
+    std::size_t unread() const { return arrived_.size() - offset_; }
     std::size_t takeInFlight();
     std::optional<Pace::Time> nextArrival() const;
 
     std::deque<Step> steps_;
     // Server bytes on their way, not yet taken by a read: as in a socket's buffer.
     std::deque<std::string> inFlight_;
-    std::deque<std::string> arrived_;  // server bytes not yet read, in chunks (no copying)
-    std::size_t offset_ = 0;           // read position in arrived_.front()
-    std::string unmatched_;            // written bytes not yet matched to a client step
-    Pace::Time now_{};                 // the simulated clock
+    std::string arrived_;  // server bytes taken by reads; read up to offset_
+    std::size_t offset_ = 0;
+    std::string unmatched_;  // written bytes not yet matched to a client step
+    Pace::Time now_{};       // the simulated clock
     TransportStatus connectStatus_;
     bool dropped_ = false;
     bool closed_ = false;
