@@ -43,20 +43,15 @@ TEST_F(Pop3MessageTest, HeaderTextsAreUnfoldedFirstFieldsOfTheHeaderOnly) {
     EXPECT_EQ(texts.h2, "");
 }
 
-TEST_F(Pop3MessageTest, LongHeaderValuesAreCutWithoutSplittingACharacter) {
+// Where a cut falls between characters is the header collector's own test.
+TEST_F(Pop3MessageTest, LongHeaderValuesAreCutAt8191Bytes) {
     h.limits.maxLineBytes = 16 * 1024;
-    std::string subject;
-    for (int i = 0; i < 3000; ++i) {
-        subject += "あ";  // three bytes each: 8191 falls inside the 2731st
-    }
     h.scriptLoggedIn(1);
     h.client("TOP 1 0\r\n");
-    h.server("+OK\r\nSubject: " + subject + "\r\nFrom: x" + std::string(9000, 'y') +
-             "\r\n\r\n.\r\n");
+    h.server("+OK\r\nFrom: x" + std::string(9000, 'y') + "\r\n\r\n.\r\n");
     const int handle = logIn(1);
     ASSERT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), 1);
-    EXPECT_EQ(texts.h1, subject.substr(0, 2730 * 3));
-    EXPECT_EQ(texts.h2.size(), 8191u);
+    EXPECT_EQ(texts.h2, "x" + std::string(8190, 'y'));
 }
 
 TEST_F(Pop3MessageTest, DotStuffedLinesAreNotTheEnd) {

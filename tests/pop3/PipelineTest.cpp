@@ -52,7 +52,6 @@ TEST_F(Pop3PipelineTest, AWalkKeepsTheWindowFullWithFewWritesAndAnswersInTheRigh
     }
     const int walkWrites = h.talk().writes() - loginWrites;
     EXPECT_EQ(walkWrites, 1 + kCount - window);
-    EXPECT_LE(walkWrites, 1 + kCount / window + kCount);
     EXPECT_EQ(loginWrites, 2);  // CAPA, then USER+PASS+STAT together
     EXPECT_TRUE(h.talk().finished());
     EXPECT_EQ(h.talk().sent().find("TOP 51"), std::string::npos);
