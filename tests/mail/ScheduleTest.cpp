@@ -30,12 +30,6 @@ protected:
     std::vector<std::int64_t> checks_;
 };
 
-TEST_F(ScheduleTest, IntervalOfTwoChecksEvery122Ticks) {
-    startWithInterval("2");
-    timers_.advance(400 * 1000);
-    EXPECT_EQ(checkTicks(), (std::vector<long long>{122, 244, 366}));
-}
-
 // The poll rests between counts; whatever it reads wakes it for its next 100 ms beat.
 TEST_F(ScheduleTest, ChecksStartOnThePollsNextBeatAfterWhatMakesThemDue) {
     Program& program = startWithInterval("2");

@@ -24,15 +24,11 @@ void Conversation::silence() {
     steps_.push_back({Kind::Silence, {}, {}, {}, {}});
 }
 
-void Conversation::later(std::chrono::milliseconds delay, std::string bytes) {
-    steps_.push_back({Kind::Pause, {}, {}, delay, {}});
-    server(std::move(bytes));
-}
-
 void Conversation::drip(const std::string& bytes, std::size_t piece,
                         std::chrono::milliseconds every) {
     for (std::size_t at = 0; at < bytes.size(); at += piece) {
-        later(every, bytes.substr(at, piece));
+        steps_.push_back({Kind::Pause, {}, {}, every, {}});
+        server(bytes.substr(at, piece));
     }
 }
 
@@ -77,7 +73,7 @@ TransportStatus Conversation::readLine(std::string& line, std::size_t maxBytes,
     }
     std::optional<Pace::Time> since;
     for (;;) {
-        if (hasLine() || unread() >= maxBytes) {
+        if (arrived_.find('\n', offset_) != std::string::npos || unread() >= maxBytes) {
             break;
         }
         if (!since) {
@@ -103,16 +99,12 @@ TransportStatus Conversation::readLine(std::string& line, std::size_t maxBytes,
             now_ = next && *next < deadline ? *next : deadline;
         }
     }
-    while (line.size() < maxBytes) {
-        const char c = arrived_.front()[offset_++];
-        if (offset_ == arrived_.front().size()) {
-            arrived_.pop_front();
-            offset_ = 0;
-        }
-        line += c;
-        if (c == '\n') {
-            return {};
-        }
+    const std::size_t end = arrived_.find('\n', offset_);
+    line.assign(arrived_, offset_,
+                std::min(end == std::string::npos ? unread() : end + 1 - offset_, maxBytes));
+    offset_ += line.size();
+    if (line.back() == '\n') {
+        return {};
     }
     readFailure_.clear();
     return {TransportCode::LineTooLong, {}};
@@ -177,31 +169,19 @@ void Conversation::matchWrites() {
     }
 }
 
-bool Conversation::hasLine() const {
-    for (std::size_t i = 0; i < arrived_.size(); ++i) {
-        if (arrived_[i].find('\n', i == 0 ? offset_ : 0) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
 std::size_t Conversation::takeInFlight() {
     std::size_t bytes = 0;
     for (std::string& chunk : inFlight_) {
         bytes += chunk.size();
-        arrived_.push_back(std::move(chunk));
+        if (unread() == 0) {
+            arrived_ = std::move(chunk);  // no copy: a hostile megabyte stays one buffer
+            offset_ = 0;
+        } else {
+            arrived_ += chunk;
+        }
     }
     inFlight_.clear();
     return bytes;
-}
-
-std::size_t Conversation::unread() const {
-    std::size_t bytes = 0;
-    for (const std::string& chunk : arrived_) {
-        bytes += chunk.size();
-    }
-    return bytes - offset_;
 }
 
 std::optional<Pace::Time> Conversation::nextArrival() const {

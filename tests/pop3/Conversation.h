@@ -36,9 +36,8 @@ public:
     void drop();
     /// The server sends nothing more: every read from here on times out.
     void silence();
-    /// The server sends bytes after delay, counted from when the script reaches this step.
-    void later(std::chrono::milliseconds delay, std::string bytes);
-    /// The server sends bytes in pieces of piece bytes, one every `every`, the first after it.
+    /// The server sends bytes in pieces of piece bytes, one every `every` (counted from when the
+    /// script reaches the piece before), the first after it.
     void drip(const std::string& bytes, std::size_t piece, std::chrono::milliseconds every);
     /// connect() fails with code.
     void failConnect(TransportCode code, std::string detail = {});
@@ -74,7 +73,7 @@ public:
     /// Whether every step of the script was played.
     bool finished() const { return steps_.empty(); }
 
-    // The transport's calls, through ScriptedTransport.
+    // The transport's calls, through the harness's transport.
     /// Records where the client connects and starts pace; fails as set by failConnect.
     TransportStatus connect(const std::string& host, std::uint16_t port, bool tls, Pace& pace);
     /// Records bytes and matches them against the client steps.
@@ -100,18 +99,17 @@ private:
 
     void deliver();
     void matchWrites();
-    bool hasLine() const;
-    std::size_t unread() const;
+    std::size_t unread() const { return arrived_.size() - offset_; }
     std::size_t takeInFlight();
     std::optional<Pace::Time> nextArrival() const;
 
     std::deque<Step> steps_;
     // Server bytes on their way, not yet taken by a read: as in a socket's buffer.
     std::deque<std::string> inFlight_;
-    std::deque<std::string> arrived_;  // server bytes not yet read, in chunks (no copying)
-    std::size_t offset_ = 0;           // read position in arrived_.front()
-    std::string unmatched_;            // written bytes not yet matched to a client step
-    Pace::Time now_{};                 // the simulated clock
+    std::string arrived_;  // server bytes taken by reads; read up to offset_
+    std::size_t offset_ = 0;
+    std::string unmatched_;  // written bytes not yet matched to a client step
+    Pace::Time now_{};       // the simulated clock
     TransportStatus connectStatus_;
     bool dropped_ = false;
     bool closed_ = false;

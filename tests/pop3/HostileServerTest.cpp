@@ -143,19 +143,8 @@ TEST(Pop3HostileServerTest, EveryMisbehaviourEndsTheCheckWithItsReason) {
         EXPECT_LT(largest, 16 * t.limits.maxLineBytes);
         EXPECT_LE(t.talk().largestReadLimit(), t.limits.maxLineBytes);
         EXPECT_LT(t.talk().reads(), 200);
-        EXPECT_EQ(t.talk().deviation(), "");
-
-        // The session is broken for good: the same text at once, nothing sent, nothing read.
-        EXPECT_FALSE(t.lib().NMailPop3Connected(handle));
-        const std::string sent = t.talk().sent();
-        const int reads = t.talk().reads();
-        MailTexts texts;
-        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), -1);
-        EXPECT_EQ(t.message(), c.text);
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
-        EXPECT_EQ(t.message(), c.text);
-        EXPECT_EQ(t.talk().sent(), sent);
-        EXPECT_EQ(t.talk().reads(), reads);
+        // The session is broken for good.
+        t.expectDead(handle, c.text);
         EXPECT_EQ(RunNow(t.lib().NMailPop3Close(handle)), 1);
         EXPECT_TRUE(t.talk().closed());
     }
@@ -213,17 +202,9 @@ TEST(Pop3HostileServerTest, AHugeCountFromAServerThatHungUpCostsOneFailedCall) {
     EXPECT_TRUE(t.lib().NMailPop3Connected(handle));
     MailTexts texts;
     EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
-    EXPECT_FALSE(t.lib().NMailPop3Connected(handle));
-    const std::string sent = t.talk().sent();
-    const int reads = t.talk().reads();
     for (const int n : {1, 2, 2147483647}) {
-        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailSize(handle, n)), -1);
-        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMail(handle, n, texts, 0, 0)), -1);
-        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailStatus(handle, n, texts, 0)), -1);
+        t.expectDead(handle, "サーバーとの接続が切れました", n);
     }
-    EXPECT_EQ(t.message(), "サーバーとの接続が切れました");
-    EXPECT_EQ(t.talk().sent(), sent);
-    EXPECT_EQ(t.talk().reads(), reads);
 }
 
 }  // namespace

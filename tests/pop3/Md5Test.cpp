@@ -40,13 +40,9 @@ TEST(Pop3Md5Test, PiecewiseInputAcrossBlockBoundariesGivesTheSameDigest) {
         for (std::size_t at = 0; at < size; at += 7) {
             md5.update(std::string_view(input).substr(at, 7));
         }
-        std::string hex;
-        for (const std::uint8_t byte : md5.finish()) {
-            static constexpr char kDigits[] = "0123456789abcdef";
-            hex += kDigits[byte >> 4];
-            hex += kDigits[byte & 0x0f];
-        }
-        EXPECT_EQ(hex, Md5::hex(input));
+        Md5 whole;
+        whole.update(input);
+        EXPECT_EQ(md5.finish(), whole.finish());
     }
 }
 

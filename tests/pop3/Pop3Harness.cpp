@@ -1,10 +1,34 @@
 #include "Pop3Harness.h"
 
-#include <gtest/gtest.h>
-
-#include "ScriptedTransport.h"
-
 namespace breezel::pop3 {
+
+namespace {
+
+// The transport the engine owns, playing a conversation that the test owns and examines after
+// the engine has let go of the transport. Its tasks never suspend: the time is simulated.
+class ScriptedTransport : public Transport {
+public:
+    explicit ScriptedTransport(Conversation& conversation) : talk_(conversation) {}
+
+    Task<TransportStatus> connect(std::string host, std::uint16_t port, bool tls,
+                                  std::chrono::milliseconds, Pace& pace) override {
+        co_return talk_.connect(host, port, tls, pace);
+    }
+    TransportStatus write(std::string_view bytes) override { return talk_.write(bytes); }
+    Task<TransportStatus> readLine(std::string& line, std::size_t maxBytes,
+                                   std::chrono::milliseconds timeout, Pace& pace) override {
+        co_return talk_.readLine(line, maxBytes, timeout, pace);
+    }
+    Task<TransportStatus> startTls(std::string host, std::chrono::milliseconds) override {
+        co_return talk_.startTls(host);
+    }
+    void close() override { talk_.close(); }
+
+private:
+    Conversation& talk_;
+};
+
+}  // namespace
 
 int RunNow(Task<int> call) {
     call.start();
@@ -22,6 +46,12 @@ Pop3Harness::Pop3Harness() {
     limits.maxListLines = 50;
     limits.maxMessageBytes = 64 * 1024;
     limits.pipelineWindow = 4;
+}
+
+Pop3Harness::~Pop3Harness() {
+    for (const Conversation& conversation : conversations_) {
+        EXPECT_EQ(conversation.deviation(), "");
+    }
 }
 
 Pop3MailLibrary& Pop3Harness::lib() {
@@ -50,6 +80,23 @@ void Pop3Harness::scriptLoggedIn(int count, const std::string& capabilities) {
 int Pop3Harness::connectAndLogIn(int& handle) {
     handle = RunNow(lib().NMailPop3Connect(kHost));
     return RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0));
+}
+
+void Pop3Harness::expectDead(int handle, const std::string& text, int n) {
+    const std::string sent = talk().sent();
+    const int reads = talk().reads();
+    MailTexts texts;
+    EXPECT_FALSE(lib().NMailPop3Connected(handle));
+    EXPECT_EQ(RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
+    EXPECT_EQ(message(), text);
+    EXPECT_EQ(RunNow(lib().NMailPop3GetMailStatus(handle, n, texts, 0)), -1);
+    EXPECT_EQ(message(), text);
+    EXPECT_EQ(RunNow(lib().NMailPop3GetMailSize(handle, n)), -1);
+    EXPECT_EQ(message(), text);
+    EXPECT_EQ(RunNow(lib().NMailPop3GetMail(handle, n, texts, 0, 0)), -1);
+    EXPECT_EQ(message(), text);
+    EXPECT_EQ(talk().sent(), sent);
+    EXPECT_EQ(talk().reads(), reads);
 }
 
 std::unique_ptr<Transport> Pop3Harness::create() {

@@ -6,6 +6,8 @@
 // since time is simulated. The library is built on first use, so a test may change limits
 // before that.
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <memory>
 #include <string>
@@ -26,6 +28,8 @@ public:
     static constexpr const char* kHost = "pop.example.jp";
 
     Pop3Harness();
+    /// Fails the test if any client went against its script.
+    ~Pop3Harness() override;
 
     /// The conversation of the first connection.
     Conversation& talk() { return conversations_.front(); }
@@ -48,6 +52,9 @@ public:
     int connectAndLogIn(int& handle);
     /// The last failure text.
     std::string message() { return lib().NMailGetMessage(0); }
+    /// Every call about message n on handle, and a login, fails at once with text: nothing is
+    /// sent and nothing read.
+    void expectDead(int handle, const std::string& text, int n = 1);
 
     /// Hands out the next conversation's transport (an unscripted one past the last).
     std::unique_ptr<Transport> create() override;
@@ -58,6 +65,20 @@ private:
     std::deque<Conversation> conversations_;  // a deque keeps references stable
     std::size_t created_ = 0;
     std::unique_ptr<Pop3MailLibrary> lib_;
+};
+
+/// A test with one harness.
+class Pop3Test : public ::testing::Test {
+protected:
+    /// Connects and logs in to the scripted first server, whose STAT says count; the handle.
+    int logIn(int count) {
+        int handle = 0;
+        EXPECT_EQ(h.connectAndLogIn(handle), count);
+        return handle;
+    }
+
+    Pop3Harness h;
+    MailTexts texts;
 };
 
 }  // namespace breezel::pop3
