@@ -11,7 +11,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-class MainWindowTest : public ProgramFixture {};
+using MainWindowTest = ProgramFixture;
 
 TEST_F(MainWindowTest, LabelScrollsOnTheTwentyTwipGridAndWrapsAtTheLeftStop) {
     MainForm& main = start().mainForm();
@@ -121,23 +121,6 @@ TEST_F(MainWindowTest, EmptyMailProgramIsSavedEmptyAndReadBackAsUnset) {
     main.Form_Unload();
     EXPECT_THAT(preferencesText(), HasSubstr("NAME=\n"));
     EXPECT_EQ(start().mainForm().Text7.text(), "未設定");
-}
-
-TEST_F(MainWindowTest, MuteBoxStopsTheSoundEitherWay) {
-    MainForm& main = start().mainForm();
-    log_.clear();
-    main.Check4.setValue(1);
-    main.Check4.setValue(0);
-    EXPECT_THAT(log_, ElementsAre("stop bgm", "close bgm", "stop bgm", "close bgm"));
-}
-
-TEST_F(MainWindowTest, SettingsButtonAndPictureShowThePreferencesDialog) {
-    Program& program = start();
-    program.mainForm().Picture1.click();
-    EXPECT_TRUE(program.setForm().window.visible());
-    program.closeSetForm();
-    program.mainForm().Command9.click();
-    EXPECT_TRUE(program.setForm().window.visible());
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-class StartupTest : public ProgramFixture {};
+using StartupTest = ProgramFixture;
 
 TEST_F(StartupTest, FirstRunOpensBothDialogsAndSchedulesNothing) {
     Program& program = start();
@@ -47,26 +47,20 @@ TEST_F(StartupTest, FirstRunOpensBothDialogsAndSchedulesNothing) {
     EXPECT_EQ(main.Text1.text(), "Text1") << "no minute is counted without an interval";
 }
 
-TEST_F(StartupTest, ConfiguredAccountAndServerOpenNoDialog) {
+TEST_F(StartupTest, ConfiguredAccountAndServerOpenNoDialogAMissingPasswordTheAccountOne) {
     writeServerFile("SMTP=smtp.example\r\nPOP3=pop.example\r\nMAIL=me@example\r\nAPOP=1\r\n");
-    writeAccount("NAME=me\nNAME2=secret\n");
-    Program& program = start();
-
-    EXPECT_FALSE(program.hasOptionForm());
-    ASSERT_TRUE(program.hasIdPassForm()) << "the account dialog exists, hidden";
-    EXPECT_FALSE(program.idPassForm().window.visible());
-    EXPECT_EQ(program.idPassForm().IdText.text(), "me");
-    EXPECT_EQ(program.idPassForm().PassText.text(), "secret");
-    EXPECT_EQ(program.settings().Pop3Server, "pop.example");
-    EXPECT_EQ(program.settings().ApopFlag, 1);
-}
-
-TEST_F(StartupTest, MissingPasswordAloneOpensAccountDialog) {
-    writeServerFile("POP3=pop.example\r\n");
-    writeAccount("NAME=me\nNAME2=\n");
-    Program& program = start();
-    EXPECT_FALSE(program.hasOptionForm());
-    EXPECT_TRUE(program.idPassForm().window.visible());
+    for (const std::string password : {"secret", ""}) {
+        SCOPED_TRACE(password);
+        writeAccount("NAME=me\nNAME2=" + password + "\n");
+        Program& program = start();
+        EXPECT_FALSE(program.hasOptionForm());
+        ASSERT_TRUE(program.hasIdPassForm()) << "the account dialog exists, hidden or not";
+        EXPECT_EQ(program.idPassForm().window.visible(), password.empty());
+        EXPECT_EQ(program.idPassForm().IdText.text(), "me");
+        EXPECT_EQ(program.idPassForm().PassText.text(), password);
+        EXPECT_EQ(program.settings().Pop3Server, "pop.example");
+        EXPECT_EQ(program.settings().ApopFlag, 1);
+    }
 }
 
 TEST_F(StartupTest, StoredIntervalArmsTheOneSecondCount) {

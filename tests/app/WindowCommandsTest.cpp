@@ -10,14 +10,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-class WindowCommandsTest : public ProgramFixture {
-protected:
-    MainForm& started() {
-        MainForm& main = start().mainForm();
-        log_.clear();
-        return main;
-    }
-};
+using WindowCommandsTest = ProgramFixture;
 
 TEST_F(WindowCommandsTest, TrayHidesTheWindowAndEveryTimeRefreshesIconTipAndAdd) {
     MainForm& main = started();
@@ -105,6 +98,9 @@ TEST_F(WindowCommandsTest, MailerSelectionRemembersTheFileWithinARunAndCancelKee
 TEST_F(WindowCommandsTest, MenuItemsPerformTheirButtons) {
     MainForm& main = started();
     main.mset2.click();
+    EXPECT_TRUE(program_->setForm().window.visible());
+    program_->closeSetForm();
+    main.Picture1.click();  // the settings picture does the same
     EXPECT_TRUE(program_->setForm().window.visible());
     std::vector<std::string> captions;
     for (CommandButton* item : main.fileMenu()) {

@@ -56,7 +56,7 @@ Task<int> FakeMailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTe
 Task<int> FakeMailLibrary::NMailPop3GetMailSize(int handle, int number) {
     log_.push_back("size " + std::to_string(handle) + " " + std::to_string(number));
     co_await serverDelay();
-    co_return connected_ ? sizeResult : -1;
+    co_return connected_ ? 2048 : -1;
 }
 
 Task<int> FakeMailLibrary::NMailPop3GetMail(int handle, int number, MailTexts&, int, int) {

@@ -23,6 +23,12 @@ Program& ProgramFixture::start() {
     return *program_;
 }
 
+MainForm& ProgramFixture::started() {
+    MainForm& main = start().mainForm();
+    log_.clear();
+    return main;
+}
+
 void ProgramFixture::writePreferences(const std::string& lines) {
     TempDir::Write(dataFolder() / "ini.ini", "[EXEINI]\n" + lines);
 }

@@ -24,6 +24,8 @@ protected:
 
     /// Creates the program and runs its start-up.
     Program& start();
+    /// Starts the program and clears the log of what start-up did.
+    MainForm& started();
 
     /// Writes "[EXEINI]" followed by the given "KEY=value" lines into the preferences file.
     void writePreferences(const std::string& lines);
