@@ -77,13 +77,13 @@ protected:
 
     /// Starts the program as main() does: the host is there before the first form.
     Program& startWithViews() {
-        program_ = std::make_unique<Program>(
-            Services{timers_, timers_, mail_, sound_, process_, messages_, launcher_, dialUp_,
-                     desktop_, random_, pictures_, tray_},
-            programDir_.path().string());
-        views_ = std::make_unique<ViewHost>(*program_);
-        program_->start();
-        return *program_;
+        return start([this](Program& program) { views_ = std::make_unique<ViewHost>(program); });
+    }
+
+    /// Starts with views and shows the preferences dialog.
+    SetFormView* showPreferences() {
+        startWithViews().setForm().window.show();
+        return TopLevel<SetFormView>();
     }
 
     static void RunDeferredDeletes() {
@@ -206,24 +206,20 @@ TEST_F(ViewsTest, TheMainWindowSaysWhenItCannotBeSeenAndTheFanStepsLate) {
     ASSERT_TRUE(RunUntil([&] { return !main.window.unseen(); }));
 }
 
-TEST_F(ViewsTest, TextSetByTheProgramShowsWithoutComingBackAsAnEdit) {
-    Program& program = startWithViews();
-    SetForm& form = program.setForm();
-    form.window.show();
-    auto* dialog = TopLevel<SetFormView>();
-    ASSERT_NE(dialog, nullptr);
-    auto* interval = dialog->findChild<QLineEdit*>();
+TEST_F(ViewsTest, TheIntervalsTextGoesBothWaysAndIsNeverShownBackOverTheUsersTyping) {
+    auto* interval = showPreferences()->findChild<QLineEdit*>();
     ASSERT_NE(interval, nullptr);
     auto* status = Showing<QLineEdit>(TopLevel<MainWindowView>(), "0");
     ASSERT_NE(status, nullptr) << "the main window's interval, read-only";
+    SetForm& form = program_->setForm();
 
     int changes = 0;
     form.Text2.onChange.connect([&changes] { ++changes; });
-    struct Row {
+    struct Set {
         const char* set;
         const char* shown;
     };
-    for (const Row& row : {Row{"5", "5"}, Row{"12分", "12分"}, Row{"", "0"}}) {
+    for (const Set& row : {Set{"5", "5"}, Set{"12分", "12分"}, Set{"", "0"}}) {
         SCOPED_TRACE(row.set);
         changes = 0;
         form.Text2.setText(row.set);
@@ -233,32 +229,24 @@ TEST_F(ViewsTest, TextSetByTheProgramShowsWithoutComingBackAsAnEdit) {
         EXPECT_EQ(changes, std::string(row.set).empty() ? 2 : 1);
         EXPECT_EQ(form.Text2.text(), row.shown);
     }
-}
 
-TEST_F(ViewsTest, TheUsersTypingGoesIntoTheTextBoxAndIsNotShownBackOverIt) {
-    Program& program = startWithViews();
-    SetForm& form = program.setForm();
-    form.window.show();
-    auto* interval = TopLevel<SetFormView>()->findChild<QLineEdit*>();
-    ASSERT_EQ(interval->text(), "0");
-
-    struct Row {
+    struct Typed {
         int cursor;
         const char* keys;
         const char* text;
-        const char* status;  // the main window's interval
+        const char* status;
     };
-    const Row rows[] = {
+    const Typed rows[] = {
         {1, "5", "05", "05"},
         {0, "1", "105", "105"},
         {0, "-", "-105", "105"},  // a negative interval changes nothing else
     };
-    for (const Row& row : rows) {
+    for (const Typed& row : rows) {
         SCOPED_TRACE(row.text);
         interval->setCursorPosition(row.cursor);
         QTest::keyClicks(interval, row.keys);
         EXPECT_EQ(form.Text2.text(), row.text);
-        EXPECT_EQ(program.mainForm().Text5.text(), row.status);
+        EXPECT_EQ(status->text(), row.status);
         // Set again from the text box, the field would lose its cursor and undo history.
         EXPECT_EQ(interval->cursorPosition(), row.cursor + 1);
         EXPECT_TRUE(interval->isUndoAvailable());
@@ -272,12 +260,10 @@ TEST_F(ViewsTest, TheUsersTypingGoesIntoTheTextBoxAndIsNotShownBackOverIt) {
 }
 
 TEST_F(ViewsTest, ClicksTickAndClearTheBoxesAndTheProgramsValuesShow) {
-    Program& program = startWithViews();
-    MainForm& main = program.mainForm();
-    SetForm& preferences = program.setForm();
-    preferences.window.show();
+    auto* dialog = showPreferences();
     auto* window = TopLevel<MainWindowView>();
-    auto* dialog = TopLevel<SetFormView>();
+    MainForm& main = program_->mainForm();
+    SetForm& preferences = program_->setForm();
 
     struct Row {
         QCheckBox* widget;
@@ -363,9 +349,8 @@ TEST(PlainTextTest, AServersMarkupInTheErrorBoxIsShownLiterally) {
 }
 
 TEST_F(ViewsTest, AClosedDialogComesBackFreshWithTheSavedValues) {
-    Program& program = startWithViews();
-    program.setForm().window.show();
-    QPointer<SetFormView> first = TopLevel<SetFormView>();
+    QPointer<SetFormView> first = showPreferences();
+    Program& program = *program_;
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->windowTitle(), "設定");
     auto* interval = first->findChild<QLineEdit*>();
@@ -410,9 +395,7 @@ TEST_F(ViewsTest, AWindowGoesWithItsFormAndThoseStillOpenWithTheHost) {
 }
 
 TEST_F(ViewsTest, DialogsOpenSideBySideOnTheScreenAndNoneOverTheMainWindow) {
-    Program& program = startWithViews();
-    program.setForm().window.show();
-    Showing<QPushButton>(TopLevel<SetFormView>(), "ID/PASS")->click();
+    Showing<QPushButton>(showPreferences(), "ID/PASS")->click();
     const QRect preferences = TopLevel<SetFormView>()->frameGeometry();
     const QRect account = TopLevel<IdPassFormView>()->frameGeometry();
     const QRect main = TopLevel<MainWindowView>()->frameGeometry();
