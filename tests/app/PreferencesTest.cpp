@@ -1,17 +1,11 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "forms/IdPassForm.h"
-#include "forms/OptionForm.h"
 #include "forms/SetForm.h"
 #include "settings/IniFile.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {
 namespace {
-
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 class PreferencesTest : public ProgramFixture {
 protected:
@@ -77,28 +71,6 @@ TEST_F(PreferencesTest, ClosingSavesTheBoxesAndTheNextUseReadsThemBack) {
     EXPECT_EQ(again.Check1.value(), 1);
     EXPECT_EQ(again.Check2.value(), 1);
     EXPECT_EQ(again.Text2.text(), "12");
-}
-
-TEST_F(PreferencesTest, ShutdownDoesNotSaveTheDialog) {
-    Program& program = start();
-    program.setForm().Check2.setValue(1);
-    program.setForm().Text2.setText("7");
-    program.mainForm().Form_Unload();
-    EXPECT_THAT(preferencesText(), Not(HasSubstr("NUMBER4")));
-    EXPECT_EQ(storedInterval(), "0");
-}
-
-TEST_F(PreferencesTest, ButtonsOpenTheAccountAndServerDialogsAndKeepThePreferencesOpen) {
-    writeServerFile("POP3=pop.example\r\n");
-    writeAccount("NAME=me\nNAME2=pw\n");
-    Program& program = start();
-    program.mainForm().Command9.click();
-    program.setForm().Command1.click();
-    program.setForm().Command2.click();
-    EXPECT_TRUE(program.idPassForm().window.visible());
-    EXPECT_TRUE(program.optionForm().window.visible());
-    EXPECT_EQ(program.optionForm().Pop3Text.text(), "pop.example");
-    EXPECT_TRUE(program.setForm().window.visible());
 }
 
 }  // namespace

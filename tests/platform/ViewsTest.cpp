@@ -395,9 +395,13 @@ TEST_F(ViewsTest, AWindowGoesWithItsFormAndThoseStillOpenWithTheHost) {
 }
 
 TEST_F(ViewsTest, DialogsOpenSideBySideOnTheScreenAndNoneOverTheMainWindow) {
-    Showing<QPushButton>(showPreferences(), "ID/PASS")->click();
-    const QRect preferences = TopLevel<SetFormView>()->frameGeometry();
-    const QRect account = TopLevel<IdPassFormView>()->frameGeometry();
+    auto* dialog = showPreferences();
+    Showing<QPushButton>(dialog, "ID/PASS")->click();
+    auto* accountView = TopLevel<IdPassFormView>();
+    ASSERT_NE(accountView, nullptr) << "opened by its button";
+    ASSERT_TRUE(dialog->isVisible()) << "the preferences stay open";
+    const QRect preferences = dialog->frameGeometry();
+    const QRect account = accountView->frameGeometry();
     const QRect main = TopLevel<MainWindowView>()->frameGeometry();
     EXPECT_GT(account.left(), preferences.right()) << "right of the one shown";
     EXPECT_EQ(account.top(), preferences.top());
@@ -405,8 +409,10 @@ TEST_F(ViewsTest, DialogsOpenSideBySideOnTheScreenAndNoneOverTheMainWindow) {
     EXPECT_FALSE(account.intersects(main));
 
     // No room left on the right: the next one opens whole on the screen, hiding nothing.
-    Showing<QPushButton>(TopLevel<SetFormView>(), "POPサーバー")->click();
-    const QRect server = TopLevel<OptionFormView>()->frameGeometry();
+    Showing<QPushButton>(dialog, "POPサーバー")->click();
+    auto* serverView = TopLevel<OptionFormView>();
+    ASSERT_NE(serverView, nullptr) << "opened by its button";
+    const QRect server = serverView->frameGeometry();
     EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(server));
     EXPECT_FALSE(server.intersects(main));
     EXPECT_FALSE(server.intersects(preferences));
