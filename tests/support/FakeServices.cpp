@@ -165,16 +165,17 @@ void FakeDesktop::chooseFile(const std::string& fileName,
 void FakeMessageBox::showOk(const std::string& text, const std::string& title, Icon icon,
                             std::function<void()> dismissed) {
     log_.push_back("box " + title + (icon == Icon::Exclamation ? " (!)" : "") + ": " + text);
-    open_.push_back(std::move(dismissed));
-    if (!keepOpen) {
-        answerOpen();
-    }
+    hold(std::move(dismissed));
 }
 
 void FakeMessageBox::askYesNo(const std::string& text, const std::string& title,
                               std::function<void(bool)> answered) {
     log_.push_back("ask " + title + ": " + text);
-    open_.push_back([this, answered = std::move(answered)] { answered(yes); });
+    hold([this, answered = std::move(answered)] { answered(yes); });
+}
+
+void FakeMessageBox::hold(std::function<void()> answer) {
+    open_.push_back(std::move(answer));
     if (!keepOpen) {
         answerOpen();
     }

@@ -121,6 +121,7 @@ public:
     bool keepOpen = false;
 
 private:
+    void hold(std::function<void()> answer);
     CallLog& log_;
     std::vector<std::function<void()>> open_;
 };
