@@ -30,8 +30,9 @@ TEST_F(PreferencesTest, TypedIntervalsActAtOnceAndAreStoredAsTyped) {
         {"", "5", "ON", "5", "0", "5"},
         {"", "1.5", "ON", "1.5", "0", "1"},
         {"", "2分", "ON", "2分", "0", "2"},
-        {"NUMBER2=5\n", "-3", "ON", "5", "5", "-3"},  // negative: changes nothing
-        {"", "abc", "OFF", "abc", "abc", "0"},        // letters count as zero
+        // Negative: changes nothing, so what start-up armed from the stored 5 shows.
+        {"NUMBER2=5\n", "-3", "ON", "5", "5", "-3"},
+        {"", "abc", "OFF", "abc", "abc", "0"},  // letters count as zero
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.typed);

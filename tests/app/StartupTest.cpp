@@ -63,20 +63,6 @@ TEST_F(StartupTest, ConfiguredAccountAndServerOpenNoDialogAMissingPasswordTheAcc
     }
 }
 
-TEST_F(StartupTest, StoredIntervalArmsTheOneSecondCount) {
-    writePreferences("NUMBER2=5\n");
-    Program& program = start();
-    MainForm& main = program.mainForm();
-
-    EXPECT_EQ(main.Label4.caption(), "ON");
-    EXPECT_EQ(main.Check3.value(), 1);
-    EXPECT_EQ(main.Text5.text(), "5");
-    EXPECT_EQ(program.setForm().Text2.text(), "5");
-    EXPECT_TRUE(main.Timer3.running());
-    EXPECT_EQ(main.Timer3.interval(), 1000);
-    EXPECT_EQ(preferencesText(), "[EXEINI]\nNUMBER2=5\n") << "a positive interval is not written";
-}
-
 TEST_F(StartupTest, StoredOptionsApplyOnlyForZeroAndOne) {
     struct Row {
         const char* number3;
