@@ -13,11 +13,6 @@ using ::testing::IsEmpty;
 
 class AlertTest : public ProgramFixture {
 protected:
-    MainForm& started() {
-        MainForm& main = start().mainForm();
-        log_.clear();
-        return main;
-    }
     /// Lets the 100 ms sound poll run once.
     void poll() { timers_.advance(100); }
     std::string openCommand() const {
@@ -90,12 +85,14 @@ TEST_F(AlertTest, MutedAlertSendsNoCommandButShowsTheChime) {
     EXPECT_TRUE(program_->form1().window.visible());
 }
 
-TEST_F(AlertTest, MuteClickEitherWayStopsAPlayingSound) {
+TEST_F(AlertTest, MuteClickEitherWayStopsAndClosesTheSound) {
     MainForm& main = started();
     main.Command2.click();
+    log_.clear();
     main.Check4.setValue(1);
     EXPECT_FALSE(sound_.playing("bgm"));
     main.Check4.setValue(0);
+    EXPECT_THAT(log_, ElementsAre("stop bgm", "close bgm", "stop bgm", "close bgm"));
     main.Command2.click();
     main.Check4.setValue(0);  // no change, no click
     EXPECT_TRUE(sound_.playing("bgm"));

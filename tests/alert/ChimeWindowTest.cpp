@@ -31,19 +31,16 @@ protected:
     }
 };
 
-TEST_F(ChimeWindowTest, OpensBesideTheMainWindowUnshapedUntilTheFirstTick) {
+TEST_F(ChimeWindowTest, OpensBesideTheMainWindowAndADrawnCountOfSevenSwingsInPlace) {
+    random_.values = {0.05f, 0.05f};  // (0.5 + 3) * 2 = 7, twice
     Form1& chime = opened();
     EXPECT_EQ(chime.window.left(), 8000);
     EXPECT_EQ(chime.window.top(), 6900);
     EXPECT_EQ(chime.window.clientWidth(), 1500);
     EXPECT_TRUE(chime.window.topmost());
-    EXPECT_FALSE(chime.shaped());
+    EXPECT_FALSE(chime.shaped()) << "unshaped until the first tick";
     EXPECT_EQ(random_.seeds, 1);
-}
 
-TEST_F(ChimeWindowTest, DrawnCountOfSevenSwingsInPlaceThroughFramesZeroAndOne) {
-    random_.values = {0.05f, 0.05f};  // (0.5 + 3) * 2 = 7, twice
-    Form1& chime = opened();
     EXPECT_THAT(frames(8), ElementsAre(0, 1, 0, 1, 0, 1, 0, 0));
     EXPECT_EQ(chime.window.left(), 8000) << "the first showing never moves by itself";
     EXPECT_EQ(chime.window.top(), 6900);

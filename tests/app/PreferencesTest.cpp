@@ -1,17 +1,11 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "forms/IdPassForm.h"
-#include "forms/OptionForm.h"
 #include "forms/SetForm.h"
 #include "settings/IniFile.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {
 namespace {
-
-using ::testing::HasSubstr;
-using ::testing::Not;
 
 class PreferencesTest : public ProgramFixture {
 protected:
@@ -20,65 +14,48 @@ protected:
     }
 };
 
-TEST_F(PreferencesTest, ClearingTheIntervalTurnsChecksOffAndStoresZeroAtOnce) {
-    writePreferences("NUMBER2=5\n");
-    Program& program = start();
-    MainForm& main = program.mainForm();
-    ASSERT_TRUE(main.Timer3.running());
-
-    program.setForm().Text2.setText("");
-
-    EXPECT_EQ(program.setForm().Text2.text(), "0");
-    EXPECT_EQ(main.Label4.caption(), "OFF");
-    EXPECT_EQ(main.Check3.value(), 0);
-    EXPECT_EQ(main.Text5.text(), "0");
-    EXPECT_FALSE(main.Timer3.running());
-    EXPECT_EQ(storedInterval(), "0");
-}
-
-TEST_F(PreferencesTest, PositiveIntervalsStartTheCountAndAreStoredOnlyOnClose) {
-    for (const char* typed : {"5", "1.5", "2分"}) {
-        SCOPED_TRACE(typed);
-        writePreferences("");
+// What a typed interval does at once, what closing the dialog stores, and what the dialog made
+// again from the file then shows.
+TEST_F(PreferencesTest, TypedIntervalsActAtOnceAndAreStoredAsTyped) {
+    struct Row {
+        const char* preferences;
+        const char* typed;
+        const char* status;  // the main window's ON or OFF
+        const char* shown;   // the main window's interval
+        const char* storedAtOnce;
+        const char* reread;
+    };
+    const Row rows[] = {
+        {"NUMBER2=5\n", "", "OFF", "0", "0", "0"},  // cleared: the form puts "0" in
+        {"", "5", "ON", "5", "0", "5"},
+        {"", "1.5", "ON", "1.5", "0", "1"},
+        {"", "2分", "ON", "2分", "0", "2"},
+        // Negative: changes nothing, so what start-up armed from the stored 5 shows.
+        {"NUMBER2=5\n", "-3", "ON", "5", "5", "-3"},
+        {"", "abc", "OFF", "abc", "abc", "0"},  // letters count as zero
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        writePreferences(row.preferences);
         Program& program = start();
         MainForm& main = program.mainForm();
-        program.setForm().Text2.setText(typed);
-
-        EXPECT_EQ(main.Label4.caption(), "ON");
-        EXPECT_EQ(main.Check3.value(), 1);
-        EXPECT_EQ(main.Text5.text(), typed);
-        EXPECT_EQ(main.Timer3.interval(), 1000);
-        EXPECT_EQ(storedInterval(), "0");
+        program.setForm().Text2.setText(row.typed);
+        const std::string text = *row.typed != '\0' ? row.typed : "0";
+        const bool on = std::string(row.status) == "ON";
+        EXPECT_EQ(program.setForm().Text2.text(), text);
+        EXPECT_EQ(main.Label4.caption(), row.status);
+        EXPECT_EQ(main.Check3.value(), on ? 1 : 0);
+        EXPECT_EQ(main.Text5.text(), row.shown);
+        EXPECT_EQ(main.Timer3.running(), on);
+        EXPECT_EQ(main.Timer3.interval(), on ? 1000 : 0);
+        EXPECT_EQ(storedInterval(), row.storedAtOnce);
 
         program.closeSetForm();
-        EXPECT_EQ(storedInterval(), typed);
+        EXPECT_EQ(storedInterval(), text);
+        // Any later use makes the dialog again from the file.
+        EXPECT_EQ(program.setForm().Text2.text(), row.reread);
+        EXPECT_EQ(main.Label4.caption(), row.status);
     }
-}
-
-TEST_F(PreferencesTest, NegativeIntervalChangesNothingButIsSavedAsTyped) {
-    writePreferences("NUMBER2=5\n");
-    Program& program = start();
-    MainForm& main = program.mainForm();
-    program.setForm().Text2.setText("-3");
-
-    EXPECT_EQ(main.Label4.caption(), "ON");
-    EXPECT_EQ(main.Text5.text(), "5");
-    EXPECT_TRUE(main.Timer3.running());
-
-    program.closeSetForm();
-    EXPECT_EQ(storedInterval(), "-3");
-    // Any later use re-creates the dialog from the file.
-    EXPECT_EQ(program.setForm().Text2.text(), "-3");
-    EXPECT_EQ(main.Label4.caption(), "ON");
-}
-
-TEST_F(PreferencesTest, LettersCountAsZeroAndAreStoredAsTyped) {
-    Program& program = start();
-    program.setForm().Text2.setText("abc");
-    EXPECT_EQ(program.mainForm().Label4.caption(), "OFF");
-    EXPECT_EQ(storedInterval(), "abc");
-    program.closeSetForm();
-    EXPECT_EQ(program.setForm().Text2.text(), "0");
 }
 
 TEST_F(PreferencesTest, ClosingSavesTheBoxesAndTheNextUseReadsThemBack) {
@@ -95,28 +72,6 @@ TEST_F(PreferencesTest, ClosingSavesTheBoxesAndTheNextUseReadsThemBack) {
     EXPECT_EQ(again.Check1.value(), 1);
     EXPECT_EQ(again.Check2.value(), 1);
     EXPECT_EQ(again.Text2.text(), "12");
-}
-
-TEST_F(PreferencesTest, ShutdownDoesNotSaveTheDialog) {
-    Program& program = start();
-    program.setForm().Check2.setValue(1);
-    program.setForm().Text2.setText("7");
-    program.mainForm().Form_Unload();
-    EXPECT_THAT(preferencesText(), Not(HasSubstr("NUMBER4")));
-    EXPECT_EQ(storedInterval(), "0");
-}
-
-TEST_F(PreferencesTest, ButtonsOpenTheAccountAndServerDialogsAndKeepThePreferencesOpen) {
-    writeServerFile("POP3=pop.example\r\n");
-    writeAccount("NAME=me\nNAME2=pw\n");
-    Program& program = start();
-    program.mainForm().Command9.click();
-    program.setForm().Command1.click();
-    program.setForm().Command2.click();
-    EXPECT_TRUE(program.idPassForm().window.visible());
-    EXPECT_TRUE(program.optionForm().window.visible());
-    EXPECT_EQ(program.optionForm().Pop3Text.text(), "pop.example");
-    EXPECT_TRUE(program.setForm().window.visible());
 }
 
 }  // namespace

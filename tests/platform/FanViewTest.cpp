@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QImage>
 #include <QPaintEvent>
 #include <QTest>
@@ -25,11 +24,16 @@ QImage Shown(FanView& view) {
     return image;
 }
 
-TEST(FanViewTest, TurnsThroughEveryFrameOnTheTimersAndLoopsForEver) {
+// A fan in the main window's place for it, turned by the manual clock.
+class FanViewTest : public ::testing::Test {
+protected:
+    FanViewTest() { fan->setGeometry(0, 0, 241, 217); }
     ManualTimerDriver timers;
     QWidget parent;
-    auto* fan = new FanView(&parent, timers);
-    fan->setGeometry(0, 0, 241, 217);
+    FanView* fan = new FanView(&parent, timers);
+};
+
+TEST_F(FanViewTest, TurnsThroughEveryFrameOnTheTimersLoopsForEverAndAPlayAgainStartsAnew) {
     fan->play(kFanPicture);
     ASSERT_EQ(fan->frameCount(), 12);
     EXPECT_EQ(fan->currentFrame(), 0);
@@ -44,18 +48,22 @@ TEST(FanViewTest, TurnsThroughEveryFrameOnTheTimersAndLoopsForEver) {
     timers.advance(80 * 11);
     EXPECT_EQ(fan->currentFrame(), 0) << "after the last frame the first comes again";
     EXPECT_EQ(Shown(*fan), first);
-    timers.advance(80 * 12 * 10);
+    timers.advance(80 * 12 * 10 + 80 * 5);
+    ASSERT_EQ(fan->currentFrame(), 5);
+    fan->play(kFanPicture);
     EXPECT_EQ(fan->currentFrame(), 0);
+    timers.advance(80);
+    EXPECT_EQ(fan->currentFrame(), 1);
 }
 
 // Run once as it is and once with QT_SCALE_FACTOR=2: at 200 % the fan on screen is the
-// picture drawn at twice the size, covering the same logical area.
-TEST(FanViewTest, ShowsThePictureDrawnForThePixelRatio) {
+// picture drawn at twice the size, covering the same logical area, and around it the window's
+// background shows.
+TEST_F(FanViewTest, ShowsThePictureDrawnForThePixelRatio) {
     const int ratio = qApp->devicePixelRatio() >= 2 ? 2 : 1;
-    ManualTimerDriver timers;
-    QWidget parent;
-    auto* fan = new FanView(&parent, timers);
-    fan->setGeometry(0, 0, 241, 217);
+    QPalette palette = parent.palette();
+    palette.setColor(QPalette::Window, QColor(0x40, 0x40, 0x40));
+    parent.setPalette(palette);
     fan->play(kFanPicture);
     QImage shown = fan->grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(shown.devicePixelRatio(), ratio);
@@ -68,6 +76,7 @@ TEST(FanViewTest, ShowsThePictureDrawnForThePixelRatio) {
     drawn.setDevicePixelRatio(1);
     EXPECT_EQ(shown.copy(QRect(QPoint(), drawn.size())), drawn)
         << "the first frame as drawn for this ratio, pixel for pixel";
+    EXPECT_EQ(Shown(*fan).pixelColor(200, 200), QColor(0x40, 0x40, 0x40));
 }
 
 // Records the region of every paint of the watched widget.
@@ -82,12 +91,8 @@ public:
     QRegion region;
 };
 
-TEST(FanViewTest, AStepRepaintsEveryPixelThatChangesAndLessThanTheWholePicture) {
-    ManualTimerDriver timers;
-    QWidget parent;
+TEST_F(FanViewTest, AStepRepaintsEveryPixelThatChangesAndLessThanTheWholePicture) {
     parent.resize(241, 217);
-    auto* fan = new FanView(&parent, timers);
-    fan->setGeometry(0, 0, 241, 217);
     fan->play(kFanPicture);
     parent.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
@@ -113,40 +118,12 @@ TEST(FanViewTest, AStepRepaintsEveryPixelThatChangesAndLessThanTheWholePicture) 
     }
 }
 
-TEST(FanViewTest, AroundThePictureTheWindowBackgroundShows) {
-    ManualTimerDriver timers;
-    QWidget parent;
-    QPalette palette = parent.palette();
-    palette.setColor(QPalette::Window, QColor(0x40, 0x40, 0x40));
-    parent.setPalette(palette);
-    auto* fan = new FanView(&parent, timers);
-    fan->setGeometry(0, 0, 241, 217);
+TEST_F(FanViewTest, ABadFileShowsNothing) {
     fan->play(kFanPicture);
-    const QImage shown = Shown(*fan);
-    EXPECT_EQ(shown.pixelColor(200, 200), QColor(0x40, 0x40, 0x40));
-    EXPECT_NE(shown.pixelColor(65, 60), QColor(0x40, 0x40, 0x40)) << "the fan itself";
-}
-
-TEST(FanViewTest, APlayAgainStartsFromTheFirstFrameAndABadFileShowsNothing) {
-    ManualTimerDriver timers;
-    QWidget parent;
-    auto* fan = new FanView(&parent, timers);
-    fan->setGeometry(0, 0, 241, 217);
-    fan->play(kFanPicture);
-    timers.advance(80 * 5);
-    ASSERT_EQ(fan->currentFrame(), 5);
-    fan->play(kFanPicture);
-    EXPECT_EQ(fan->currentFrame(), 0);
-    timers.advance(80);
-    EXPECT_EQ(fan->currentFrame(), 1);
-
+    timers.advance(80);  // the fan is turning
     TempDir dir;
-    const QString broken = QString::fromStdString((dir.path() / "FanMove.gif").string());
-    QFile file(broken);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("GIF89a this is not a picture");
-    file.close();
-    fan->play(broken);
+    TempDir::Write(dir / "FanMove.gif", "GIF89a this is not a picture");
+    fan->play(QString::fromStdString((dir / "FanMove.gif").string()));
     EXPECT_EQ(fan->frameCount(), 0);
     fan->play(QStringLiteral("/no/such/FanMove.gif"));
     EXPECT_EQ(fan->frameCount(), 0);
@@ -154,16 +131,12 @@ TEST(FanViewTest, APlayAgainStartsFromTheFirstFrameAndABadFileShowsNothing) {
     EXPECT_EQ(fan->currentFrame(), 0);
 }
 
-TEST(FanViewTest, AStillPictureShowsAsItIs) {
-    ManualTimerDriver timers;
-    QWidget parent;
+TEST_F(FanViewTest, AStillPictureShowsAsItIs) {
     TempDir dir;
     const QString still = QString::fromStdString((dir.path() / "still.png").string());
     QImage image(20, 20, QImage::Format_RGB32);
     image.fill(Qt::blue);
     ASSERT_TRUE(image.save(still));
-    auto* fan = new FanView(&parent, timers);
-    fan->setGeometry(0, 0, 40, 40);
     fan->play(still);
     EXPECT_EQ(fan->frameCount(), 1);
     EXPECT_EQ(Shown(*fan).pixelColor(5, 5), QColor(Qt::blue));

@@ -1,29 +1,26 @@
 // The views over the real forms, offscreen: where the main window's controls sit, how the
-// bindings carry text and ticks both ways, dialogs made again with their values, and the alert
-// windows' shapes and layout.
+// bindings carry text and ticks both ways, windows that come and go with their forms, the alert
+// windows' shapes and layout, and words from outside shown as plain text.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
 #include <map>
 #include <memory>
-#include <set>
 
 #include "forms/Form1.h"
-#include "forms/FrameRegion.h"
 #include "forms/IdPassForm.h"
 #include "forms/MsgForm.h"
-#include "forms/OptionForm.h"
 #include "forms/SetForm.h"
 #include "qt/AlertViews.h"
 #include "qt/BannerView.h"
@@ -80,13 +77,13 @@ protected:
 
     /// Starts the program as main() does: the host is there before the first form.
     Program& startWithViews() {
-        program_ = std::make_unique<Program>(
-            Services{timers_, timers_, mail_, sound_, process_, messages_, launcher_, dialUp_,
-                     desktop_, random_, pictures_, tray_},
-            programDir_.path().string());
-        views_ = std::make_unique<ViewHost>(*program_);
-        program_->start();
-        return *program_;
+        return start([this](Program& program) { views_ = std::make_unique<ViewHost>(program); });
+    }
+
+    /// Starts with views and shows the preferences dialog.
+    SetFormView* showPreferences() {
+        startWithViews().setForm().window.show();
+        return TopLevel<SetFormView>();
     }
 
     static void RunDeferredDeletes() {
@@ -209,24 +206,20 @@ TEST_F(ViewsTest, TheMainWindowSaysWhenItCannotBeSeenAndTheFanStepsLate) {
     ASSERT_TRUE(RunUntil([&] { return !main.window.unseen(); }));
 }
 
-TEST_F(ViewsTest, TextSetByTheProgramShowsWithoutComingBackAsAnEdit) {
-    Program& program = startWithViews();
-    SetForm& form = program.setForm();
-    form.window.show();
-    auto* dialog = TopLevel<SetFormView>();
-    ASSERT_NE(dialog, nullptr);
-    auto* interval = dialog->findChild<QLineEdit*>();
+TEST_F(ViewsTest, TheIntervalsTextGoesBothWaysAndIsNeverShownBackOverTheUsersTyping) {
+    auto* interval = showPreferences()->findChild<QLineEdit*>();
     ASSERT_NE(interval, nullptr);
     auto* status = Showing<QLineEdit>(TopLevel<MainWindowView>(), "0");
     ASSERT_NE(status, nullptr) << "the main window's interval, read-only";
+    SetForm& form = program_->setForm();
 
     int changes = 0;
     form.Text2.onChange.connect([&changes] { ++changes; });
-    struct Row {
+    struct Set {
         const char* set;
         const char* shown;
     };
-    for (const Row& row : {Row{"5", "5"}, Row{"12分", "12分"}, Row{"", "0"}}) {
+    for (const Set& row : {Set{"5", "5"}, Set{"12分", "12分"}, Set{"", "0"}}) {
         SCOPED_TRACE(row.set);
         changes = 0;
         form.Text2.setText(row.set);
@@ -236,32 +229,24 @@ TEST_F(ViewsTest, TextSetByTheProgramShowsWithoutComingBackAsAnEdit) {
         EXPECT_EQ(changes, std::string(row.set).empty() ? 2 : 1);
         EXPECT_EQ(form.Text2.text(), row.shown);
     }
-}
 
-TEST_F(ViewsTest, TheUsersTypingGoesIntoTheTextBoxAndIsNotShownBackOverIt) {
-    Program& program = startWithViews();
-    SetForm& form = program.setForm();
-    form.window.show();
-    auto* interval = TopLevel<SetFormView>()->findChild<QLineEdit*>();
-    ASSERT_EQ(interval->text(), "0");
-
-    struct Row {
+    struct Typed {
         int cursor;
         const char* keys;
         const char* text;
-        const char* status;  // the main window's interval
+        const char* status;
     };
-    const Row rows[] = {
+    const Typed rows[] = {
         {1, "5", "05", "05"},
         {0, "1", "105", "105"},
         {0, "-", "-105", "105"},  // a negative interval changes nothing else
     };
-    for (const Row& row : rows) {
+    for (const Typed& row : rows) {
         SCOPED_TRACE(row.text);
         interval->setCursorPosition(row.cursor);
         QTest::keyClicks(interval, row.keys);
         EXPECT_EQ(form.Text2.text(), row.text);
-        EXPECT_EQ(program.mainForm().Text5.text(), row.status);
+        EXPECT_EQ(status->text(), row.status);
         // Set again from the text box, the field would lose its cursor and undo history.
         EXPECT_EQ(interval->cursorPosition(), row.cursor + 1);
         EXPECT_TRUE(interval->isUndoAvailable());
@@ -275,12 +260,10 @@ TEST_F(ViewsTest, TheUsersTypingGoesIntoTheTextBoxAndIsNotShownBackOverIt) {
 }
 
 TEST_F(ViewsTest, ClicksTickAndClearTheBoxesAndTheProgramsValuesShow) {
-    Program& program = startWithViews();
-    MainForm& main = program.mainForm();
-    SetForm& preferences = program.setForm();
-    preferences.window.show();
+    auto* dialog = showPreferences();
     auto* window = TopLevel<MainWindowView>();
-    auto* dialog = TopLevel<SetFormView>();
+    MainForm& main = program_->mainForm();
+    SetForm& preferences = program_->setForm();
 
     struct Row {
         QCheckBox* widget;
@@ -342,17 +325,40 @@ TEST(BindingsTest, ALabelFollowsItsCaptionAndWhenPlacedItsPosition) {
     EXPECT_EQ(plain->text(), "b") << "cleared bindings show nothing more";
 }
 
+// A server's words in the error box are shown as they are: rendered as markup, they could load
+// files or take the window down.
+TEST(PlainTextTest, AServersMarkupInTheErrorBoxIsShownLiterally) {
+    const std::string hostile =
+        "-ERR <b>x</b><img src=/dev/zero><font size=7 color=red>big</font>"
+        "<img src=file:///etc/hostname>";
+    QtMessageBox messages;
+    bool dismissed = false;
+    messages.showOk(hostile, "エラー", MessageBox::Icon::None, [&] { dismissed = true; });
+    auto* box = TopLevel<QMessageBox>();
+    ASSERT_NE(box, nullptr) << "the box is open and the call has returned";
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text().toStdString(), hostile);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    // Drawing it reads no picture: rendered as markup, /dev/zero would never end.
+    EXPECT_FALSE(box->grab().isNull());
+
+    box->button(QMessageBox::Ok)->click();
+    EXPECT_TRUE(dismissed);
+}
+
 TEST_F(ViewsTest, AClosedDialogComesBackFreshWithTheSavedValues) {
-    Program& program = startWithViews();
-    program.setForm().window.show();
-    QPointer<SetFormView> first = TopLevel<SetFormView>();
+    QPointer<SetFormView> first = showPreferences();
+    Program& program = *program_;
     ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->windowTitle(), "設定");
     auto* interval = first->findChild<QLineEdit*>();
     interval->selectAll();
     QTest::keyClicks(interval, "25");
     Showing<QCheckBox>(first, "")->click();  // hang up after the check
 
-    first->close();
+    first->close();  // the close box: the form goes from inside its window's own event
     EXPECT_FALSE(program.hasSetForm());
     RunDeferredDeletes();
     EXPECT_TRUE(first.isNull());
@@ -366,12 +372,36 @@ TEST_F(ViewsTest, AClosedDialogComesBackFreshWithTheSavedValues) {
         Showing<QCheckBox>(second, "新着お知らせボードを１秒で自動消去させる")->isChecked());
 }
 
-TEST_F(ViewsTest, DialogsOpenSideBySideOnTheScreenAndNoneOverTheMainWindow) {
+// However its form goes, a window goes with it; the windows still open go with the host.
+TEST_F(ViewsTest, AWindowGoesWithItsFormAndThoseStillOpenWithTheHost) {
     Program& program = startWithViews();
+    program.idPassForm().window.show();
+    QPointer<IdPassFormView> account = TopLevel<IdPassFormView>();
+    ASSERT_NE(account, nullptr);
+    EXPECT_EQ(account->windowTitle(), "ID,PASS");
+    program.closeIdPassForm();
+    EXPECT_FALSE(account->isVisible());
+    RunDeferredDeletes();
+    EXPECT_TRUE(account.isNull());
+
     program.setForm().window.show();
-    Showing<QPushButton>(TopLevel<SetFormView>(), "ID/PASS")->click();
-    const QRect preferences = TopLevel<SetFormView>()->frameGeometry();
-    const QRect account = TopLevel<IdPassFormView>()->frameGeometry();
+    QPointer<SetFormView> preferences = TopLevel<SetFormView>();
+    ASSERT_NE(preferences, nullptr);
+    views_.reset();
+    EXPECT_TRUE(preferences.isNull());
+    // The form outlives its window and still closes.
+    program.closeSetForm();
+    EXPECT_FALSE(program.hasSetForm());
+}
+
+TEST_F(ViewsTest, DialogsOpenSideBySideOnTheScreenAndNoneOverTheMainWindow) {
+    auto* dialog = showPreferences();
+    Showing<QPushButton>(dialog, "ID/PASS")->click();
+    auto* accountView = TopLevel<IdPassFormView>();
+    ASSERT_NE(accountView, nullptr) << "opened by its button";
+    ASSERT_TRUE(dialog->isVisible()) << "the preferences stay open";
+    const QRect preferences = dialog->frameGeometry();
+    const QRect account = accountView->frameGeometry();
     const QRect main = TopLevel<MainWindowView>()->frameGeometry();
     EXPECT_GT(account.left(), preferences.right()) << "right of the one shown";
     EXPECT_EQ(account.top(), preferences.top());
@@ -379,39 +409,14 @@ TEST_F(ViewsTest, DialogsOpenSideBySideOnTheScreenAndNoneOverTheMainWindow) {
     EXPECT_FALSE(account.intersects(main));
 
     // No room left on the right: the next one opens whole on the screen, hiding nothing.
-    Showing<QPushButton>(TopLevel<SetFormView>(), "POPサーバー")->click();
-    const QRect server = TopLevel<OptionFormView>()->frameGeometry();
+    Showing<QPushButton>(dialog, "POPサーバー")->click();
+    auto* serverView = TopLevel<OptionFormView>();
+    ASSERT_NE(serverView, nullptr) << "opened by its button";
+    const QRect server = serverView->frameGeometry();
     EXPECT_TRUE(QGuiApplication::primaryScreen()->availableGeometry().contains(server));
     EXPECT_FALSE(server.intersects(main));
     EXPECT_FALSE(server.intersects(preferences));
     EXPECT_FALSE(server.intersects(account));
-}
-
-TEST_F(ViewsTest, TheChimeWindowTakesTheShapeOfEachFrameItShows) {
-    // Two shapes that differ everywhere, one of them in two pieces.
-    pictures_.frameA = SilverPicture({{10, 0, 20, 50}, {10, 50, 80, 60}});
-    pictures_.frameB = SilverPicture({{40, 5, 50, 95}});
-    Program& program = startWithViews();
-    program.mainForm().Command2.click();
-    auto* chime = TopLevel<ChimeWindowView>();
-    ASSERT_NE(chime, nullptr);
-    EXPECT_EQ(chime->size(), QSize(100, 100));
-    EXPECT_TRUE(chime->mask().isEmpty()) << "no shape before the first swing";
-
-    const Form1& form = program.form1();
-    std::set<int> parities;
-    for (int tick = 0; tick < 6; ++tick) {
-        timers_.advance(1000);
-        SCOPED_TRACE(form.frameIndex());
-        ASSERT_TRUE(form.shaped());
-        QRegion expected;
-        for (const RegionRect& r : BuildFrameRegion(pictures_.chimeFrame(form.frameIndex()))) {
-            expected += QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
-        }
-        EXPECT_EQ(chime->mask(), expected);
-        parities.insert(form.frameIndex() % 2);
-    }
-    EXPECT_EQ(parities.size(), 2u) << "both pictures were shown";
 }
 
 QImage KeyAsClear(const QImage& picture) {
@@ -438,9 +443,11 @@ TEST_F(ViewsTest, TheChimePictureSuitsThePixelRatioAndItsShapeCutsItExactly) {
     auto* chime = TopLevel<ChimeWindowView>();
     ASSERT_NE(chime, nullptr);
     EXPECT_EQ(chime->size(), QSize(100, 100));
+    EXPECT_TRUE(chime->mask().isEmpty()) << "no shape before the first swing";
     auto* picture = chime->findChild<QLabel*>();
     ASSERT_NE(picture, nullptr);
-    for (int tick = 0; tick < 2; ++tick) {
+    std::map<int, QRegion> masks;  // by picture
+    for (int tick = 0; tick < 4; ++tick) {
         timers_.advance(1000);
         const int frame = program.form1().frameIndex();
         SCOPED_TRACE(frame);
@@ -456,15 +463,23 @@ TEST_F(ViewsTest, TheChimePictureSuitsThePixelRatioAndItsShapeCutsItExactly) {
         ASSERT_EQ(image.size(), QSize(100 * ratio, 100 * ratio));
         EXPECT_EQ(image, drawn) << "the picture drawn for this ratio, not another one scaled";
         const QRegion mask = chime->mask();
+        int chimePixels = 0;
         int cutWrong = 0;
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
                 const bool chimePixel = qAlpha(image.pixel(x, y)) != 0;
+                chimePixels += chimePixel ? 1 : 0;
                 cutWrong += chimePixel != mask.contains(QPoint(x / ratio, y / ratio)) ? 1 : 0;
             }
         }
         EXPECT_EQ(cutWrong, 0) << "pixels the shape cuts wrongly";
+        EXPECT_GT(chimePixels, 500 * ratio * ratio) << "a chime, not a speck";
+        // A slim chime: few enough bands to reshape it cheaply.
+        EXPECT_LT(program.form1().shape().size(), 201u);
+        masks[frame % 2] = mask;
     }
+    ASSERT_EQ(masks.size(), 2u) << "both pictures were shown";
+    EXPECT_NE(masks[0], masks[1]) << "the swing shows";
 }
 
 TEST_F(ViewsTest, TheBoardIsThinWithTheCountRightAligned) {

@@ -56,7 +56,7 @@ Task<int> FakeMailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTe
 Task<int> FakeMailLibrary::NMailPop3GetMailSize(int handle, int number) {
     log_.push_back("size " + std::to_string(handle) + " " + std::to_string(number));
     co_await serverDelay();
-    co_return connected_ ? sizeResult : -1;
+    co_return connected_ ? 2048 : -1;
 }
 
 Task<int> FakeMailLibrary::NMailPop3GetMail(int handle, int number, MailTexts&, int, int) {
@@ -165,16 +165,17 @@ void FakeDesktop::chooseFile(const std::string& fileName,
 void FakeMessageBox::showOk(const std::string& text, const std::string& title, Icon icon,
                             std::function<void()> dismissed) {
     log_.push_back("box " + title + (icon == Icon::Exclamation ? " (!)" : "") + ": " + text);
-    open_.push_back(std::move(dismissed));
-    if (!keepOpen) {
-        answerOpen();
-    }
+    hold(std::move(dismissed));
 }
 
 void FakeMessageBox::askYesNo(const std::string& text, const std::string& title,
                               std::function<void(bool)> answered) {
     log_.push_back("ask " + title + ": " + text);
-    open_.push_back([this, answered = std::move(answered)] { answered(yes); });
+    hold([this, answered = std::move(answered)] { answered(yes); });
+}
+
+void FakeMessageBox::hold(std::function<void()> answer) {
+    open_.push_back(std::move(answer));
     if (!keepOpen) {
         answerOpen();
     }

@@ -48,7 +48,6 @@ public:
 
     int connectResult = 7;
     int loginResult = 0;
-    int sizeResult = 2048;
     std::string errorText;
     /// Runs inside the login, while it waits for the server.
     std::function<void()> duringLogin;
@@ -122,6 +121,7 @@ public:
     bool keepOpen = false;
 
 private:
+    void hold(std::function<void()> answer);
     CallLog& log_;
     std::vector<std::function<void()>> open_;
 };
@@ -154,13 +154,13 @@ private:
     CallLog& log_;
 };
 
-/// A 1280 x 1024 pixel screen unless a test says otherwise; records menus, file dialogs and
+/// A 1280 x 1024 pixel screen unless a test narrows it; records menus, file dialogs and
 /// opened addresses, and answers them as its fields say.
 class FakeDesktop : public Desktop {
 public:
     explicit FakeDesktop(CallLog& log) : log_(log) {}
     Twips screenWidth() override { return width; }
-    Twips screenHeight() override { return height; }
+    Twips screenHeight() override { return 1024 * kTwipsPerPixel; }
     std::string localDateTimeText() override { return now; }
     void popUpMenu(const std::vector<std::string>& captions,
                    std::function<void(int)> chosen) override;
@@ -169,7 +169,6 @@ public:
     void openUrl(const std::string& url) override { log_.push_back("open url " + url); }
 
     Twips width = 1280 * kTwipsPerPixel;
-    Twips height = 1024 * kTwipsPerPixel;
     std::string now = "2026/12/07 21:00:00";
     /// The item the user picks in the next pop-up menu; -1 picks nothing.
     int menuChoice = -1;

@@ -13,14 +13,23 @@ ProgramFixture::~ProgramFixture() {
     std::filesystem::current_path(savedCurrentDir_);
 }
 
-Program& ProgramFixture::start() {
+Program& ProgramFixture::start(const std::function<void(Program&)>& beforeStart) {
     program_ =
         std::make_unique<Program>(Services{timers_, timers_, mail_, sound_, process_, messages_,
                                            launcher_, dialUp_, desktop_, random_, pictures_, tray_},
                                   programDir_.path().string());
     program_->formCreated.connect([this](Form& form) { log_.push_back("create " + form.name()); });
+    if (beforeStart) {
+        beforeStart(*program_);
+    }
     program_->start();
     return *program_;
+}
+
+MainForm& ProgramFixture::started() {
+    MainForm& main = start().mainForm();
+    log_.clear();
+    return main;
 }
 
 void ProgramFixture::writePreferences(const std::string& lines) {

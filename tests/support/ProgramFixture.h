@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,8 +23,10 @@ protected:
     ProgramFixture();
     ~ProgramFixture() override;
 
-    /// Creates the program and runs its start-up.
-    Program& start();
+    /// Creates the program and runs its start-up; beforeStart sees the program before that.
+    Program& start(const std::function<void(Program&)>& beforeStart = {});
+    /// Starts the program and clears the log of what start-up did.
+    MainForm& started();
 
     /// Writes "[EXEINI]" followed by the given "KEY=value" lines into the preferences file.
     void writePreferences(const std::string& lines);
