@@ -48,7 +48,9 @@ void BannerView::followLabel() {
         caption_ = form_->Label1.caption();
         drawCaption();
     }
-    update(before.united(textRect()));
+    // Painted now, not posted: a posted repaint wakes the event loop once more after every
+    // one of the 50 steps a second.
+    repaint(before.united(textRect()));
 }
 
 void BannerView::drawCaption() {

@@ -104,7 +104,8 @@ void FanView::step() {
         return;
     }
     timer_.setInterval(frames_[current_].delayMs);
-    update(frames_[current_].changed);
+    // Painted now, as the label's steps are: no second pass of the event loop for it.
+    repaint(frames_[current_].changed);
 }
 
 void FanView::paintEvent(QPaintEvent* event) {
