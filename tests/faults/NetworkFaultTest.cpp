@@ -1,8 +1,9 @@
 // Checks of the program's logic through the real mail library while the network misbehaves: the
-// server gone between checks, a connection reset in the middle of RETR, a listener that never
-// speaks and a name that does not resolve. Each check must end within its bound and the next
-// check against the healthy private Dovecot (box100: 100 messages) must fill the board with
-// "100".
+// server gone between checks, a connection reset in the middle of RETR and a listener that never
+// speaks. Each check must end within its bound and the next check against the healthy private
+// Dovecot (box100: 100 messages) must fill the board with "100". A name that does not resolve
+// takes the refused connection's road from the transport on (QtPop3TransportTest tells the two
+// apart).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -20,6 +21,11 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using ::testing::Contains;
+using ::testing::Not;
+
+// A line the fake message box logged.
+const auto kBox = ::testing::StartsWith("box ");
 
 pop3::Pop3Limits ShortLimits() {
     pop3::Pop3Limits limits;
@@ -90,22 +96,12 @@ protected:
         return Clock::now() - begin;
     }
 
-    std::vector<std::string> boxes() const {
-        std::vector<std::string> found;
-        for (const std::string& line : log_) {
-            if (line.rfind("box ", 0) == 0) {
-                found.push_back(line);
-            }
-        }
-        return found;
-    }
-
     /// A check against the healthy server counts all 100 messages.
     void expectHealthyCheck(const std::string& server = DovecotPlain()) {
         const auto took = check(server);
         ASSERT_TRUE(program_->hasMsgForm()) << ::testing::PrintToString(log_);
         EXPECT_EQ(program_->msgForm().Text2.text(), "100");
-        EXPECT_THAT(boxes(), ::testing::IsEmpty());
+        EXPECT_THAT(log_, Not(Contains(kBox)));
         EXPECT_LT(took, 5s);
     }
 };
@@ -119,7 +115,7 @@ TEST_F(NetworkFaultTest, ServerGoneBetweenChecks) {
     // A refused connection ends the check at once and quietly, as any failed connect does.
     EXPECT_LT(took, 1s);
     EXPECT_FALSE(program_->hasMsgForm());
-    EXPECT_THAT(boxes(), ::testing::IsEmpty()) << ::testing::PrintToString(log_);
+    EXPECT_THAT(log_, Not(Contains(kBox)));
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, port));
     expectHealthyCheck(server.address());
 }
@@ -135,7 +131,7 @@ TEST_F(NetworkFaultTest, ResetInTheMiddleOfRetr) {
     // the check only reads past, raise no box.
     ASSERT_TRUE(program_->hasMsgForm()) << ::testing::PrintToString(log_);
     EXPECT_EQ(program_->msgForm().Text2.text(), "100");
-    EXPECT_THAT(boxes(), ::testing::IsEmpty());
+    EXPECT_THAT(log_, Not(Contains(kBox)));
     expectHealthyCheck();
 }
 
@@ -147,16 +143,8 @@ TEST_F(NetworkFaultTest, ListenerThatNeverSpeaks) {
     EXPECT_GE(took, ShortLimits().responseTimeout - 100ms);
     EXPECT_LT(took, ShortLimits().responseTimeout + 1s);
     EXPECT_FALSE(program_->hasMsgForm());
-    EXPECT_THAT(boxes(),
-                ::testing::ElementsAre("box エラー: サーバーから応答がありません（時間切れ）"));
-    expectHealthyCheck();
-}
-
-TEST_F(NetworkFaultTest, NameThatDoesNotResolve) {
-    const auto took = check("x.invalid:110");
-    EXPECT_LT(took, ShortLimits().connectTimeout + 1s);
-    EXPECT_FALSE(program_->hasMsgForm());
-    EXPECT_THAT(boxes(), ::testing::IsEmpty()) << ::testing::PrintToString(log_);
+    EXPECT_THAT(log_, Contains(kBox).Times(1));
+    EXPECT_THAT(log_, Contains("box エラー: サーバーから応答がありません（時間切れ）"));
     expectHealthyCheck();
 }
 
