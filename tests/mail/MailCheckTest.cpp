@@ -4,8 +4,6 @@
 #include "forms/Form1.h"
 #include "forms/IdPassForm.h"
 #include "forms/MsgForm.h"
-#include "forms/SetForm.h"
-#include "mail/MailCheck.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {
@@ -16,9 +14,10 @@ using ::testing::ElementsAreArray;
 
 class MailCheckTest : public ProgramFixture {
 protected:
-    /// A program with a server and a saved account, its log cleared.
-    Program& configured(const std::string& preferences = "") {
-        writeServerFile("POP3=pop.example\r\nAPOP=0\r\n");
+    /// A program with a server file and a saved account, its log cleared.
+    Program& configured(const std::string& preferences = "",
+                        const std::string& server = "POP3=pop.example\r\nAPOP=0\r\n") {
+        writeServerFile(server);
         writeAccount("NAME=me\nNAME2=pw\n");
         writePreferences(preferences);
         Program& program = start();
@@ -89,11 +88,7 @@ TEST_F(MailCheckTest, ChecksWithoutMailMakeTheirCallsAndShowNothing) {
     // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        writeServerFile(row.server);
-        writeAccount("NAME=me\nNAME2=pw\n");
-        writePreferences(row.preferences);
-        Program& program = start();
-        log_.clear();
+        Program& program = configured(row.preferences, row.server);
         mail_.connectResult = row.connect;
         mail_.loginResult = row.login;
         mail_.errorText = row.error;
@@ -105,9 +100,7 @@ TEST_F(MailCheckTest, ChecksWithoutMailMakeTheirCallsAndShowNothing) {
 }
 
 TEST_F(MailCheckTest, MissingPasswordShowsTheAccountDialogAndSkipsTheLogin) {
-    writeServerFile("POP3=pop.example\r\n");
-    writeAccount("NAME=me\nNAME2=pw\n");
-    Program& program = start();
+    Program& program = configured();
     writeAccount("NAME=me\n");
     program.closeIdPassForm();
     log_.clear();
@@ -193,15 +186,14 @@ TEST_F(MailCheckTest, NothingElseThatWaitsHoldsACheckBack) {
 }
 
 TEST_F(MailCheckTest, DisconnectButtonHangsUpEveryConnectionOrNothing) {
-    start();
+    MainForm& main = started();
     dialUp_.active = {"gsm-1", "pppoe-2"};
-    log_.clear();
-    program_->mainForm().Command5.click();
+    main.Command5.click();
     EXPECT_THAT(log_, ElementsAre("list dial-up", "hang up gsm-1", "hang up pppoe-2"));
 
     dialUp_.listable = false;
     log_.clear();
-    program_->mainForm().Command5.click();
+    main.Command5.click();
     EXPECT_THAT(log_, ElementsAre("list dial-up"));
 }
 

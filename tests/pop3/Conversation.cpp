@@ -71,14 +71,8 @@ TransportStatus Conversation::readLine(std::string& line, std::size_t maxBytes,
     if (closed_) {
         return {TransportCode::Closed, {}};
     }
-    std::optional<Pace::Time> since;
-    for (;;) {
-        if (arrived_.find('\n', offset_) != std::string::npos || unread() >= maxBytes) {
-            break;
-        }
-        if (!since) {
-            since = now_;
-        }
+    Pace::Time since = now_;
+    while (arrived_.find('\n', offset_) == std::string::npos && unread() < maxBytes) {
         deliver();
         const std::size_t arrived = takeInFlight();
         if (arrived > 0) {
@@ -88,9 +82,9 @@ TransportStatus Conversation::readLine(std::string& line, std::size_t maxBytes,
             readFailure_.clear();
             return {TransportCode::Closed, {}};
         }
-        const Pace::Time deadline = pace.deadline(*since, timeout);
+        const Pace::Time deadline = pace.deadline(since, timeout);
         if (now_ >= deadline) {
-            const TransportStatus status = pace.expired(*since, timeout);
+            const TransportStatus status = pace.expired(since, timeout);
             readFailure_ = status.detail;
             return status;
         }

@@ -31,8 +31,7 @@ TEST_F(Pop3LoginTest, StlsComesBeforeCredentialsAndBytesBeforeTheHandshakeAreNev
     h.client("STAT\r\n");
     h.server("+OK 1 50\r\n");
 
-    int handle = 0;
-    EXPECT_EQ(h.connectAndLogIn(handle), 1);
+    h.logIn(1);
     EXPECT_EQ(h.talk().sent(), "CAPA\r\nSTLS\r\n<TLS>CAPA\r\nUSER taro\r\nPASS secret\r\nSTAT\r\n");
     EXPECT_EQ(h.talk().writes(), 6);
     EXPECT_EQ(h.talk().discardedAtTls(), injected.size());
@@ -68,8 +67,7 @@ TEST_F(Pop3LoginTest, OfferedTlsThatFailsNeverLeadsToCredentialsInClear) {
         if (!c.stlsAnswer.empty()) {
             t.talk().tls(c.handshake);
         }
-        int handle = 0;
-        EXPECT_EQ(t.connectAndLogIn(handle), -1);
+        const int handle = t.logIn(-1);
         EXPECT_EQ(t.message(), c.text);
         // A second attempt repeats the reason and sends nothing either.
         EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
@@ -85,8 +83,7 @@ TEST_F(Pop3LoginTest, ImplicitTlsWithBadCertificateGivesAHandleWhoseLoginTellsWh
     EXPECT_GT(handle, 0);
     EXPECT_TRUE(h.talk().tlsAtConnect());
     EXPECT_EQ(h.talk().port(), 995);
-    EXPECT_EQ(RunNow(h.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
-    EXPECT_EQ(h.message(), "TLS の確立に失敗しました: self-signed certificate");
+    h.expectDead(handle, "TLS の確立に失敗しました: self-signed certificate");
     EXPECT_EQ(h.talk().sent(), "");
     EXPECT_EQ(RunNow(h.lib().NMailPop3Close(handle)), 1);
 }
@@ -173,10 +170,8 @@ TEST_F(Pop3LoginTest, LoginsTakeTheirCountOrTheServersRefusalAndLeaveTheLinkWork
         EXPECT_EQ(t.talk().writes(), 1 + static_cast<int>(c.exchange.size()));
         EXPECT_TRUE(t.lib().NMailPop3Connected(handle));
         if (c.result < 0) {
-            // The refusal sticks to the handle: a message call fails with it, sending nothing.
-            MailTexts texts;
-            EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
-            EXPECT_EQ(t.message(), c.text);
+            // The refusal sticks to the handle: message calls fail with it, sending nothing.
+            t.expectRefused(handle, c.text);
         }
         // Every answer was read: QUIT's answer is the last thing left.
         EXPECT_EQ(RunNow(t.lib().NMailPop3Close(handle)), 1);

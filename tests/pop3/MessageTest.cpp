@@ -30,7 +30,7 @@ TEST_F(Pop3MessageTest, HeaderTextsAreUnfoldedFirstFieldsOfTheHeaderOnly) {
         "\r\n"
         "From: a body line, not a header\r\n"
         ".\r\n");
-    const int handle = logIn(1);
+    const int handle = h.logIn(1);
 
     ASSERT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), 1);
     EXPECT_EQ(texts.h1, "Meeting\tat noon");
@@ -49,7 +49,7 @@ TEST_F(Pop3MessageTest, LongHeaderValuesAreCutAt8191Bytes) {
     h.scriptLoggedIn(1);
     h.client("TOP 1 0\r\n");
     h.server("+OK\r\nFrom: x" + std::string(9000, 'y') + "\r\n\r\n.\r\n");
-    const int handle = logIn(1);
+    const int handle = h.logIn(1);
     ASSERT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), 1);
     EXPECT_EQ(texts.h2, "x" + std::string(8190, 'y'));
 }
@@ -60,7 +60,7 @@ TEST_F(Pop3MessageTest, DotStuffedLinesAreNotTheEnd) {
     h.server("+OK\r\nSubject: dots\r\n\r\n..\r\n...\r\n..foo\r\n.\r\n");
     h.client("LIST 1\r\n");
     h.server("+OK 1 321\r\n");
-    const int handle = logIn(1);
+    const int handle = h.logIn(1);
     EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), 1);
     EXPECT_EQ(texts.h1, "dots");
     // Had "..", "..." or "..foo" ended the message, LIST would read its leftovers.
@@ -76,7 +76,7 @@ TEST_F(Pop3MessageTest, ServerRefusalOfOneMessageLeavesTheSessionUsable) {
     h.server("-ERR\r\n");
     h.client("LIST 2\r\n");
     h.server("+OK 2 0\r\n");
-    const int handle = logIn(2);
+    const int handle = h.logIn(2);
     EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
     EXPECT_EQ(h.message(), "no such message");
     EXPECT_EQ(RunNow(h.lib().NMailPop3GetMail(handle, 1, texts, 0, 0)), -1);
@@ -93,26 +93,16 @@ TEST_F(Pop3MessageTest, CallsOutsideTheMailboxSendNothing) {
         SCOPED_TRACE(std::to_string(c.count) + " messages, number " + std::to_string(c.number));
         Pop3Harness t;
         t.scriptLoggedIn(c.count);
-        int handle = 0;
-        EXPECT_EQ(t.connectAndLogIn(handle), c.count);
-        const std::string sent = t.talk().sent();
-        MailTexts texts;
-        const std::string text = "メッセージ番号が範囲外です: " + std::to_string(c.number);
-        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailStatus(handle, c.number, texts, 0)), -1);
-        EXPECT_EQ(t.message(), text);
-        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailSize(handle, c.number)), -1);
-        EXPECT_EQ(t.message(), text);
-        EXPECT_EQ(RunNow(t.lib().NMailPop3GetMail(handle, c.number, texts, 0, 0)), -1);
-        EXPECT_EQ(t.message(), text);
-        EXPECT_EQ(t.talk().sent(), sent);
+        const int handle = t.logIn(c.count);
+        t.expectRefused(handle, "メッセージ番号が範囲外です: " + std::to_string(c.number),
+                        c.number);
     }
 }
 
 TEST_F(Pop3MessageTest, MessageCallsBeforeLoginSendNothing) {
     h.server("+OK ready\r\n");
     const int handle = RunNow(h.lib().NMailPop3Connect(Pop3Harness::kHost));
-    EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, 1)), -1);
-    EXPECT_EQ(h.message(), "サーバーにログインしていません");
+    h.expectRefused(handle, "サーバーにログインしていません");
     EXPECT_EQ(h.talk().sent(), "CAPA\r\n") << "only the query sent with the connection";
 }
 

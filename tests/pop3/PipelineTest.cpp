@@ -24,21 +24,13 @@ class Pop3PipelineTest : public Pop3Test {};
 
 TEST_F(Pop3PipelineTest, AWalkKeepsTheWindowFullWithFewWritesAndAnswersInTheRightCalls) {
     constexpr int kCount = 50;
-    const int window = h.limits.pipelineWindow;
-    std::string first;
-    for (int n = 1; n <= window; ++n) {
-        first += Triple(n);
-    }
+    // Each message's answers follow its requests; how many writes carried them is counted below.
     h.scriptLoggedIn(kCount, "PIPELINING\r\n");
-    h.client(first);
-    for (int n = 1; n <= window; ++n) {
-        h.server(Answers(n));
-    }
-    for (int n = window + 1; n <= kCount; ++n) {
+    for (int n = 1; n <= kCount; ++n) {
         h.client(Triple(n));
         h.server(Answers(n));
     }
-    const int handle = logIn(kCount);
+    const int handle = h.logIn(kCount);
     const int loginWrites = h.talk().writes();
 
     for (int n = 1; n <= kCount; ++n) {
@@ -51,7 +43,7 @@ TEST_F(Pop3PipelineTest, AWalkKeepsTheWindowFullWithFewWritesAndAnswersInTheRigh
         EXPECT_EQ(texts.h1, subject);
     }
     const int walkWrites = h.talk().writes() - loginWrites;
-    EXPECT_EQ(walkWrites, 1 + kCount - window);
+    EXPECT_EQ(walkWrites, 1 + kCount - h.limits.pipelineWindow) << "a full window, then one each";
     EXPECT_EQ(loginWrites, 2);  // CAPA, then USER+PASS+STAT together
     EXPECT_TRUE(h.talk().finished());
     EXPECT_EQ(h.talk().sent().find("TOP 51"), std::string::npos);
@@ -69,7 +61,7 @@ TEST_F(Pop3PipelineTest, ACallerLeavingTheOrderStillGetsItsOwnAnswers) {
     h.server("+OK\r\nSubject: Message 1 again\r\n\r\n.\r\n");
     h.client("QUIT\r\n");
     h.server("+OK\r\n");
-    const int handle = logIn(3);
+    const int handle = h.logIn(3);
 
     EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), 1);
     EXPECT_EQ(texts.h1, "Message 1");
@@ -86,7 +78,7 @@ TEST_F(Pop3PipelineTest, ARefusedMessageInTheWindowKeepsTheRestInStep) {
     h.scriptLoggedIn(2, "PIPELINING\r\n");
     h.client(Triple(1) + Triple(2));
     h.server("-ERR message 1 is locked\r\n-ERR no such message\r\n-ERR gone\r\n" + Answers(2));
-    const int handle = logIn(2);
+    const int handle = h.logIn(2);
     EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, 1, texts, 0)), -1);
     EXPECT_EQ(h.message(), "message 1 is locked");
     EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailSize(handle, 1)), -1);
@@ -111,7 +103,7 @@ TEST_F(Pop3PipelineTest, WithoutTheCapabilityEachRequestWaitsForItsAnswer) {
     }
     h.client("QUIT\r\n");
     h.server("+OK bye\r\n");
-    const int handle = logIn(2);
+    const int handle = h.logIn(2);
     const int loginWrites = h.talk().writes();
     for (int n = 1; n <= 2; ++n) {
         EXPECT_EQ(RunNow(h.lib().NMailPop3GetMailStatus(handle, n, texts, 0)), 1);

@@ -77,24 +77,33 @@ void Pop3Harness::scriptLoggedIn(int count, const std::string& capabilities) {
     server("+OK " + std::to_string(count) + " 1000\r\n");
 }
 
-int Pop3Harness::connectAndLogIn(int& handle) {
-    handle = RunNow(lib().NMailPop3Connect(kHost));
-    return RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0));
+int Pop3Harness::logIn(int count) {
+    const int handle = RunNow(lib().NMailPop3Connect(kHost));
+    EXPECT_EQ(RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), count);
+    return handle;
 }
 
-void Pop3Harness::expectDead(int handle, const std::string& text, int n) {
+void Pop3Harness::expectRefused(int handle, const std::string& text, int n) {
     const std::string sent = talk().sent();
     const int reads = talk().reads();
     MailTexts texts;
-    EXPECT_FALSE(lib().NMailPop3Connected(handle));
-    EXPECT_EQ(RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
-    EXPECT_EQ(message(), text);
     EXPECT_EQ(RunNow(lib().NMailPop3GetMailStatus(handle, n, texts, 0)), -1);
     EXPECT_EQ(message(), text);
     EXPECT_EQ(RunNow(lib().NMailPop3GetMailSize(handle, n)), -1);
     EXPECT_EQ(message(), text);
     EXPECT_EQ(RunNow(lib().NMailPop3GetMail(handle, n, texts, 0, 0)), -1);
     EXPECT_EQ(message(), text);
+    EXPECT_EQ(talk().sent(), sent);
+    EXPECT_EQ(talk().reads(), reads);
+}
+
+void Pop3Harness::expectDead(int handle, const std::string& text, int n) {
+    const std::string sent = talk().sent();
+    const int reads = talk().reads();
+    EXPECT_FALSE(lib().NMailPop3Connected(handle));
+    EXPECT_EQ(RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
+    EXPECT_EQ(message(), text);
+    expectRefused(handle, text, n);
     EXPECT_EQ(talk().sent(), sent);
     EXPECT_EQ(talk().reads(), reads);
 }

@@ -48,12 +48,15 @@ public:
     void scriptLogin(const std::string& capabilities = "");
     /// Scripts a login whose STAT answers count.
     void scriptLoggedIn(int count, const std::string& capabilities = "");
-    /// Connects to kHost and logs in as taro/secret; the login's result.
-    int connectAndLogIn(int& handle);
+    /// Connects to kHost and logs in as taro/secret, expecting the login to give count; the
+    /// handle.
+    int logIn(int count);
     /// The last failure text.
     std::string message() { return lib().NMailGetMessage(0); }
-    /// Every call about message n on handle, and a login, fails at once with text: nothing is
-    /// sent and nothing read.
+    /// Every call about message n on handle fails at once with text: nothing is sent and
+    /// nothing read.
+    void expectRefused(int handle, const std::string& text, int n = 1);
+    /// As expectRefused, and the handle is no longer connected and a login fails likewise.
     void expectDead(int handle, const std::string& text, int n = 1);
 
     /// Hands out the next conversation's transport (an unscripted one past the last).
@@ -70,13 +73,6 @@ private:
 /// A test with one harness.
 class Pop3Test : public ::testing::Test {
 protected:
-    /// Connects and logs in to the scripted first server, whose STAT says count; the handle.
-    int logIn(int count) {
-        int handle = 0;
-        EXPECT_EQ(h.connectAndLogIn(handle), count);
-        return handle;
-    }
-
     Pop3Harness h;
     MailTexts texts;
 };

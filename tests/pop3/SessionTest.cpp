@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "Pop3Harness.h"
-#include "pop3/ServerAddress.h"
 
 namespace breezel::pop3 {
 namespace {
@@ -49,7 +48,6 @@ TEST(Pop3ServerNameTest, MalformedNamesAreRefusedWithoutConnecting) {
     };
     for (const std::string& server : cases) {
         SCOPED_TRACE(server);
-        EXPECT_FALSE(ServerAddress::parse(server).has_value());
         Pop3Harness t;
         EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(server)), -1);
         EXPECT_EQ(t.message().rfind("サーバー名が不正です: ", 0), 0u);
@@ -96,8 +94,7 @@ TEST(Pop3CloseTest, QuitIsAwaitedOnlyBrieflyAndTheClosedHandleIsUnknownToEveryCa
     t.scriptLoggedIn(1);
     t.client("QUIT\r\n");
     t.talk().silence();
-    int handle = 0;
-    ASSERT_EQ(t.connectAndLogIn(handle), 1);
+    const int handle = t.logIn(1);
     EXPECT_EQ(RunNow(t.lib().NMailPop3Close(handle)), 1);
     EXPECT_EQ(t.talk().lastReadTimeout(), t.limits.quitTimeout);
     EXPECT_TRUE(t.talk().closed());
@@ -117,8 +114,7 @@ TEST(Pop3CloseTest, HandlesAreIndependent) {
     second.client("CAPA\r\n");
     second.drop();
 
-    int first = 0;
-    ASSERT_EQ(t.connectAndLogIn(first), 2);
+    const int first = t.logIn(2);
     const int other = RunNow(t.lib().NMailPop3Connect("other.example.jp:1110"));
     EXPECT_GT(other, 0);
     EXPECT_NE(other, first);

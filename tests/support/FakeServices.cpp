@@ -1,6 +1,7 @@
 #include "support/FakeServices.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/Wait.h"
 
@@ -182,8 +183,7 @@ void FakeMessageBox::hold(std::function<void()> answer) {
 }
 
 int FakeMessageBox::answerOpen() {
-    std::vector<std::function<void()>> open = std::move(open_);
-    open_.clear();
+    const std::vector<std::function<void()>> open = std::exchange(open_, {});
     for (const auto& answer : open) {
         answer();
     }

@@ -26,12 +26,21 @@ using CallLog = std::vector<std::string>;
 
 class TimerDriver;
 
+/// Base of the fakes that record their calls in a shared log.
+class LogsCalls {
+public:
+    explicit LogsCalls(CallLog& log) : log_(log) {}
+
+protected:
+    CallLog& log_;
+};
+
 /// Mail library that records its calls and answers as its fields say. With a latency, every
 /// call that talks to the server waits that long on the program's timers first, as a server
 /// across a slow link would.
-class FakeMailLibrary : public MailLibrary {
+class FakeMailLibrary : public MailLibrary, LogsCalls {
 public:
-    explicit FakeMailLibrary(CallLog& log) : log_(log) {}
+    using LogsCalls::LogsCalls;
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
     int NMailEndWinSock() override;
@@ -61,7 +70,6 @@ public:
 
 private:
     Task<> serverDelay();
-    CallLog& log_;
     bool connected_ = false;
 };
 
@@ -69,9 +77,9 @@ private:
 /// ("open \"PATH\" alias bgm", "play bgm", "play bgm from 0", "status bgm mode", "stop bgm",
 /// "close bgm"), and plays like a media control device: an open alias cannot be opened again,
 /// and a sound that reached its end stays there until played from the start.
-class FakeSoundDevice : public SoundDevice {
+class FakeSoundDevice : public SoundDevice, LogsCalls {
 public:
-    explicit FakeSoundDevice(CallLog& log) : log_(log) {}
+    using LogsCalls::LogsCalls;
     bool open(const std::string& path, const std::string& alias) override;
     void play(const std::string& alias) override;
     void playFromStart(const std::string& alias) override;
@@ -90,24 +98,20 @@ private:
         bool atEnd = false;
     };
     Device* find(const std::string& alias);
-    CallLog& log_;
     std::vector<Device> devices_;
 };
 
 /// Records that the process was ended instead of ending it.
-class FakeProcessControl : public ProcessControl {
+class FakeProcessControl : public ProcessControl, LogsCalls {
 public:
-    explicit FakeProcessControl(CallLog& log) : log_(log) {}
+    using LogsCalls::LogsCalls;
     void endProcess() override { log_.push_back("end process"); }
-
-private:
-    CallLog& log_;
 };
 
 /// Records boxes; the user answers at once, unless the test keeps them open and answers later.
-class FakeMessageBox : public MessageBox {
+class FakeMessageBox : public MessageBox, LogsCalls {
 public:
-    explicit FakeMessageBox(CallLog& log) : log_(log) {}
+    using LogsCalls::LogsCalls;
     void showOk(const std::string& text, const std::string& title, Icon icon,
                 std::function<void()> dismissed) override;
     void askYesNo(const std::string& text, const std::string& title,
@@ -122,25 +126,21 @@ public:
 
 private:
     void hold(std::function<void()> answer);
-    CallLog& log_;
     std::vector<std::function<void()>> open_;
 };
 
-class FakeLauncher : public ProgramLauncher {
+class FakeLauncher : public ProgramLauncher, LogsCalls {
 public:
-    explicit FakeLauncher(CallLog& log) : log_(log) {}
+    using LogsCalls::LogsCalls;
     bool start(const std::string& path) override {
         log_.push_back("start " + path);
         return true;
     }
-
-private:
-    CallLog& log_;
 };
 
-class FakeDialUp : public DialUpConnections {
+class FakeDialUp : public DialUpConnections, LogsCalls {
 public:
-    explicit FakeDialUp(CallLog& log) : log_(log) {}
+    using LogsCalls::LogsCalls;
     void enumerate(std::function<void(List)> listed) override {
         log_.push_back("list dial-up");
         listed(listable ? List(active) : std::nullopt);
@@ -149,16 +149,13 @@ public:
 
     std::vector<std::string> active;
     bool listable = true;
-
-private:
-    CallLog& log_;
 };
 
 /// A 1280 x 1024 pixel screen unless a test narrows it; records menus, file dialogs and
 /// opened addresses, and answers them as its fields say.
-class FakeDesktop : public Desktop {
+class FakeDesktop : public Desktop, LogsCalls {
 public:
-    explicit FakeDesktop(CallLog& log) : log_(log) {}
+    using LogsCalls::LogsCalls;
     Twips screenWidth() override { return width; }
     Twips screenHeight() override { return 1024 * kTwipsPerPixel; }
     std::string localDateTimeText() override { return now; }
@@ -174,14 +171,11 @@ public:
     int menuChoice = -1;
     /// The file the user picks in the next file dialog; empty cancels it.
     std::string fileChoice;
-
-private:
-    CallLog& log_;
 };
 
-class FakeTray : public TrayIcon {
+class FakeTray : public TrayIcon, LogsCalls {
 public:
-    explicit FakeTray(CallLog& log) : log_(log) {}
+    using LogsCalls::LogsCalls;
     bool available() override { return hasArea; }
     void setWindowIcon() override { log_.push_back("tray icon"); }
     void setTip(const std::string& tip) override { log_.push_back("tray tip " + tip); }
@@ -195,7 +189,6 @@ public:
     bool hasArea = true;
 
 private:
-    CallLog& log_;
     std::function<void(int)> handler_;
 };
 
