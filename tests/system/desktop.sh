@@ -3,7 +3,8 @@
 
 desktop_pids=()
 
-# Starts Xvfb on a free display and openbox on it; exports DISPLAY.
+# Starts Xvfb on a free display and openbox on it; exports DISPLAY. The deadlines are long: on a
+# machine busy compiling, openbox has been seen to take over five seconds.
 start_desktop() {
     local dir=$1
     mkdir -p "$dir/runtime" "$dir/home"
@@ -11,11 +12,11 @@ start_desktop() {
     export XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -br 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
     desktop_pids+=($!)
-    wait_until 5 test -s "$dir/display" || { echo "Xvfb did not start"; return 1; }
+    wait_until 20 test -s "$dir/display" || { echo "Xvfb did not start"; return 1; }
     export DISPLAY=:$(head -n1 "$dir/display")
     openbox --sm-disable >"$dir/openbox.log" 2>&1 &
     desktop_pids+=($!)
-    wait_until 5 eval "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
+    wait_until 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
         { echo "openbox did not start"; return 1; }
 }
 
@@ -113,7 +114,7 @@ start_tray() {
     trayer --edge top --align right --widthtype pixel --width 200 --height 24 \
         --SetDockType true --transparent false >"$1/trayer.log" 2>&1 &
     desktop_pids+=($!)
-    TRAY_PANEL=$(wait_for 5 first_line xdotool search --onlyvisible --pid $!) ||
+    TRAY_PANEL=$(wait_for 20 first_line xdotool search --onlyvisible --pid $!) ||
         { echo "trayer did not start"; return 1; }
     export TRAY_PANEL
 }
@@ -138,9 +139,9 @@ window_of_size() {
     return 1
 }
 
-# Waits up to 5 s for a visible window of process PID that is not among the ids in BEFORE,
+# Waits up to 10 s for a visible window of process PID that is not among the ids in BEFORE,
 # e.g. a popup menu, and prints it.
-wait_new_window() { wait_for 5 new_window "$@"; }
+wait_new_window() { wait_for 10 new_window "$@"; }
 new_window() {
     local before=" ${2//$'\n'/ } " id
     for id in $(xdotool search --onlyvisible --pid "$1" 2>/dev/null); do
