@@ -21,7 +21,7 @@ printf 'POP3=127.0.0.1\r\n' >"$work/cwd/vbmail.ini"
 app_pid=$!
 
 wid=$(wait_window Kazeyomi) || { echo "FAILED: no main window"; cat "$work/breezel.log"; exit 1; }
-wait_until 5 settled "$wid"
+wait_until 10 settled "$wid"
 read -r x y < <(main_client_origin "$wid")
 click_at() { xdotool mousemove "$((x + $1))" "$((y + $2))" click 1; }
 
@@ -33,12 +33,12 @@ no_chime() { ! chime_window; }
 # one ring (3.4 s) the loop must still sound.
 record "$work/alert.wav" 7 &
 recorder=$!
-wait_until 2 test -s "$work/alert.wav"
+wait_until 10 test -s "$work/alert.wav"
 click_at 140 66  # 確認♪
-if chime=$(wait_for 5 chime_window); then
+if chime=$(wait_for 10 chime_window); then
     check "chime window is on top" grep -q _NET_WM_STATE_ABOVE < <(xprop -id "$chime" _NET_WM_STATE)
     # The first swing tick gives the window its shape.
-    check "chime window is shaped to the chime" wait_until 3 shaped "$chime"
+    check "chime window is shaped to the chime" wait_until 10 shaped "$chime"
     read -r cx cy _ _ < <(client_geometry "$chime")
     import -window root "$work/chime.png"
     corner=$(convert "$work/chime.png" -format '%[pixel:p{'$cx','$cy'}]' info:)
@@ -53,13 +53,13 @@ check "the chime sounds (rms $(rms "$work/ring.wav"))" loud "$work/ring.wav"
 check "the chime keeps sounding (loop, rms $(rms "$work/loop.wav"))" loud "$work/loop.wav"
 
 click_at 188 66  # 戻す
-check "reset closes the chime window" wait_until 3 no_chime
+check "reset closes the chime window" wait_until 10 no_chime
 record_after_drain "$work/after.wav" 1
 check "reset silences the chime (rms $(rms "$work/after.wav"))" quiet "$work/after.wav"
 
 click_at 118 85  # 風鈴を鳴らさない (the next click is handled after it, in order)
 click_at 140 66  # 確認♪
-check "muted alert still opens the chime window" wait_until 5 chime_window
+check "muted alert still opens the chime window" wait_until 10 chime_window
 record "$work/muted.wav" 1.5
 check "muted alert is silent (rms $(rms "$work/muted.wav"))" quiet "$work/muted.wav"
 

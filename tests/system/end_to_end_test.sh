@@ -94,14 +94,14 @@ xdotool windowactivate --sync "$server_dialog"
 xdotool key Tab
 xdotool type "$server"
 xdotool key Return
-check "設定 closes サーバー設定" wait_until 5 no_window 'サーバー設定'
+check "設定 closes サーバー設定" wait_until 10 no_window 'サーバー設定'
 
 xdotool windowactivate --sync "$account_dialog"
 xdotool type box3
 xdotool key Tab
 xdotool type e2e-secret
 xdotool key Tab space Return # tick "IDパスワードを保存する", then OK
-check "OK closes ID,PASS" wait_until 5 no_window 'ID,PASS'
+check "OK closes ID,PASS" wait_until 10 no_window 'ID,PASS'
 
 # --- 設定: an interval of 1 minute, saved when the dialog is closed by its close box.
 menu_command 3
@@ -109,8 +109,8 @@ if prefs=$(wait_window '^設定$'); then
     xdotool windowactivate --sync "$prefs" key Tab Tab Tab ctrl+a # onto the interval field
     xdotool type 1
     xdotool windowactivate --sync "$prefs" key alt+F4
-    check "設定 closes by its close box" wait_until 5 no_window '^設定$'
-    check "closing 設定 saves the interval" wait_until 5 has_lines "$data/ini.ini" NUMBER2=1
+    check "設定 closes by its close box" wait_until 10 no_window '^設定$'
+    check "closing 設定 saves the interval" wait_until 10 has_lines "$data/ini.ini" NUMBER2=1
     check "closing 設定 saves NUMBER and NUMBER4" has_keys "$data/ini.ini" NUMBER NUMBER4
 else
     check "設定 opens from the menu" false
@@ -119,33 +119,33 @@ fi
 # --- Manual check: the board, centred with its frame and on top, then the chime window.
 menu_command 0
 if board=$(wait_window "$board_title"); then
-    wait_until 5 centred_with_frame "$board"
+    wait_until 10 centred_with_frame "$board"
     check "the board with its frame is centred on the screen (at $(centred_with_frame "$board"))" \
         centred_with_frame "$board"
     check "the board is on top" on_top "$board"
 else
     check "manual check opens the board" false
 fi
-check "the chime window opens" wait_until 5 chime
+check "the chime window opens" wait_until 10 chime
 
 # --- 戻す: the chime window closes. Its lower part stays clear of the board.
 read -r x y < <(main_client_origin "$main")
 xdotool mousemove $((x + 188)) $((y + 72)) click 1
-check "戻す closes the chime window" wait_until 5 no_chime
+check "戻す closes the chime window" wait_until 10 no_chime
 
 # --- 設定 again: the board's auto-close ticked, past the interval field.
 menu_command 3
 if prefs=$(wait_window '^設定$'); then
     xdotool windowactivate --sync "$prefs" key Tab Tab Tab Tab space alt+F4
-    check "closing 設定 saves the board's auto-close" wait_until 5 has_lines "$data/ini.ini" NUMBER4=1
+    check "closing 設定 saves the board's auto-close" wait_until 10 has_lines "$data/ini.ini" NUMBER4=1
 else
     check "設定 opens from the menu again" false
 fi
 
 # --- タスクトレイに常駐: the main window goes, the icon sits in the tray host.
 menu_command 2
-check "main window is hidden" wait_until 5 unmapped "$main"
-check "the tray host holds the program's icon" wait_until 5 tray_icon "$app_pid"
+check "main window is hidden" wait_until 10 unmapped "$main"
+check "the tray host holds the program's icon" wait_until 10 tray_icon "$app_pid"
 icon=$(tray_icon "$app_pid") || icon=
 if [[ -n $icon ]]; then
     read -r ix iy iw ih < <(client_geometry "$icon")
@@ -157,11 +157,11 @@ if [[ -n $icon ]]; then
         [[ -n $menu ]] || break
         if [[ $button == 1 ]]; then
             xdotool key Escape
-            wait_until 3 not_viewable "$menu"
+            wait_until 10 not_viewable "$menu"
         fi
     done
     xdotool key Down Down Return # 終了, past the separator
-    check "終了 from the tray menu ends the program" wait_until 5 ended
+    check "終了 from the tray menu ends the program" wait_until 10 ended
 fi
 ended || kill "$app_pid" 2>/dev/null
 app_pid=
@@ -193,12 +193,12 @@ board_gone() {
     return 1
 }
 opened=$(date +%s%N)
-wait_until 5 board_gone
+wait_until 10 board_gone
 shown_ms=$((($(date +%s%N) - opened) / 1000000))
 check "the board closes itself after about a second (${shown_ms} ms)" \
     test "$shown_ms" -ge 700 -a "$shown_ms" -le 2000
 check "no chime while the board is up" test ! -e "$work/chime-with-board"
-check "the chime window comes after the board" wait_until 3 chime
+check "the chime window comes after the board" wait_until 10 chime
 check "second start opens no dialog" no_window 'サーバー設定|ID,PASS'
 
 finish

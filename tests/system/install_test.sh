@@ -35,12 +35,12 @@ check "started from the menu entry, the main window shows" test -n "$wid"
 check "first start opens the server dialog (nothing configured yet)" eval "wait_window 'サーバー設定' >/dev/null"
 xdotool windowminimize "$wid"
 minimized() { xprop -id "$wid" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN; }
-wait_until 3 minimized
+wait_until 10 minimized
 (cd "$path" && timeout 10 "$@") >"$work/second.log" 2>&1
 check "a second start ends at once" test $? -eq 0
 check "one Breezel remains" test "$(pgrep -c -f "^$prefix/breezel")" -eq 1
 shown() { ! minimized && xdotool search --onlyvisible --name Kazeyomi >/dev/null; }
-check "the running window is shown again" wait_until 5 shown
+check "the running window is shown again" wait_until 10 shown
 kill "$app_pid"; wait "$app_pid" 2>/dev/null; app_pid=
 
 bash "$repo/scripts/uninstall" "$prefix" >"$work/uninstall.log" 2>&1

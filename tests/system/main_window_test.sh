@@ -39,13 +39,13 @@ start_breezel "$work/configured" "$work/cwd"
 if ! wid=$(wait_window 'Kazeyomi'); then
     echo "FAILED: the main window did not appear"; cat "$work/breezel.log"; exit 1
 fi
-wait_until 5 settled "$wid"
+wait_until 10 settled "$wid"
 check "title is exact" test "$(xprop -id "$wid" _NET_WM_NAME)" = "_NET_WM_NAME(UTF8_STRING) = \"$title\""
 check "always on top" grep -q _NET_WM_STATE_ABOVE < <(xprop -id "$wid" _NET_WM_STATE)
 read -r _ _ w h < <(client_geometry "$wid")
 check "fixed size, 221 wide (${w}x$h)" eval '[[ $w == 221 ]] && xprop -id "$wid" WM_NORMAL_HINTS |
     tr -d "\n" | grep -q "minimum size: 221 by $h.*maximum size: 221 by $h"'
-wait_until 5 centred_with_frame "$wid"
+wait_until 10 centred_with_frame "$wid"
 check "centred with its frame (at $(centred_with_frame "$wid"))" centred_with_frame "$wid"
 
 # The design's client area, dark grey right below the menu bar; its pictures move: a later
@@ -62,17 +62,17 @@ moved() {
     import -window root "$work/shot2.png"
     [[ $(region "$work/shot1.png" "$1") != $(region "$work/shot2.png" "$1") ]]
 }
-check "fan turns" wait_until 3 moved "$fan"
-check "label scrolls" wait_until 3 moved "$banner"
+check "fan turns" wait_until 10 moved "$fan"
+check "label scrolls" wait_until 10 moved "$banner"
 
 # Closing the window ends the process and saves the window's options.
 # The window manager closes the active window on alt+F4: make sure ours is the one.
 active() { [[ $(xdotool getactivewindow) == "$wid" ]]; }
 ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 xdotool windowactivate --sync "$wid"
-wait_until 2 active
+wait_until 10 active
 xdotool key --clearmodifiers alt+F4
-check "closing ends the process" wait_until 5 ended
+check "closing ends the process" wait_until 10 ended
 check "closing leaves nothing in the temporary or runtime folder" nothing_left
 saved=$(cat "$work/configured/★MailData/ini.ini")
 check "mail program saved as unset" grep -q '^NAME=未設定' <<<"$saved"
@@ -97,7 +97,7 @@ wait_window 'サーバー設定' >/dev/null
 kill -KILL "$app_pid"; wait "$app_pid" 2>/dev/null
 check "a killed run leaves one socket, not in the temporary folder" \
     test "$(sockets)" -eq 1 -a -z "$(find "$TMPDIR" -name 'breezel*')"
-wait_until 5 bash -c "! xdotool search --onlyvisible --name 'サーバー設定'"
+wait_until 10 bash -c "! xdotool search --onlyvisible --name 'サーバー設定'"
 start_breezel "$work/fresh" "$work/empty" no-runtime
 check "the next start comes up" eval "wait_window 'サーバー設定' >/dev/null"
 check "and reuses that socket" test "$(sockets)" -eq 1

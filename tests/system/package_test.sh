@@ -47,7 +47,7 @@ app_pid=$!
 wid=$(wait_window Kazeyomi) || { cat "$work/breezel.log"; wid=; }
 check "started from the menu entry, the main window shows" test -n "$wid"
 check "the user's data folder is made, private" test "$(stat -c %a "$folder/★MailData" 2>&1)" = 700
-check "the program keeps its settings there" wait_until 5 test -f "$folder/★MailData/ini.ini"
+check "the program keeps its settings there" wait_until 10 test -f "$folder/★MailData/ini.ini"
 check "the user's folder reaches the installed sound and pictures" \
     test "$(readlink "$folder/Sound")" = "$root/usr/libexec/breezel/Sound" \
     -a -f "$folder/画像データ/FanMove.gif"

@@ -56,7 +56,7 @@ check "the item is registered with the watcher" \
     wait_until 10 grep -q RegisterStatusNotifierItem "$work/watcher.log"
 item=$(sed -n 's/.* RegisterStatusNotifierItem "\(.*\)"$/\1/p' "$work/watcher.log" | head -n1)
 main_hidden() { ! xdotool search --onlyvisible --name Kazeyomi; }
-check "the main window is hidden" wait_until 5 main_hidden
+check "the main window is hidden" wait_until 10 main_hidden
 
 property() {
     gdbus call --session -d "$item" -o /StatusNotifierItem \
@@ -84,7 +84,7 @@ for call in "Activate 0 0" "ContextMenu 10 10"; do
     popup=$(wait_new_window "$app_pid" "") || popup=
     check "${call%% *} opens the program's menu" eval '[[ -n $popup ]] && is_menu "$popup"'
     xdotool key Escape
-    wait_until 5 no_window
+    wait_until 10 no_window
 done
 
 call_item SecondaryActivate 0 0
@@ -92,7 +92,7 @@ box=$(wait_new_window "$app_pid" "") || box=
 check "the secondary action shows the \"Clicked!\" box" \
     eval '[[ -n $box ]] && ! is_menu "$box" && xprop -id "$box" WM_NAME | grep -q breezel'
 [[ -n $box ]] && xdotool windowactivate --sync "$box" key Return
-check "the box closes with OK" wait_until 5 no_window
+check "the box closes with OK" wait_until 10 no_window
 
 # The menu the item exports, as the tray panel shows it: choose "終了".
 menu_path=$(property Menu | grep -o "'/[^']*'" | tr -d "'")
@@ -104,7 +104,7 @@ quit_id=$(grep -oP "\((\d+), \{[^}]*'label': <'終了'>" <<<"$layout" | grep -oP
 gdbus call --session -d "$item" -o "$menu_path" -m com.canonical.dbusmenu.Event \
     -- "${quit_id:-0}" clicked '<0>' 0 >/dev/null
 ended() { ! kill -0 "$app_pid" 2>/dev/null; }
-check "終了 ends the program" wait_until 5 ended
+check "終了 ends the program" wait_until 10 ended
 ended && app_pid=
 saved=$(tr -d '\r' <"$program/★MailData/ini.ini")
 check "the main window's options were saved ($(tr '\n' ' ' <<<"$saved"))" \

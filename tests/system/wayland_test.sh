@@ -92,7 +92,7 @@ chime_shape() {
     xwininfo -shape -id "$chime" | awk '/Window shape extents/{print $4}' | grep -E '^[0-9]+x'
 }
 shaped() { [[ $(chime_shape) =~ ^([0-9]+)x ]] && ((BASH_REMATCH[1] < 100)); }
-check "XWayland: the chime window is shaped to the chime ($(wait_until 5 shaped; chime_shape))" \
+check "XWayland: the chime window is shaped to the chime ($(wait_until 10 shaped; chime_shape))" \
     shaped
 
 # --- Native Wayland: objects of the client's protocol log.
@@ -125,7 +125,7 @@ swung() {
         sed -n 3p)
     [[ -n $surface ]] && (($(grep -c "wl_surface@$surface\.set_input_region" "$log") >= 2))
 }
-check "native: the chime window swings" wait_until 5 swung
+check "native: the chime window swings" wait_until 10 swung
 check "native: the program runs on after the check" kill -0 "$app_pid"
 
 # The whole screen, both programs' chimes included: the key colour shows nowhere.

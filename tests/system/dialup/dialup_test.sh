@@ -64,7 +64,7 @@ mock_on_bus() {
         org.freedesktop.DBus.NameHasOwner string:org.freedesktop.NetworkManager |
         grep -q 'boolean true'
 }
-wait_until 5 mock_on_bus ||
+wait_until 10 mock_on_bus ||
     { echo "FAILED: the NetworkManager mock did not appear on the bus"; cat "$work/mock.log"; exit 1; }
 
 check "NetworkManager" run_suite network-manager 'NetworkManager.*' \
