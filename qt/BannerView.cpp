@@ -48,9 +48,7 @@ void BannerView::followLabel() {
         caption_ = form_->Label1.caption();
         drawCaption();
     }
-    // Painted now, not posted: a posted repaint wakes the event loop once more after every
-    // one of the 50 steps a second.
-    repaint(before.united(textRect()));
+    update(before.united(textRect()));
 }
 
 void BannerView::drawCaption() {

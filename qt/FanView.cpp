@@ -104,8 +104,7 @@ void FanView::step() {
         return;
     }
     timer_.setInterval(frames_[current_].delayMs);
-    // Painted now, as the label's steps are: no second pass of the event loop for it.
-    repaint(frames_[current_].changed);
+    update(frames_[current_].changed);
 }
 
 void FanView::paintEvent(QPaintEvent* event) {

@@ -26,8 +26,8 @@ QtTimerDriver::QtTimerDriver() : TimerScheduler(NowMs) {
     QObject::connect(&wakeUp_, &QTimer::timeout, [this] {
         fired_ = true;
         runDue();
-        // The repaints the ticks asked for go out in this wake-up, not in one more pass of the
-        // event loop: 50 times a second, that pass is a good part of the cost.
+        // The repaints the ticks asked for go out in this wake-up and together, in one flush:
+        // the label's step and the fan's, when both come on the same beat.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     });
 }
