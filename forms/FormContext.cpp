@@ -31,11 +31,15 @@ void FormContext::destroyForms() {
 
 MainForm& FormContext::createMainForm() {
     mainForm_ = std::make_unique<MainForm>(*this);
-    for (Timer* timer : mainForm_->timers()) {
+    adopt(*mainForm_);
+    return *mainForm_;
+}
+
+void FormContext::adopt(Form& form) {
+    for (Timer* timer : form.timers()) {
         services_.timers.attach(*timer);
     }
-    formCreated.notify(*mainForm_);
-    return *mainForm_;
+    formCreated.notify(form);
 }
 
 MainForm& FormContext::mainForm() {
@@ -48,10 +52,7 @@ F& FormContext::create(std::unique_ptr<F>& slot) {
     if (!slot) {
         slot = std::make_unique<F>(*this);
         F& form = *slot;
-        for (Timer* timer : form.timers()) {
-            services_.timers.attach(*timer);
-        }
-        formCreated.notify(form);
+        adopt(form);
         // A use of the dialog's controls from inside its own load step finds this object.
         form.Form_Load();
     }

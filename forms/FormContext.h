@@ -94,6 +94,8 @@ protected:
     void destroyForms();
 
 private:
+    // A new form's timers go to the driver, and its views are made.
+    void adopt(Form& form);
     template <typename F>
     F& create(std::unique_ptr<F>& slot);
     template <typename F>

@@ -22,16 +22,19 @@ bool LazySoundDevice::open(const std::string& path, const std::string& alias) {
     return device_ != nullptr && device_->open(path, alias);
 }
 
-void LazySoundDevice::play(const std::string& alias) {
+void LazySoundDevice::forward(void (SoundDevice::*verb)(const std::string&),
+                              const std::string& alias) {
     if (device_) {
-        device_->play(alias);
+        (device_.get()->*verb)(alias);
     }
 }
 
+void LazySoundDevice::play(const std::string& alias) {
+    forward(&SoundDevice::play, alias);
+}
+
 void LazySoundDevice::playFromStart(const std::string& alias) {
-    if (device_) {
-        device_->playFromStart(alias);
-    }
+    forward(&SoundDevice::playFromStart, alias);
 }
 
 std::string LazySoundDevice::mode(const std::string& alias) {
@@ -39,15 +42,11 @@ std::string LazySoundDevice::mode(const std::string& alias) {
 }
 
 void LazySoundDevice::stop(const std::string& alias) {
-    if (device_) {
-        device_->stop(alias);
-    }
+    forward(&SoundDevice::stop, alias);
 }
 
 void LazySoundDevice::close(const std::string& alias) {
-    if (device_) {
-        device_->close(alias);
-    }
+    forward(&SoundDevice::close, alias);
 }
 
 }  // namespace breezel

@@ -29,6 +29,9 @@ public:
     static constexpr const char* kMaker = "BreezelMakeSoundDevice";
 
 private:
+    // A verb reaches the loaded device; before, nothing is open for it to act on.
+    void forward(void (SoundDevice::*verb)(const std::string&), const std::string& alias);
+
     std::unique_ptr<SoundDevice> device_;
     bool tried_ = false;
 };
