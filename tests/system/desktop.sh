@@ -3,21 +3,37 @@
 
 desktop_pids=()
 
-# Starts Xvfb on a free display and openbox on it; exports DISPLAY. The deadlines are long: on a
-# machine busy compiling, openbox has been seen to take over five seconds.
+# Starts Xvfb on a free display and openbox on it; exports DISPLAY. Xvfb picks its display itself,
+# but two started at the same moment (the tests run two at a time) can pick the same one and one
+# of them fails: starts are taken one at a time, and a server that does not answer is started
+# again.
 start_desktop() {
-    local dir=$1
+    local dir=$1 xvfb= attempt lock
     mkdir -p "$dir/runtime" "$dir/home"
     chmod 700 "$dir/runtime"
     export XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -br 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
-    desktop_pids+=($!)
-    wait_until 20 test -s "$dir/display" || { echo "Xvfb did not start"; return 1; }
-    export DISPLAY=:$(head -n1 "$dir/display")
+    exec {lock}>"${TMPDIR:-/tmp}/breezel-xvfb.lock"
+    flock -w 120 "$lock"
+    for attempt in 1 2 3; do
+        # The server must not hold the lock open for its whole life.
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -br 3>"$dir/display" {lock}>&- \
+            >"$dir/xvfb.log" 2>&1 &
+        xvfb=$!
+        if wait_until 20 test -s "$dir/display"; then
+            export DISPLAY=:$(head -n1 "$dir/display")
+            wait_until 10 xprop -root && kill -0 "$xvfb" 2>/dev/null && break
+        fi
+        kill "$xvfb" 2>/dev/null
+        wait "$xvfb" 2>/dev/null
+        xvfb=
+    done
+    exec {lock}>&-
+    [[ -n $xvfb ]] || { echo "Xvfb did not start:"; cat "$dir/xvfb.log"; return 1; }
+    desktop_pids+=("$xvfb")
     openbox --sm-disable >"$dir/openbox.log" 2>&1 &
     desktop_pids+=($!)
     wait_until 20 eval "xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'" ||
-        { echo "openbox did not start"; return 1; }
+        { echo "openbox did not start:"; cat "$dir/openbox.log"; return 1; }
 }
 
 stop_desktop() {
