@@ -3,26 +3,26 @@
 
 desktop_pids=()
 
-# Starts Xvfb on a free display and openbox on it; exports DISPLAY. Xvfb picks its display itself,
-# but two started at the same moment (the tests run two at a time) can pick the same one and one
-# of them fails: starts are taken one at a time, and a server that does not answer is started
-# again.
+# Starts Xvfb on a free display and openbox on it; exports DISPLAY. Left to pick a display
+# itself, Xvfb raced with the others the tests start two at a time, and with weston's XWayland,
+# which counts up from :0: ours come from :100 up, one start at a time, and a display counts as
+# ours only when its lock file names our server.
 start_desktop() {
-    local dir=$1 xvfb= attempt lock
+    local dir=$1 xvfb= display lock
     mkdir -p "$dir/runtime" "$dir/home"
     chmod 700 "$dir/runtime"
     export XDG_RUNTIME_DIR=$dir/runtime HOME=$dir/home
     exec {lock}>"${TMPDIR:-/tmp}/breezel-xvfb.lock"
     flock -w 120 "$lock"
-    for attempt in 1 2 3; do
-        # The server must not hold the lock open for its whole life.
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -br 3>"$dir/display" {lock}>&- \
+    for ((display = 100; display < 200; display++)); do
+        [[ -e /tmp/.X$display-lock || -e /tmp/.X11-unix/X$display ]] && continue
+        # The server must not hold the start lock open for its whole life.
+        # -noreset: the check below is a client, and its leaving must not reset the server.
+        Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset -br {lock}>&- \
             >"$dir/xvfb.log" 2>&1 &
         xvfb=$!
-        if wait_until 20 test -s "$dir/display"; then
-            export DISPLAY=:$(head -n1 "$dir/display")
-            wait_until 10 xprop -root && kill -0 "$xvfb" 2>/dev/null && break
-        fi
+        export DISPLAY=:$display
+        wait_until 10 eval "[[ \$(tr -d ' ' </tmp/.X$display-lock) == $xvfb ]] && xprop -root" && break
         kill "$xvfb" 2>/dev/null
         wait "$xvfb" 2>/dev/null
         xvfb=
