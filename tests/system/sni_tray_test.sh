@@ -78,11 +78,20 @@ no_window() { [[ -z $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null)
 # The program's own pop-up menu: an override-redirect window of its own.
 is_menu() { xwininfo -id "$1" | grep -q 'Override Redirect State: yes'; }
 
+# A shown menu of the program's, if any: another window that shows meanwhile (under load one
+# once did) is not taken for it.
+menu_window() {
+    local id
+    for id in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+        is_menu "$id" && { echo "$id"; return 0; }
+    done
+    return 1
+}
+
 # Activating the item, and asking for its context menu, open the program's menu.
 for call in "Activate 0 0" "ContextMenu 10 10"; do
     call_item $call
-    popup=$(wait_new_window "$app_pid" "") || popup=
-    check "${call%% *} opens the program's menu" eval '[[ -n $popup ]] && is_menu "$popup"'
+    check "${call%% *} opens the program's menu" wait_until 10 menu_window
     xdotool key Escape
     wait_until 10 no_window
 done
