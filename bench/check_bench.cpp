@@ -80,8 +80,8 @@ int Run(breezel::Task<int> check) {
     return result;
 }
 
-/// The floor: the check's commands in one write, read to the end; false unless every answer
-/// was positive.
+/// The floor: once the server has greeted (a client speaks only then), the check's commands in
+/// one write, read to the end; false unless every answer was positive.
 bool FloorCheck(const Account& account, int count) {
     std::string commands = "USER " + account.user + "\r\nPASS " + account.password + "\r\nSTAT\r\n";
     for (int n = 1; n <= count; ++n) {
@@ -101,6 +101,14 @@ bool FloorCheck(const Account& account, int count) {
     address.sin_port = htons(account.port);
     ::inet_pton(AF_INET, account.host.c_str(), &address.sin_addr);
     bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    // The greeting: one short line, alone on the wire.
+    std::vector<char> buffer(1 << 16);
+    ssize_t n = 0;
+    for (bool greeted = false; ok && !greeted;) {
+        n = ::recv(fd, buffer.data(), buffer.size(), 0);
+        ok = n > 0 && buffer[0] == '+';
+        greeted = ok && buffer[n - 1] == '\n';
+    }
     for (std::size_t sent = 0; ok && sent < commands.size();) {
         const ssize_t n = ::send(fd, commands.data() + sent, commands.size() - sent, 0);
         ok = n > 0;
@@ -109,8 +117,6 @@ bool FloorCheck(const Account& account, int count) {
     // Bodies of the test mailboxes never start a line with '-': any such line is an -ERR.
     bool lineStart = true;
     int negative = 0;
-    std::vector<char> buffer(1 << 16);
-    ssize_t n = 0;
     while (ok && (n = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0) {
         for (ssize_t i = 0; i < n; ++i) {
             negative += lineStart && buffer[i] == '-' ? 1 : 0;

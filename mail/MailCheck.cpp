@@ -66,6 +66,7 @@ Task<> MailCheck::checkMailbox() {
     settings.AccountPassword = password;
 
     int count = 0;
+    std::string refusal;
     if (settings.AccountId.empty() || settings.AccountPassword.empty()) {
         context_.idPassForm().window.show();
     } else {
@@ -84,26 +85,32 @@ Task<> MailCheck::checkMailbox() {
                 co_await mail.NMailPop3GetMail(handle, n, texts, 0, 0);
             }
         } else if (count < 0) {
-            const std::string text = CutAtNul(mail.NMailGetMessage(0));
-            co_await Answer<Done>([&services, &text](Answer<Done>::Reply dismissed) {
-                services.messages.showOk(text, kErrorTitle, MessageBox::Icon::None,
-                                         [dismissed] { dismissed(Done{}); });
-            });
+            refusal = CutAtNul(mail.NMailGetMessage(0));
         }
     }
+    // The session ends before the box: a server is not held open for as long as the box is.
     co_await mail.NMailPop3Close(handle);
 
-    if (count > 0) {
+    if (count < 0) {
+        co_await Answer<Done>([&services, &refusal](Answer<Done>::Reply dismissed) {
+            services.messages.showOk(refusal, kErrorTitle, MessageBox::Icon::None,
+                                     [dismissed] { dismissed(Done{}); });
+        });
+    } else if (count > 0) {
         co_await announce(count);
     }
 }
 
 Task<> MailCheck::announce(int count) {
     MainForm& main = context_.mainForm();
-    if (main.Check2.value() != 0) {
-        if (main.Check2.value() == 1 && main.Text7.text() != MainForm::kNoMailProgram) {
+    const std::string_view program = ascii::Trim(main.Text7.text());
+    // With no program chosen there is nothing to start: the mail is announced as without the
+    // box, never by nothing at all.
+    const bool noProgram = program.empty() || main.Text7.text() == MainForm::kNoMailProgram;
+    if (main.Check2.value() != 0 && !noProgram) {
+        if (main.Check2.value() == 1) {
             // A program that cannot be started is left alone, like one that ends at once.
-            context_.services().launcher.start(std::string(ascii::Trim(main.Text7.text())));
+            context_.services().launcher.start(std::string(program));
         }
         co_return;
     }

@@ -85,13 +85,8 @@ Task<CallResult> Pop3Connection::open() {
         co_return CallResult{1, text};
     }
     tls_ = address_.tls;
-    // CAPA goes out with the connection instead of after the greeting: the server reads it once
-    // it has greeted, and a slow link saves a round trip on every check.
-    if (auto fault = channel_.send("CAPA\r\n")) {
-        breakWith(*fault);
-        co_return CallResult{1, *fault};
-    }
-    capaSent_ = true;
+    // Nothing goes out before the greeting: servers that refuse early talkers drop such a
+    // client, and the greeting decides APOP.
     Reply greeting;
     if (auto fault = co_await channel_.readReply(greeting)) {
         breakWith(*fault);
@@ -102,6 +97,12 @@ Task<CallResult> Pop3Connection::open() {
         co_return CallResult{1, failure_};
     }
     timestamp_ = TimestampOf(greeting.text);
+    // CAPA goes out at once, so its answer travels while the caller reads the account.
+    if (auto fault = channel_.send("CAPA\r\n")) {
+        breakWith(*fault);
+        co_return CallResult{1, *fault};
+    }
+    capaSent_ = true;
     co_return CallResult{1, {}};
 }
 

@@ -85,7 +85,7 @@ private:
     std::string timestamp_;  // the greeting's APOP timestamp, brackets included
     bool tls_ = false;
     bool offersStls_ = false;
-    // CAPA was sent with the connection; its answer is the next one after the greeting.
+    // CAPA was sent right after the greeting; its answer is the next one to read.
     bool capaSent_ = false;
     bool offersPipelining_ = false;
     int count_ = 0;

@@ -16,15 +16,25 @@ namespace breezel {
 
 namespace {
 
-QLineEdit* FlatField(QWidget* parent, Bindings& bindings, TextBox& control) {
+QLineEdit* FlatField(QWidget* parent, Bindings& bindings, TextBox& control,
+                     std::function<void(QLineEdit&)> shown = {}) {
     auto* field = new QLineEdit(parent);
     field->setGeometry(ToPixels(control.rect()));
     field->setFrame(false);
     field->setReadOnly(true);
     field->setFocusPolicy(Qt::NoFocus);
-    bindings.text(field, control);
+    std::function<void()> after;
+    if (shown) {
+        after = [field, shown = std::move(shown)] { shown(*field); };
+    }
+    bindings.text(field, control, std::move(after));
     return field;
 }
+
+// What a frameless line edit keeps beside its text: two pixels each side and the cursor.
+constexpr int kLineEditPadding = 2 * 2 + 2;
+// The design's count field holds this many digits.
+constexpr int kDesignDigits = 4;
 
 // A Wayland compositor draws a window's whole square: natively a shape only limits where it
 // takes input, and weston ignores an XWayland window's shape. There the key colour is painted
@@ -61,15 +71,44 @@ MsgFormView::MsgFormView(MsgForm& form, std::function<void()> onClose)
     setFont(DefaultFont());
     setFixedSize(ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size());
 
+    designSize_ = ToPixels({0, 0, form.window.clientWidth(), form.window.clientHeight()}).size();
+    countField_ = ToPixels(form.Text2.rect());
     auto* message = FlatField(this, bindings(), form.Text1);
     message->setAlignment(Qt::AlignCenter);
     QPalette blue = message->palette();
     blue.setColor(QPalette::Text, Qt::blue);
     message->setPalette(blue);
-    FlatField(this, bindings(), form.Text2)->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    message_ = message;
+    count_ = FlatField(this, bindings(), form.Text2, [this](QLineEdit&) { fitCount(); });
+    count_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     setCentred();
     syncWindow();
+}
+
+void MsgFormView::fitCount() {
+    if (count_ == nullptr) {
+        return;  // still being built
+    }
+    const QString text = count_->text();
+    QRect field = countField_;
+    QSize board = designSize_;
+    if (text.size() > kDesignDigits) {
+        // A longer count is shown whole: its field grows to the left over the message's empty
+        // end, up to its words, and the board widens for what is still missing.
+        const int needed = count_->fontMetrics().horizontalAdvance(text) + kLineEditPadding;
+        const QRect words = message_->geometry();
+        const int wordsEnd = words.center().x() +
+                             message_->fontMetrics().horizontalAdvance(message_->text()) / 2 + 2;
+        field.setLeft(std::max(wordsEnd, field.right() + 1 - needed));
+        field.setWidth(std::max(field.width(), needed));
+        board.setWidth(std::max(board.width(), field.right() + 1));
+    }
+    count_->setGeometry(field);
+    count_->setCursorPosition(0);
+    if (size() != board) {
+        setFixedSize(board);
+    }
 }
 
 ChimeWindowView::ChimeWindowView(Form1& form, std::function<void()> onClose)

@@ -2,10 +2,13 @@
 
 #include <QPixmap>
 #include <QPoint>
+#include <QRect>
+#include <QSize>
 
 #include "qt/FormView.h"
 
 class QLabel;
+class QLineEdit;
 
 namespace breezel {
 
@@ -16,6 +19,15 @@ class MsgForm;
 class MsgFormView : public FormView {
 public:
     MsgFormView(MsgForm& form, std::function<void()> onClose);
+
+private:
+    /// Sizes the count's field (and the board, when it must) so that the count shows whole.
+    void fitCount();
+
+    QSize designSize_;
+    QRect countField_;
+    QLineEdit* message_ = nullptr;
+    QLineEdit* count_ = nullptr;
 };
 
 /// The wind-chime window: borderless, shaped to the chime of the frame shown. The left button

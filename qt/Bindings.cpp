@@ -75,12 +75,15 @@ void Bindings::label(QLabel* widget, Label& control, bool place) {
     connections_.push_back(control.changed.connectScoped(show));
 }
 
-void Bindings::text(QLineEdit* widget, TextBox& control) {
-    auto show = [widget, &control] {
+void Bindings::text(QLineEdit* widget, TextBox& control, std::function<void()> shown) {
+    auto show = [widget, &control, shown = std::move(shown)] {
         const QString text = ToQString(control.text());
         if (widget->text() != text) {
             const QSignalBlocker block(widget);
             widget->setText(text);
+        }
+        if (shown) {
+            shown();
         }
     };
     show();

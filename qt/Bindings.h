@@ -52,8 +52,9 @@ class Bindings {
 public:
     /// Shows the label's caption; placeAt also follows its position.
     void label(QLabel* widget, Label& control, bool place = false);
-    /// Two-way: the user's edits go into the text box, the text box's text is shown.
-    void text(QLineEdit* widget, TextBox& control);
+    /// Two-way: the user's edits go into the text box, the text box's text is shown; shown, when
+    /// given, runs after each text the program shows.
+    void text(QLineEdit* widget, TextBox& control, std::function<void()> shown = {});
     /// Two-way: the user's clicks set the value (0/1), the value is shown.
     void check(QCheckBox* widget, CheckBox& control);
     /// The user's click performs the button's click.

@@ -9,13 +9,52 @@
 namespace breezel {
 
 struct QtSoundDevice::Device {
-    QSoundEffect effect;
+    QUrl source;
+    std::unique_ptr<QSoundEffect> effect;
     // Asked to play and not yet seen playing: the effect may still be loading the file.
     bool starting = false;
     // Played to its end, or stopped by command.
     bool stopped = true;
     bool atEnd = false;
 };
+
+namespace {
+
+// Gives the device a new effect for its sound. Qt 6.4's sound effect, played again from the
+// start, opens its output with half the buffer it had before: from the fifth play on the
+// buffer is too small to be fed and the sound falls silent for many seconds while the effect
+// still says it plays. A fresh effect starts with the full buffer; the decoded sound itself is
+// shared through Qt's sample cache, so the file is not read again.
+template <typename Device>
+void Arm(Device& device) {
+    if (device.effect) {
+        // The old effect's last signals must not reach the device any more.
+        QObject::disconnect(device.effect.get(), nullptr, nullptr, nullptr);
+        device.effect.reset();
+    }
+    device.effect = std::make_unique<QSoundEffect>();
+    QSoundEffect* effect = device.effect.get();
+    Device* raw = &device;
+    QObject::connect(effect, &QSoundEffect::playingChanged, [raw, effect] {
+        if (effect->isPlaying()) {
+            raw->starting = false;
+        } else if (!raw->starting && !raw->stopped) {
+            raw->atEnd = true;
+            raw->stopped = true;
+        }
+    });
+    // A file that cannot be decoded behaves as one played to its end.
+    QObject::connect(effect, &QSoundEffect::statusChanged, [raw, effect] {
+        if (effect->status() == QSoundEffect::Error) {
+            raw->starting = false;
+            raw->stopped = true;
+            raw->atEnd = true;
+        }
+    });
+    effect->setSource(device.source);
+}
+
+}  // namespace
 
 QtSoundDevice::QtSoundDevice() = default;
 QtSoundDevice::~QtSoundDevice() = default;
@@ -34,24 +73,8 @@ bool QtSoundDevice::open(const std::string& path, const std::string& alias) {
         return false;
     }
     auto device = std::make_unique<Device>();
-    Device* raw = device.get();
-    QObject::connect(&raw->effect, &QSoundEffect::playingChanged, [raw] {
-        if (raw->effect.isPlaying()) {
-            raw->starting = false;
-        } else if (!raw->starting && !raw->stopped) {
-            raw->atEnd = true;
-            raw->stopped = true;
-        }
-    });
-    // A file that cannot be decoded behaves as one played to its end.
-    QObject::connect(&raw->effect, &QSoundEffect::statusChanged, [raw] {
-        if (raw->effect.status() == QSoundEffect::Error) {
-            raw->starting = false;
-            raw->stopped = true;
-            raw->atEnd = true;
-        }
-    });
-    raw->effect.setSource(QUrl::fromLocalFile(file));
+    device->source = QUrl::fromLocalFile(file);
+    Arm(*device);
     devices_[alias] = std::move(device);
     return true;
 }
@@ -64,19 +87,19 @@ void QtSoundDevice::play(const std::string& alias) {
     }
     device->stopped = false;
     device->starting = true;
-    device->effect.play();
+    device->effect->play();
 }
 
 void QtSoundDevice::playFromStart(const std::string& alias) {
     Device* device = find(alias);
-    if (device == nullptr || device->effect.status() == QSoundEffect::Error) {
+    if (device == nullptr || device->effect->status() == QSoundEffect::Error) {
         return;
     }
     device->atEnd = false;
     device->stopped = false;
     device->starting = true;
-    device->effect.stop();
-    device->effect.play();
+    Arm(*device);
+    device->effect->play();
 }
 
 std::string QtSoundDevice::mode(const std::string& alias) {
@@ -91,7 +114,7 @@ void QtSoundDevice::stop(const std::string& alias) {
     if (Device* device = find(alias)) {
         device->stopped = true;
         device->starting = false;
-        device->effect.stop();
+        device->effect->stop();
     }
 }
 

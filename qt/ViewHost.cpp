@@ -43,8 +43,9 @@ void ViewHost::createView(Form& form) {
     } else if (auto* board = dynamic_cast<MsgForm*>(&form)) {
         view = new MsgFormView(*board, [this] { forms_.closeMsgForm(); });
     } else if (auto* chime = dynamic_cast<Form1*>(&form)) {
-        // The chime has no close box; whatever closes it otherwise leaves it to the alert reset.
-        view = new ChimeWindowView(*chime, {});
+        // The chime has no close box, but a window manager can close it (alt+F4): that unloads
+        // it as the alert reset does, so that the next alert loads it again.
+        view = new ChimeWindowView(*chime, [this] { forms_.closeForm1(); });
     }
     if (view == nullptr) {
         return;

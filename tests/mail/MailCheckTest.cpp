@@ -76,10 +76,10 @@ TEST_F(MailCheckTest, ChecksWithoutMailMakeTheirCallsAndShowNothing) {
          {"list dial-up", "hang up modem"}},
         {"connect fails: still hangs up", server, "NUMBER=1\n", -1, 0, "",
          {"connect pop.example", "list dial-up", "hang up modem"}},
-        {"failed login: one error box, cut at the first NUL", server, "", 7, -1,
-         std::string("[AUTH] Authentication failed.\0garbage", 38),
-         {"connect pop.example", "login 7 me pw 0", "message",
-          "box エラー: [AUTH] Authentication failed.", "close 7"}},
+        {"failed login: the session ends, then one error box, cut at the first NUL", server, "",
+         7, -1, std::string("[AUTH] Authentication failed.\0garbage", 38),
+         {"connect pop.example", "login 7 me pw 0", "message", "close 7",
+          "box エラー: [AUTH] Authentication failed."}},
         {"empty mailbox", server, "", 7, 0, "",
          {"connect pop.example", "login 7 me pw 0", "close 7"}},
         {"APOP flag selects APOP", "POP3=pop.example\r\nAPOP=1\r\n", "", 7, 0, "",
@@ -120,12 +120,22 @@ TEST_F(MailCheckTest, LaunchBoxStartsTheMailerInsteadOfTheAlert) {
     EXPECT_FALSE(program.hasMsgForm());
     EXPECT_FALSE(program.hasForm1());
 
-    // With no mailer chosen, new mail shows nothing at all.
-    program.mainForm().Text7.setText("未設定");
-    log_.clear();
-    check();
-    EXPECT_EQ(log_.back(), "close 7");
-    EXPECT_FALSE(program.hasMsgForm());
+    // With no mailer chosen (or only blanks) there is nothing to start: the board and the
+    // alert announce the mail instead of nothing at all.
+    for (const char* none : {"未設定", "  "}) {
+        SCOPED_TRACE(none);
+        program.mainForm().Text7.setText(none);
+        log_.clear();
+        check();
+        EXPECT_EQ(std::count_if(log_.begin(), log_.end(),
+                                [](const std::string& line) { return line.starts_with("start"); }),
+                  0);
+        ASSERT_TRUE(program.hasMsgForm());
+        EXPECT_EQ(program.msgForm().Text2.text(), "2");
+        EXPECT_TRUE(program.hasForm1());
+        program.mainForm().Command3.click();  // 戻す
+        program.closeMsgForm();
+    }
 }
 
 TEST_F(MailCheckTest, AutoCloseShowsTheBoardForOneSecondBeforeTheAlert) {

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -372,6 +373,42 @@ TEST_F(ViewsTest, AClosedDialogComesBackFreshWithTheSavedValues) {
         Showing<QCheckBox>(second, "新着お知らせボードを１秒で自動消去させる")->isChecked());
 }
 
+// A window manager can close any of our windows (alt+F4): the form ends as the program's own
+// close ends it, and the program's own way of opening it works again.
+TEST_F(ViewsTest, AWindowClosedFromOutsideComesBackTheProgramsOwnWay) {
+    Program& program = startWithViews();
+    struct Row {
+        const char* name;
+        std::function<void()> open;
+        std::function<QWidget*()> view;
+        std::function<bool()> loaded;
+    };
+    const Row rows[] = {
+        {"chime", [&] { program.mainForm().Command2.click(); }, TopLevel<ChimeWindowView>,
+         [&] { return program.hasForm1(); }},
+        {"board", [&] { program.msgForm().window.show(); }, TopLevel<MsgFormView>,
+         [&] { return program.hasMsgForm(); }},
+        {"account", [&] { program.idPassForm().window.show(); }, TopLevel<IdPassFormView>,
+         [&] { return program.hasIdPassForm(); }},
+        {"server", [&] { program.optionForm(); }, TopLevel<OptionFormView>,
+         [&] { return program.hasOptionForm(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.open();
+        QWidget* first = row.view();
+        ASSERT_NE(first, nullptr);
+        first->close();
+        EXPECT_FALSE(row.loaded());
+        RunDeferredDeletes();
+        EXPECT_EQ(row.view(), nullptr);
+        row.open();
+        QWidget* again = row.view();
+        ASSERT_NE(again, nullptr) << "opens again";
+        EXPECT_TRUE(row.loaded());
+    }
+}
+
 // However its form goes, a window goes with it; the windows still open go with the host.
 TEST_F(ViewsTest, AWindowGoesWithItsFormAndThoseStillOpenWithTheHost) {
     Program& program = startWithViews();
@@ -497,6 +534,36 @@ TEST_F(ViewsTest, TheBoardIsThinWithTheCountRightAligned) {
     EXPECT_EQ(count->geometry(), QRect(208, 0, 33, 18));
     EXPECT_EQ(count->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     EXPECT_TRUE(count->isReadOnly());
+
+    // Four digits keep the design's field; a longer count is shown whole, its field growing to
+    // the left over the message's empty end but never over its words.
+    board.Text1.setText("新着メールが有ります");
+    const int wordsEnd = (209 + message->fontMetrics().horizontalAdvance(message->text())) / 2;
+    for (const char* digits : {"9999", "12345", "2147483647"}) {
+        SCOPED_TRACE(digits);
+        board.Text2.setText(digits);
+        const QRect field = count->geometry();
+        EXPECT_LE(field.right(), view->width());  // as the design field, one pixel past
+        if (std::string_view(digits).size() <= 4) {
+            EXPECT_EQ(field, QRect(208, 0, 33, 18));
+            EXPECT_EQ(view->size(), QSize(240, 19));
+            continue;
+        }
+        EXPECT_GE(field.width() - 6, count->fontMetrics().horizontalAdvance(count->text()))
+            << "room for every digit";
+        EXPECT_GE(field.left(), wordsEnd);
+        // What is drawn: the leftmost ink of the count lies where its first digit begins.
+        const QImage drawn = view->grab().toImage();
+        int ink = field.right();
+        for (int x = field.right(); x >= field.left(); --x) {
+            for (int y = 0; y < field.height(); ++y) {
+                if (qGray(drawn.pixel(x, y)) < 128) {
+                    ink = x;
+                }
+            }
+        }
+        EXPECT_LE(ink, field.right() - count->fontMetrics().horizontalAdvance(count->text()) + 4);
+    }
 }
 
 TEST(TrayMenuTest, ListsTheItemsAroundTheSeparatorAndAnswersTheChosenIndex) {

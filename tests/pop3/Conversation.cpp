@@ -54,6 +54,9 @@ TransportStatus Conversation::write(std::string_view bytes) {
         return {TransportCode::Closed, {}};
     }
     ++writes_;
+    if (!greeted_) {
+        deviation_ += "wrote \"" + std::string(bytes) + "\" before reading the greeting; ";
+    }
     sent_ += bytes;
     unmatched_ += bytes;
     matchWrites();
@@ -97,6 +100,7 @@ TransportStatus Conversation::readLine(std::string& line, std::size_t maxBytes,
     line.assign(arrived_, offset_,
                 std::min(end == std::string::npos ? unread() : end + 1 - offset_, maxBytes));
     offset_ += line.size();
+    greeted_ = true;
     if (line.back() == '\n') {
         return {};
     }

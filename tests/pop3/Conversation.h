@@ -7,6 +7,9 @@
 // bytes, up to the next scripted arrival or to the deadline the session's pace sets, which then
 // ends the read as the real transport does.
 //
+// A client speaks only after it has read the server's greeting: a write before the first byte
+// read goes against every script.
+//
 // The fake keeps the transport's contract: at startTls, bytes that arrived before the handshake
 // are thrown away (and counted), so a client can only have used them by reading them earlier.
 
@@ -111,6 +114,7 @@ private:
     std::string unmatched_;  // written bytes not yet matched to a client step
     Pace::Time now_{};       // the simulated clock
     TransportStatus connectStatus_;
+    bool greeted_ = false;  // the client has read a line
     bool dropped_ = false;
     bool closed_ = false;
     std::string sent_;
