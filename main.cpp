@@ -10,10 +10,10 @@
 #include "qt/Bindings.h"
 #include "qt/LazySoundDevice.h"
 #include "qt/NetworkManagerDialUp.h"
-#include "qt/QtPop3TransportFactory.h"
 #include "qt/QtProcessControl.h"
 #include "qt/QtServices.h"
 #include "qt/QtTimerDriver.h"
+#include "qt/QtTransportFactory.h"
 #include "qt/QtTrayIcon.h"
 #include "qt/SingleInstance.h"
 #include "qt/StandardTexts.h"
@@ -63,7 +63,7 @@ int main(int argc, char* argv[]) {
     // The driver and the services outlive the program; the views go before it.
     breezel::QtTimerDriver timers;
     breezel::QtClock clock;
-    breezel::QtPop3TransportFactory transports;
+    breezel::QtTransportFactory transports;
     breezel::Pop3MailLibrary mail(transports);
     breezel::LazySoundDevice sound;
     breezel::QtProcessControl process;

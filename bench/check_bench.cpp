@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "pop3/Pop3MailLibrary.h"
-#include "qt/QtPop3TransportFactory.h"
+#include "qt/QtTransportFactory.h"
 
 namespace {
 
@@ -149,7 +149,7 @@ int main(int argc, char* argv[]) {
                           argv[4]};
     const int runs = std::max(1, std::stoi(argv[5]));
 
-    breezel::QtPop3TransportFactory transports;
+    breezel::QtTransportFactory transports;
     breezel::pop3::Pop3Limits limits;
     if (argc == 7) {
         limits.pipelineWindow = std::stoi(argv[6]);

@@ -15,7 +15,7 @@
 #include "forms/MainForm.h"
 #include "forms/MsgForm.h"
 #include "pop3/Pop3MailLibrary.h"
-#include "qt/QtPop3TransportFactory.h"
+#include "qt/QtTransportFactory.h"
 #include "support/FakeServices.h"
 #include "support/ManualTimerDriver.h"
 #include "support/TempDir.h"
@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
 
     CallLog log;
     ManualTimerDriver timers;
-    QtPop3TransportFactory transports;
+    QtTransportFactory transports;
     Pop3MailLibrary mail(transports);
     FakeSoundDevice sound(log);
     FakeProcessControl process(log);

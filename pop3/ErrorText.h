@@ -1,56 +1,20 @@
 #pragma once
 
-// The texts the user sees when a mail check fails: our own, in Japanese, one line each.
-// Anything taken from the network is cleaned first so that a hostile server cannot put
-// control characters or pages of text into an error box.
+// The texts of POP3's own failures; those of every protocol are in net/ErrorText.h.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "pop3/Pop3Transport.h"
+#include "net/ErrorText.h"
 
 namespace breezel::pop3 {
-
-/// A short, printable excerpt of untrusted bytes (at most about 80 characters).
-std::string Excerpt(std::string_view bytes);
-
-/// "host:port", with brackets around an IPv6 address.
-std::string HostAndPort(const std::string& host, std::uint16_t port);
-
-/// The failure text of a connect attempt to host:port.
-std::string ConnectFailureText(const TransportStatus& status, const std::string& host,
-                               std::uint16_t port);
-
-/// The failure text of a read, write or handshake on an open connection.
-std::string LinkFailureText(const TransportStatus& status);
-
-/// A reply that breaks the protocol, quoting an excerpt of what came.
-std::string ProtocolErrorText(std::string_view received);
-
-/// The server's own -ERR text, only line ends removed; never empty.
-std::string ServerErrorText(std::string_view text);
 
 /// A greeting that was -ERR: the server turned us away.
 std::string GreetingRefusedText(std::string_view serverText);
 
-/// A server name the user entered that cannot be used.
-std::string BadServerNameText(std::string_view server);
-
-/// A handle that is not open.
-std::string UnknownHandleText(int handle);
-
-/// A message call before a successful login.
-std::string NotLoggedInText();
-
-/// A login attempt on a connection that already went through one.
-std::string LoginAlreadyDoneText();
-
 /// A message number outside 1..count.
 std::string BadMessageNumberText(int number);
-
-/// A user ID or password that would break the command line.
-std::string BadCredentialsText();
 
 /// APOP asked for, but the greeting had no timestamp.
 std::string ApopWithoutTimestampText();

@@ -13,9 +13,9 @@
 #include <string_view>
 
 #include "common/Task.h"
-#include "pop3/Pace.h"
+#include "net/Pace.h"
+#include "net/Transport.h"
 #include "pop3/Pop3Limits.h"
-#include "pop3/Pop3Transport.h"
 
 namespace breezel::pop3 {
 

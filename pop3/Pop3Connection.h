@@ -16,12 +16,12 @@
 #include <string>
 
 #include "common/Task.h"
+#include "net/ServerAddress.h"
+#include "net/Transport.h"
 #include "platform/MailLibrary.h"
 #include "pop3/Pop3Channel.h"
 #include "pop3/Pop3Limits.h"
-#include "pop3/Pop3Transport.h"
 #include "pop3/RequestPipeline.h"
-#include "pop3/ServerAddress.h"
 
 namespace breezel::pop3 {
 

@@ -4,23 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "net/Limits.h"
+
 namespace breezel::pop3 {
 
-/// Every bound of the mail library in one place. Tests shrink them.
-struct Pop3Limits {
-    /// Connecting, including a TLS handshake.
-    std::chrono::milliseconds connectTimeout{15000};
-    /// Waiting for the next bytes of any response.
-    std::chrono::milliseconds responseTimeout{30000};
-    /// A session gives up when fewer than lowSpeedBytes arrive in lowSpeedTime, however they
-    /// trickle in (curl's low-speed rule): a server dripping bytes never runs into the
-    /// per-arrival bound above.
-    std::size_t lowSpeedBytes = 1024;
-    std::chrono::milliseconds lowSpeedTime{30000};
-    /// A session gives up this long after its connection was opened, however fast it goes.
-    std::chrono::milliseconds sessionTimeout{10 * 60 * 1000};
-    /// The longest line accepted from the server, line end included.
-    std::size_t maxLineBytes = 256 * 1024;
+// The engine works in the words every mail session shares: transport, pace, bounds, texts.
+using namespace net;
+
+/// Every bound of the POP3 engine in one place: the session's, and POP3's own. Tests shrink them.
+struct Pop3Limits : SessionLimits {
     /// The most lines of one multi-line response other than a message (CAPA, TOP headers).
     std::size_t maxListLines = 100000;
     /// How many messages ahead requests are sent when the server allows pipelining. A message's

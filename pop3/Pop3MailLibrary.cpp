@@ -2,13 +2,13 @@
 
 #include <limits>
 
+#include "net/ServerAddress.h"
 #include "pop3/ErrorText.h"
 #include "pop3/Pop3Connection.h"
-#include "pop3/ServerAddress.h"
 
 namespace breezel {
 
-Pop3MailLibrary::Pop3MailLibrary(pop3::TransportFactory& transports, pop3::Pop3Limits limits)
+Pop3MailLibrary::Pop3MailLibrary(net::TransportFactory& transports, pop3::Pop3Limits limits)
     : transports_(transports), limits_(limits) {}
 
 Pop3MailLibrary::~Pop3MailLibrary() = default;
@@ -26,13 +26,13 @@ int Pop3MailLibrary::NMailEndWinSock() {
 }
 
 Task<int> Pop3MailLibrary::NMailPop3Connect(std::string server) {
-    const auto address = pop3::ServerAddress::parse(server);
+    const auto address = net::ServerAddress::parse(server);
     if (!address) {
         co_return fail(pop3::BadServerNameText(server));
     }
-    std::unique_ptr<pop3::Transport> transport = transports_.create();
+    std::unique_ptr<net::Transport> transport = transports_.create();
     if (!transport) {
-        co_return fail(pop3::LinkFailureText({pop3::TransportCode::Other, {}}));
+        co_return fail(pop3::LinkFailureText({net::TransportCode::Other, {}}));
     }
     auto connection =
         std::make_unique<pop3::Pop3Connection>(std::move(transport), *address, limits_);

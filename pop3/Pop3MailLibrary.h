@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "net/Transport.h"
 #include "platform/MailLibrary.h"
 #include "pop3/Pop3Limits.h"
-#include "pop3/Pop3Transport.h"
 
 namespace breezel {
 
@@ -20,7 +20,7 @@ struct CallResult;
 /// library must outlive the tasks of its calls; the calls on one handle run one at a time.
 class Pop3MailLibrary : public MailLibrary {
 public:
-    explicit Pop3MailLibrary(pop3::TransportFactory& transports, pop3::Pop3Limits limits = {});
+    explicit Pop3MailLibrary(net::TransportFactory& transports, pop3::Pop3Limits limits = {});
     ~Pop3MailLibrary() override;
 
     int NMailInitializeWinSock() override;
@@ -43,7 +43,7 @@ private:
     int fail(std::string text);
     int newHandle() const;
 
-    pop3::TransportFactory& transports_;
+    net::TransportFactory& transports_;
     pop3::Pop3Limits limits_;
     std::map<int, std::unique_ptr<pop3::Pop3Connection>> connections_;
     int lastHandle_ = 0;

@@ -2,7 +2,7 @@
 // server gone between checks, a connection reset in the middle of RETR and a listener that never
 // speaks. Each check must end within its bound and the next check against the healthy private
 // Dovecot (box100: 100 messages) must fill the board with "100". A name that does not resolve
-// takes the refused connection's road from the transport on (QtPop3TransportTest tells the two
+// takes the refused connection's road from the transport on (QtTransportTest tells the two
 // apart).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -2,34 +2,6 @@
 
 namespace breezel::pop3 {
 
-namespace {
-
-// The transport the engine owns, playing a conversation that the test owns and examines after
-// the engine has let go of the transport. Its tasks never suspend: the time is simulated.
-class ScriptedTransport : public Transport {
-public:
-    explicit ScriptedTransport(Conversation& conversation) : talk_(conversation) {}
-
-    Task<TransportStatus> connect(std::string host, std::uint16_t port, bool tls,
-                                  std::chrono::milliseconds, Pace& pace) override {
-        co_return talk_.connect(host, port, tls, pace);
-    }
-    TransportStatus write(std::string_view bytes) override { return talk_.write(bytes); }
-    Task<TransportStatus> readLine(std::string& line, std::size_t maxBytes,
-                                   std::chrono::milliseconds timeout, Pace& pace) override {
-        co_return talk_.readLine(line, maxBytes, timeout, pace);
-    }
-    Task<TransportStatus> startTls(std::string host, std::chrono::milliseconds) override {
-        co_return talk_.startTls(host);
-    }
-    void close() override { talk_.close(); }
-
-private:
-    Conversation& talk_;
-};
-
-}  // namespace
-
 int RunNow(Task<int> call) {
     call.start();
     if (!call.done()) {
@@ -112,7 +84,7 @@ std::unique_ptr<Transport> Pop3Harness::create() {
     if (created_ == conversations_.size()) {
         add();
     }
-    return std::make_unique<ScriptedTransport>(conversations_[created_++]);
+    return conversations_[created_++].transport();
 }
 
 }  // namespace breezel::pop3

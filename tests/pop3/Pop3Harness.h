@@ -12,11 +12,13 @@
 #include <memory>
 #include <string>
 
-#include "Conversation.h"
+#include "net/Conversation.h"
 #include "pop3/Pop3Limits.h"
 #include "pop3/Pop3MailLibrary.h"
 
 namespace breezel::pop3 {
+
+using net::Conversation;
 
 /// Runs a call of the library to its end and gives its result. A scripted server never makes
 /// the client wait in real time, so a call that suspends fails the test.

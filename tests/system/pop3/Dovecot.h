@@ -9,7 +9,7 @@
 #include <string>
 
 #include "pop3/Pop3MailLibrary.h"
-#include "qt/QtPop3TransportFactory.h"
+#include "qt/QtTransportFactory.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {
@@ -26,8 +26,8 @@ inline std::string DovecotPlain(const std::string& host = "127.0.0.1") {
 
 /// Transports that trust the test CA besides the system's store. One for all tests: reading the
 /// store takes most of a short test's time.
-inline QtPop3TransportFactory& TrustingTransports() {
-    static QtPop3TransportFactory* const factory = new QtPop3TransportFactory;
+inline QtTransportFactory& TrustingTransports() {
+    static QtTransportFactory* const factory = new QtTransportFactory;
     static const bool trusted =
         factory->addCaCertificates(QString::fromStdString(Env("DOVECOT_CA")));
     EXPECT_TRUE(trusted) << "DOVECOT_CA must name the test CA: run through run_dovecot_tests.sh";

@@ -142,9 +142,9 @@ TEST(Pop3DovecotTest, EveryMessageOfEachMailboxIsWalked) {
 
 // A failed login, never an empty mailbox nor a silent missing connection.
 TEST(Pop3DovecotTest, EveryFailedLoginTellsItsReason) {
-    QtPop3TransportFactory systemOnly;
+    QtTransportFactory systemOnly;
     const struct {
-        QtPop3TransportFactory& transports;
+        QtTransportFactory& transports;
         std::string server;
         std::string password;
         std::vector<std::string> reasons;

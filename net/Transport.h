@@ -8,7 +8,7 @@
 
 #include "common/Task.h"
 
-namespace breezel::pop3 {
+namespace breezel::net {
 
 /// What went wrong on the byte stream.
 enum class TransportCode {
@@ -66,4 +66,4 @@ public:
     virtual std::unique_ptr<Transport> create() = 0;
 };
 
-}  // namespace breezel::pop3
+}  // namespace breezel::net

@@ -11,14 +11,14 @@
 #include "Dovecot.h"
 #include "LocalServer.h"
 #include "RunTask.h"
-#include "pop3/Pace.h"
+#include "net/Pace.h"
 
 namespace breezel {
 namespace {
 
 using namespace std::chrono_literals;
-using pop3::TransportCode;
-using pop3::TransportStatus;
+using net::TransportCode;
+using net::TransportStatus;
 
 /// The test server's side of TLS: the certificate run_dovecot_tests.sh made for Dovecot.
 QSslConfiguration ServerTls() {
@@ -44,7 +44,7 @@ bool Unconnected(QSslSocket* peer) {
     return RunUntil([peer] { return peer->state() == QAbstractSocket::UnconnectedState; });
 }
 
-class QtPop3TransportTest : public ::testing::Test {
+class QtTransportTest : public ::testing::Test {
 protected:
     /// Connects transport_ to server_; whether peer_, the server's end, came.
     bool open() {
@@ -71,11 +71,11 @@ protected:
 
     LocalServer server_{ServerTls()};
     QSslSocket* peer_ = nullptr;
-    std::unique_ptr<pop3::Transport> transport_;
-    pop3::Pace pace_{pop3::Pop3Limits{}};
+    std::unique_ptr<net::Transport> transport_;
+    net::Pace pace_{pop3::Pop3Limits{}};
 };
 
-TEST_F(QtPop3TransportTest, LinesAreCutFromArrivalsWhateverTheirBoundaries) {
+TEST_F(QtTransportTest, LinesAreCutFromArrivalsWhateverTheirBoundaries) {
     ASSERT_TRUE(open());
     peer_->write("+OK first\r\n+OK sec");
     // The rest comes while the transport waits: its wait must let this timer run.
@@ -85,7 +85,7 @@ TEST_F(QtPop3TransportTest, LinesAreCutFromArrivalsWhateverTheirBoundaries) {
     EXPECT_EQ(readLine(), ".\r\n");
 }
 
-TEST_F(QtPop3TransportTest, LineWithoutEndWithinTheLimitIsTooLong) {
+TEST_F(QtTransportTest, LineWithoutEndWithinTheLimitIsTooLong) {
     ASSERT_TRUE(open());
     peer_->write("1234567\n123456789\n");
     EXPECT_EQ(readLine(8), "1234567\n");
@@ -94,7 +94,7 @@ TEST_F(QtPop3TransportTest, LineWithoutEndWithinTheLimitIsTooLong) {
     EXPECT_EQ(line, "12345678");
 }
 
-TEST_F(QtPop3TransportTest, SilenceTimesOutAndLeavesTheConnectionUsable) {
+TEST_F(QtTransportTest, SilenceTimesOutAndLeavesTheConnectionUsable) {
     ASSERT_TRUE(open());
     std::string line;
     const TransportStatus status = Ended(transport_->readLine(line, 1024, 200ms, pace_));
@@ -110,10 +110,10 @@ TEST_F(QtPop3TransportTest, SilenceTimesOutAndLeavesTheConnectionUsable) {
 
 // One byte every 100 ms keeps every single wait short; the session's low-speed rule still ends
 // it, inside the transport's wait, which all along left the event loop to everything else.
-TEST_F(QtPop3TransportTest, ADrippingServerIsGivenUpWhileTheEventLoopRunsOn) {
+TEST_F(QtTransportTest, ADrippingServerIsGivenUpWhileTheEventLoopRunsOn) {
     pop3::Pop3Limits limits;
     limits.lowSpeedTime = 1s;
-    pop3::Pace pace(limits);
+    net::Pace pace(limits);
     auto transport = TrustingTransports().create();
     const auto opened = std::chrono::steady_clock::now();
     ASSERT_TRUE(Ended(transport->connect("127.0.0.1", server_.serverPort(), false, 5s, pace)).ok());
@@ -141,7 +141,7 @@ TEST_F(QtPop3TransportTest, ADrippingServerIsGivenUpWhileTheEventLoopRunsOn) {
     EXPECT_GE(ticks, 10);
 }
 
-TEST_F(QtPop3TransportTest, LinesSentBeforeThePeerClosedAreReadThenClosedIsReported) {
+TEST_F(QtTransportTest, LinesSentBeforeThePeerClosedAreReadThenClosedIsReported) {
     ASSERT_TRUE(open());
     peer_->write("+OK a\r\n+OK b\r\npartial");
     peer_->disconnectFromHost();
@@ -151,7 +151,7 @@ TEST_F(QtPop3TransportTest, LinesSentBeforeThePeerClosedAreReadThenClosedIsRepor
     EXPECT_EQ(transport_->write("QUIT\r\n").code, TransportCode::Closed);
 }
 
-TEST_F(QtPop3TransportTest, ClosedTransportRefusesEveryCall) {
+TEST_F(QtTransportTest, ClosedTransportRefusesEveryCall) {
     ASSERT_TRUE(open());
     peer_->write("+OK\r\n");
     transport_->close();
@@ -163,11 +163,11 @@ TEST_F(QtPop3TransportTest, ClosedTransportRefusesEveryCall) {
 
 // A task resumed by the socket may destroy the transport inside the socket's signal; a task
 // destroyed while it waits is never resumed; a destroyed transport resumes nothing.
-TEST_F(QtPop3TransportTest, AWaitAndItsTransportMayEachGoFirst) {
+TEST_F(QtTransportTest, AWaitAndItsTransportMayEachGoFirst) {
     ASSERT_TRUE(open());
     TaskScope scope;
     std::string line;
-    scope.spawn([](pop3::Transport& transport, std::string& line, pop3::Pace& pace) -> Task<> {
+    scope.spawn([](net::Transport& transport, std::string& line, net::Pace& pace) -> Task<> {
         (void)co_await transport.readLine(line, 1024, 100ms, pace);
     }(*transport_, line, pace_));
     scope.cancelAll();
@@ -177,8 +177,8 @@ TEST_F(QtPop3TransportTest, AWaitAndItsTransportMayEachGoFirst) {
     EXPECT_EQ(readLine(), "+OK 1\r\n");
 
     std::optional<TransportStatus> second;
-    auto readThenDestroy = [](std::unique_ptr<pop3::Transport>& transport, std::string& line,
-                              pop3::Pace& pace, std::optional<TransportStatus>& status) -> Task<> {
+    auto readThenDestroy = [](std::unique_ptr<net::Transport>& transport, std::string& line,
+                              net::Pace& pace, std::optional<TransportStatus>& status) -> Task<> {
         status = co_await transport->readLine(line, 1024, 5s, pace);
         transport.reset();
     };
@@ -201,7 +201,7 @@ TEST_F(QtPop3TransportTest, AWaitAndItsTransportMayEachGoFirst) {
     EXPECT_EQ(scope.size(), 1u);
 }
 
-TEST_F(QtPop3TransportTest, ConnectFailuresAreTold) {
+TEST_F(QtTransportTest, ConnectFailuresAreTold) {
     quint16 closedPort = 0;
     {
         LocalServer gone;
@@ -221,7 +221,7 @@ TEST_F(QtPop3TransportTest, ConnectFailuresAreTold) {
                                  " within 0.3 s");
 }
 
-TEST_F(QtPop3TransportTest, StartTlsDropsWhatCameBeforeTheHandshake) {
+TEST_F(QtTransportTest, StartTlsDropsWhatCameBeforeTheHandshake) {
     ASSERT_TRUE(open());
     // An attacker's line injected after the go-ahead must not be read as a protected answer.
     peer_->write("+OK begin TLS\r\n-ERR injected\r\n");
@@ -234,7 +234,7 @@ TEST_F(QtPop3TransportTest, StartTlsDropsWhatCameBeforeTheHandshake) {
     EXPECT_EQ(readLine(), "+OK secure\r\n");
 }
 
-TEST_F(QtPop3TransportTest, PeerLeavingDuringStartTlsIsATlsFailure) {
+TEST_F(QtTransportTest, PeerLeavingDuringStartTlsIsATlsFailure) {
     ASSERT_TRUE(open());
     QTimer::singleShot(50ms, peer_, [peer = peer_] { peer->abort(); });
     const TransportStatus status = Ended(transport_->startTls("127.0.0.1", 5s));

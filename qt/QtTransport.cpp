@@ -1,4 +1,4 @@
-#include "qt/QtPop3Transport.h"
+#include "qt/QtTransport.h"
 
 #include <QSslSocket>
 #include <QTimer>
@@ -6,14 +6,14 @@
 #include <cstring>
 #include <utility>
 
-#include "pop3/Pace.h"
+#include "net/Pace.h"
 
 namespace breezel {
 
 namespace {
 
-using pop3::TransportCode;
-using pop3::TransportStatus;
+using net::TransportCode;
+using net::TransportStatus;
 
 // Handed-out bytes are dropped from the front of the buffer only now and then, so streaming a
 // large message does not move the rest of the buffer for every line.
@@ -43,9 +43,9 @@ TransportCode CodeOf(QAbstractSocket::SocketError error) {
 /// Suspends the awaiting task until the socket reports something or the deadline passes. The
 /// wait and the transport forget each other when either goes first, so a destroyed task is
 /// never resumed and a destroyed transport resumes nothing.
-class QtPop3Transport::Wait {
+class QtTransport::Wait {
 public:
-    Wait(QtPop3Transport& transport, Clock::time_point deadline)
+    Wait(QtTransport& transport, Clock::time_point deadline)
         : transport_(&transport), deadline_(deadline) {}
     Wait(const Wait&) = delete;
     Wait& operator=(const Wait&) = delete;
@@ -65,15 +65,15 @@ public:
     void await_resume() const noexcept {}
 
 private:
-    friend class QtPop3Transport;
-    QtPop3Transport* transport_;
+    friend class QtTransport;
+    QtTransport* transport_;
     Clock::time_point deadline_;
     std::coroutine_handle<> handle_;
 };
 
-QtPop3Transport::QtPop3Transport(const QSslConfiguration& tls) : tls_(tls) {}
+QtTransport::QtTransport(const QSslConfiguration& tls) : tls_(tls) {}
 
-QtPop3Transport::~QtPop3Transport() {
+QtTransport::~QtTransport() {
     if (waiting_ != nullptr) {
         waiting_->transport_ = nullptr;
         waiting_ = nullptr;
@@ -81,9 +81,8 @@ QtPop3Transport::~QtPop3Transport() {
     close();
 }
 
-Task<TransportStatus> QtPop3Transport::connect(std::string host, std::uint16_t port, bool tls,
-                                               std::chrono::milliseconds timeout,
-                                               pop3::Pace& pace) {
+Task<TransportStatus> QtTransport::connect(std::string host, std::uint16_t port, bool tls,
+                                           std::chrono::milliseconds timeout, net::Pace& pace) {
     close();
     error_.reset();
     sslErrors_.clear();
@@ -142,13 +141,13 @@ Task<TransportStatus> QtPop3Transport::connect(std::string host, std::uint16_t p
             close();
             co_return TransportStatus{TransportCode::Timeout,
                                       "no connection to " + host + ":" + std::to_string(port) +
-                                          " within " + pop3::Pace::durationText(timeout)};
+                                          " within " + net::Pace::durationText(timeout)};
         }
         co_await Wait(*this, deadline);
     }
 }
 
-TransportStatus QtPop3Transport::write(std::string_view bytes) {
+TransportStatus QtTransport::write(std::string_view bytes) {
     if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState) {
         return socketFailure(TransportCode::Closed, false);
     }
@@ -162,9 +161,8 @@ TransportStatus QtPop3Transport::write(std::string_view bytes) {
     return {};
 }
 
-Task<TransportStatus> QtPop3Transport::readLine(std::string& line, std::size_t maxBytes,
-                                                std::chrono::milliseconds timeout,
-                                                pop3::Pace& pace) {
+Task<TransportStatus> QtTransport::readLine(std::string& line, std::size_t maxBytes,
+                                            std::chrono::milliseconds timeout, net::Pace& pace) {
     line.clear();
     if (socket_ == nullptr) {
         co_return socketFailure(TransportCode::Closed, false);
@@ -198,8 +196,7 @@ Task<TransportStatus> QtPop3Transport::readLine(std::string& line, std::size_t m
     }
 }
 
-Task<TransportStatus> QtPop3Transport::startTls(std::string host,
-                                                std::chrono::milliseconds timeout) {
+Task<TransportStatus> QtTransport::startTls(std::string host, std::chrono::milliseconds timeout) {
     if (socket_ == nullptr || socket_->state() != QAbstractSocket::ConnectedState) {
         co_return socketFailure(TransportCode::Closed, false);
     }
@@ -221,14 +218,14 @@ Task<TransportStatus> QtPop3Transport::startTls(std::string host,
             close();
             co_return TransportStatus{
                 TransportCode::Timeout,
-                "TLS handshake not completed within " + pop3::Pace::durationText(timeout)};
+                "TLS handshake not completed within " + net::Pace::durationText(timeout)};
         }
         co_await Wait(*this, deadline);
     }
     co_return TransportStatus{};
 }
 
-void QtPop3Transport::close() {
+void QtTransport::close() {
     if (socket_ == nullptr) {
         return;
     }
@@ -245,7 +242,7 @@ void QtPop3Transport::close() {
     socket->deleteLater();
 }
 
-void QtPop3Transport::resumeWaiting() {
+void QtTransport::resumeWaiting() {
     if (waiting_ == nullptr) {
         return;
     }
@@ -255,14 +252,14 @@ void QtPop3Transport::resumeWaiting() {
     wait->handle_.resume();
 }
 
-void QtPop3Transport::forgetWaiting() {
+void QtTransport::forgetWaiting() {
     waiting_ = nullptr;
     if (timer_ != nullptr) {
         timer_->stop();
     }
 }
 
-std::optional<TransportStatus> QtPop3Transport::cutLine(std::string& line, std::size_t maxBytes) {
+std::optional<TransportStatus> QtTransport::cutLine(std::string& line, std::size_t maxBytes) {
     const std::size_t limit = std::min(buffer_.size(), consumed_ + maxBytes);
     const void* lf =
         scanned_ < limit ? std::memchr(buffer_.data() + scanned_, '\n', limit - scanned_) : nullptr;
@@ -288,7 +285,7 @@ std::optional<TransportStatus> QtPop3Transport::cutLine(std::string& line, std::
     return TransportStatus{};
 }
 
-std::size_t QtPop3Transport::takeArrivedBytes() {
+std::size_t QtTransport::takeArrivedBytes() {
     const qint64 available = socket_->bytesAvailable();
     if (available <= 0) {
         return 0;
@@ -300,7 +297,7 @@ std::size_t QtPop3Transport::takeArrivedBytes() {
     return buffer_.size() - old;
 }
 
-TransportStatus QtPop3Transport::socketFailure(TransportCode fallback, bool handshaking) const {
+TransportStatus QtTransport::socketFailure(TransportCode fallback, bool handshaking) const {
     TransportStatus status{fallback, "connection closed"};
     if (socket_ != nullptr && error_) {
         status = {CodeOf(*error_), socket_->errorString().toStdString()};

@@ -1,11 +1,11 @@
 #pragma once
 
-// A scripted POP3 server for protocol tests. The script alternates what the server sends and
-// what the client must write; server bytes after a client step arrive only once the client has
-// written what that step expects, the way a real server answers only what it has received.
-// Nothing ever waits in real time: time is simulated and passes only while the client waits for
-// bytes, up to the next scripted arrival or to the deadline the session's pace sets, which then
-// ends the read as the real transport does.
+// A scripted mail server for protocol tests, of any protocol. The script alternates what the server
+// sends and what the client must write; server bytes after a client step arrive only once the
+// client has written what that step expects, the way a real server answers only what it has
+// received. Nothing ever waits in real time: time is simulated and passes only while the client
+// waits for bytes, up to the next scripted arrival or to the deadline the session's pace sets,
+// which then ends the read as the real transport does.
 //
 // A client speaks only after it has read the server's greeting: a write before the first byte
 // read goes against every script.
@@ -17,14 +17,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "pop3/Pace.h"
-#include "pop3/Pop3Transport.h"
+#include "net/Pace.h"
+#include "net/Transport.h"
 
-namespace breezel::pop3 {
+namespace breezel::net {
 
 /// One scripted connection: the script, and a record of what the client did.
 class Conversation {
@@ -44,6 +45,9 @@ public:
     void drip(const std::string& bytes, std::size_t piece, std::chrono::milliseconds every);
     /// connect() fails with code.
     void failConnect(TransportCode code, std::string detail = {});
+
+    /// A transport that plays this conversation; the conversation must outlive it.
+    std::unique_ptr<Transport> transport();
 
     /// Everything the client wrote, with "<TLS>" where the handshake started.
     const std::string& sent() const { return sent_; }
@@ -131,4 +135,4 @@ private:
     std::string readFailure_;
 };
 
-}  // namespace breezel::pop3
+}  // namespace breezel::net

@@ -1,14 +1,14 @@
-#include "qt/QtPop3TransportFactory.h"
+#include "qt/QtTransportFactory.h"
 
 #include <QSslSocket>
 
-#include "qt/QtPop3Transport.h"
+#include "qt/QtTransport.h"
 
 namespace breezel {
 
-QtPop3TransportFactory::QtPop3TransportFactory() = default;
+QtTransportFactory::QtTransportFactory() = default;
 
-QSslConfiguration& QtPop3TransportFactory::tls() {
+QSslConfiguration& QtTransportFactory::tls() {
     if (!tls_) {
         tls_ = QSslConfiguration::defaultConfiguration();
         tls_->setPeerVerifyMode(QSslSocket::VerifyPeer);
@@ -16,7 +16,7 @@ QSslConfiguration& QtPop3TransportFactory::tls() {
     return *tls_;
 }
 
-void QtPop3TransportFactory::addCaCertificates(const QList<QSslCertificate>& certificates) {
+void QtTransportFactory::addCaCertificates(const QList<QSslCertificate>& certificates) {
     if (certificates.isEmpty()) {
         return;
     }
@@ -29,14 +29,14 @@ void QtPop3TransportFactory::addCaCertificates(const QList<QSslCertificate>& cer
     tls().setCaCertificates(cas + certificates);
 }
 
-bool QtPop3TransportFactory::addCaCertificates(const QString& pemPath) {
+bool QtTransportFactory::addCaCertificates(const QString& pemPath) {
     const QList<QSslCertificate> certificates = QSslCertificate::fromPath(pemPath, QSsl::Pem);
     addCaCertificates(certificates);
     return !certificates.isEmpty();
 }
 
-std::unique_ptr<pop3::Transport> QtPop3TransportFactory::create() {
-    return std::make_unique<QtPop3Transport>(tls());
+std::unique_ptr<net::Transport> QtTransportFactory::create() {
+    return std::make_unique<QtTransport>(tls());
 }
 
 }  // namespace breezel

@@ -1,8 +1,8 @@
-#include "pop3/ServerAddress.h"
+#include "net/ServerAddress.h"
 
 #include "common/AsciiText.h"
 
-namespace breezel::pop3 {
+namespace breezel::net {
 
 namespace {
 
@@ -107,4 +107,4 @@ std::optional<ServerAddress> ServerAddress::parse(std::string_view text) {
     return address;
 }
 
-}  // namespace breezel::pop3
+}  // namespace breezel::net

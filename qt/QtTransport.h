@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "pop3/Pop3Transport.h"
+#include "net/Transport.h"
 
 class QSslSocket;
 class QTimer;
@@ -18,21 +18,20 @@ namespace breezel {
 
 /// The mail library's byte stream on QSslSocket. A wait suspends the calling task and returns
 /// to the event loop; the socket's signals, or a timer at the deadline, resume it.
-class QtPop3Transport : public pop3::Transport {
+class QtTransport : public net::Transport {
 public:
     /// tls: the trust store and peer verification used for every handshake.
-    explicit QtPop3Transport(const QSslConfiguration& tls);
-    ~QtPop3Transport() override;
+    explicit QtTransport(const QSslConfiguration& tls);
+    ~QtTransport() override;
 
-    Task<pop3::TransportStatus> connect(std::string host, std::uint16_t port, bool tls,
+    Task<net::TransportStatus> connect(std::string host, std::uint16_t port, bool tls,
+                                       std::chrono::milliseconds timeout, net::Pace& pace) override;
+    net::TransportStatus write(std::string_view bytes) override;
+    Task<net::TransportStatus> readLine(std::string& line, std::size_t maxBytes,
                                         std::chrono::milliseconds timeout,
-                                        pop3::Pace& pace) override;
-    pop3::TransportStatus write(std::string_view bytes) override;
-    Task<pop3::TransportStatus> readLine(std::string& line, std::size_t maxBytes,
-                                         std::chrono::milliseconds timeout,
-                                         pop3::Pace& pace) override;
-    Task<pop3::TransportStatus> startTls(std::string host,
-                                         std::chrono::milliseconds timeout) override;
+                                        net::Pace& pace) override;
+    Task<net::TransportStatus> startTls(std::string host,
+                                        std::chrono::milliseconds timeout) override;
     void close() override;
 
 private:
@@ -45,12 +44,12 @@ private:
     /// Drops the wait in progress without resuming it.
     void forgetWaiting();
     /// Cuts the next line (or a too long one) out of the buffer; nothing when none is whole.
-    std::optional<pop3::TransportStatus> cutLine(std::string& line, std::size_t maxBytes);
+    std::optional<net::TransportStatus> cutLine(std::string& line, std::size_t maxBytes);
     /// Moves what the socket has received into buffer_; how many bytes came.
     std::size_t takeArrivedBytes();
     /// The failure the socket reported, or `fallback` when it reported none; a failure in a
     /// handshake is a TLS failure.
-    pop3::TransportStatus socketFailure(pop3::TransportCode fallback, bool handshaking) const;
+    net::TransportStatus socketFailure(net::TransportCode fallback, bool handshaking) const;
 
     QSslConfiguration tls_;
     // Ours until close() hands it to deleteLater: it may be in the middle of emitting a signal.

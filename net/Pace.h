@@ -11,17 +11,17 @@
 #include <cstddef>
 #include <string>
 
-#include "pop3/Pop3Limits.h"
-#include "pop3/Pop3Transport.h"
+#include "net/Limits.h"
+#include "net/Transport.h"
 
-namespace breezel::pop3 {
+namespace breezel::net {
 
 /// The time bounds of one session, fed with what arrives when.
 class Pace {
 public:
     using Time = std::chrono::steady_clock::time_point;
 
-    explicit Pace(const Pop3Limits& limits);
+    explicit Pace(const SessionLimits& limits);
 
     /// The session begins: its connection is being opened.
     void start(Time now);
@@ -49,4 +49,4 @@ private:
     std::size_t windowBytes_ = 0;
 };
 
-}  // namespace breezel::pop3
+}  // namespace breezel::net

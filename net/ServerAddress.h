@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace breezel::pop3 {
+namespace breezel::net {
 
 /// A parsed server name: host (IPv6 without brackets), port and whether TLS starts at once.
 struct ServerAddress {
@@ -24,4 +24,4 @@ struct ServerAddress {
     bool operator==(const ServerAddress&) const = default;
 };
 
-}  // namespace breezel::pop3
+}  // namespace breezel::net

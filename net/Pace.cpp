@@ -1,8 +1,8 @@
-#include "pop3/Pace.h"
+#include "net/Pace.h"
 
 #include <algorithm>
 
-namespace breezel::pop3 {
+namespace breezel::net {
 
 namespace {
 
@@ -13,7 +13,7 @@ std::string BytesText(std::size_t bytes) {
 
 }  // namespace
 
-Pace::Pace(const Pop3Limits& limits)
+Pace::Pace(const SessionLimits& limits)
     : lowSpeedBytes_(limits.lowSpeedBytes),
       lowSpeedTime_(limits.lowSpeedTime),
       sessionTimeout_(limits.sessionTimeout) {}
@@ -58,4 +58,4 @@ std::string Pace::durationText(std::chrono::milliseconds duration) {
            (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") + " s";
 }
 
-}  // namespace breezel::pop3
+}  // namespace breezel::net

@@ -1,0 +1,50 @@
+#pragma once
+
+// The texts the user sees when a mail check fails, shared by every protocol: our own, in
+// Japanese, one line each.
+// Anything taken from the network is cleaned first so that a hostile server cannot put
+// control characters or pages of text into an error box.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/Transport.h"
+
+namespace breezel::net {
+
+/// A short, printable excerpt of untrusted bytes (at most about 80 characters).
+std::string Excerpt(std::string_view bytes);
+
+/// "host:port", with brackets around an IPv6 address.
+std::string HostAndPort(const std::string& host, std::uint16_t port);
+
+/// The failure text of a connect attempt to host:port.
+std::string ConnectFailureText(const TransportStatus& status, const std::string& host,
+                               std::uint16_t port);
+
+/// The failure text of a read, write or handshake on an open connection.
+std::string LinkFailureText(const TransportStatus& status);
+
+/// A reply that breaks the protocol, quoting an excerpt of what came.
+std::string ProtocolErrorText(std::string_view received);
+
+/// The server's own -ERR text, only line ends removed; never empty.
+std::string ServerErrorText(std::string_view text);
+
+/// A server name the user entered that cannot be used.
+std::string BadServerNameText(std::string_view server);
+
+/// A handle that is not open.
+std::string UnknownHandleText(int handle);
+
+/// A message call before a successful login.
+std::string NotLoggedInText();
+
+/// A login attempt on a connection that already went through one.
+std::string LoginAlreadyDoneText();
+
+/// A user ID or password that would break the command line.
+std::string BadCredentialsText();
+
+}  // namespace breezel::net
