@@ -6,8 +6,20 @@ namespace breezel::net {
 
 namespace {
 
-constexpr std::uint16_t kPlainPort = 110;
-constexpr std::uint16_t kTlsPort = 995;
+// The URL schemes, with their protocol, whether TLS starts at once, and their port.
+struct Scheme {
+    std::string_view prefix;
+    Protocol protocol;
+    bool tls;
+    std::uint16_t port;
+};
+constexpr Scheme kSchemes[] = {
+    {"pop3://", Protocol::Pop3, false, 110},
+    {"pop3s://", Protocol::Pop3, true, 995},
+    {"imap://", Protocol::Imap, false, 143},
+    {"imaps://", Protocol::Imap, true, 993},
+};
+constexpr std::uint16_t kPlainPop3Port = 110;
 
 bool IsBlankOrLineEnd(char c) {
     return ascii::IsBlank(c) || c == '\r' || c == '\n';
@@ -54,13 +66,15 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
 std::optional<ServerAddress> ServerAddress::parse(std::string_view text) {
     text = ascii::Trim(text, IsBlankOrLineEnd);
     ServerAddress address;
-    address.port = kPlainPort;
-    if (ascii::StartsWithNoCase(text, "pop3s://")) {
-        address.tls = true;
-        address.port = kTlsPort;
-        text.remove_prefix(8);
-    } else if (ascii::StartsWithNoCase(text, "pop3://")) {
-        text.remove_prefix(7);
+    address.port = kPlainPop3Port;
+    for (const Scheme& scheme : kSchemes) {
+        if (ascii::StartsWithNoCase(text, scheme.prefix)) {
+            address.protocol = scheme.protocol;
+            address.tls = scheme.tls;
+            address.port = scheme.port;
+            text.remove_prefix(scheme.prefix.size());
+            break;
+        }
     }
 
     std::string_view host;

@@ -1,9 +1,11 @@
 #pragma once
 
-// Where to connect, from the server name the user typed. Accepted forms:
+// Where to connect and in which protocol, from the server name the user typed. Accepted forms:
 //   host, host:port, [v6addr], [v6addr]:port, pop3://host[:port], pop3s://host[:port]
-// pop3s means TLS from the first byte (port 995 unless given); everything else starts in
-// plain text on port 110 and may be upgraded with STLS later.
+//   imap://host[:port], imaps://host[:port]
+// The s forms mean TLS from the first byte (ports 995 and 993 unless given); the others start
+// in plain text (ports 110 and 143) and are upgraded with STLS or STARTTLS whenever the server
+// offers it. A bare name is POP3. This is the one parser: it decides which engine serves a name.
 
 #include <cstdint>
 #include <optional>
@@ -12,8 +14,13 @@
 
 namespace breezel::net {
 
-/// A parsed server name: host (IPv6 without brackets), port and whether TLS starts at once.
+/// The mail protocols Breezel speaks.
+enum class Protocol { Pop3, Imap };
+
+/// A parsed server name: protocol, host (IPv6 without brackets), port and whether TLS starts at
+/// once.
 struct ServerAddress {
+    Protocol protocol = Protocol::Pop3;
     std::string host;
     std::uint16_t port = 0;
     bool tls = false;

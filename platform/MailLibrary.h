@@ -30,10 +30,12 @@ public:
     virtual int NMailEndWinSock() = 0;
 
     /// Opens a connection to the server ("host", "host:port", "[v6]:port", "pop3://host[:port]",
-    /// "pop3s://host[:port]"); a handle, or -1 when no connection could be made.
+    /// "pop3s://host[:port]", "imap://host[:port]", "imaps://host[:port]"); a handle, or -1 when
+    /// no connection could be made.
     virtual Task<int> NMailPop3Connect(std::string server) = 0;
-    /// Logs in (apop -1: APOP, 0: USER/PASS); the number of messages (> 0), 0 for an empty
-    /// mailbox, below 0 on failure, whose text NMailGetMessage then gives.
+    /// Logs in (apop -1: APOP, 0: USER/PASS; POP3 only); the number of messages (> 0), 0 for an
+    /// empty mailbox, below 0 on failure, whose text NMailGetMessage then gives. For IMAP the
+    /// number is that of the unseen messages of INBOX.
     virtual Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
                                             int apop) = 0;
     /// Reads the headers of message number (1-based) into texts, which must outlive the task;
@@ -51,6 +53,9 @@ public:
     /// server hung up: from then on every message call fails at once, so a caller walking the
     /// messages can stop.
     virtual bool NMailPop3Connected(int handle) = 0;
+    /// Whether the login's number is all a check learns of the mailbox behind handle (IMAP): its
+    /// messages are then neither walked nor read. False for POP3, whose check reads each one.
+    virtual bool countsOnly(int handle) = 0;
     /// The text of the last failure.
     virtual std::string NMailGetMessage(int code) = 0;
 };

@@ -27,7 +27,7 @@ int Pop3MailLibrary::NMailEndWinSock() {
 
 Task<int> Pop3MailLibrary::NMailPop3Connect(std::string server) {
     const auto address = net::ServerAddress::parse(server);
-    if (!address) {
+    if (!address || address->protocol != net::Protocol::Pop3) {
         co_return fail(pop3::BadServerNameText(server));
     }
     std::unique_ptr<net::Transport> transport = transports_.create();

@@ -35,6 +35,7 @@ public:
                                int flag2) override;
     Task<int> NMailPop3Close(int handle) override;
     bool NMailPop3Connected(int handle) override;
+    bool countsOnly(int) override { return false; }
     std::string NMailGetMessage(int code) override;
 
 private:

@@ -7,7 +7,9 @@
 namespace breezel::pop3 {
 namespace {
 
-TEST(Pop3ServerNameTest, EachFormConnectsWhereItSays) {
+// The forms themselves are the server name parser's table; here, that the library goes where it
+// says and takes POP3's names only.
+TEST(Pop3ServerNameTest, TheLibraryConnectsWhereTheNameSaysAndOnlyForPop3) {
     struct Case {
         std::string server;
         std::string host;
@@ -15,17 +17,9 @@ TEST(Pop3ServerNameTest, EachFormConnectsWhereItSays) {
         bool tls;
     };
     const Case cases[] = {
-        {"pop.example.jp", "pop.example.jp", 110, false},
         {"  pop.example.jp\t", "pop.example.jp", 110, false},
-        {"pop.example.jp:1110", "pop.example.jp", 1110, false},
-        {"192.0.2.7:995", "192.0.2.7", 995, false},
-        {"[2001:db8::1]:110", "2001:db8::1", 110, false},
-        {"[::1]", "::1", 110, false},
-        {"pop3://pop.example.jp", "pop.example.jp", 110, false},
-        {"POP3://pop.example.jp:2110", "pop.example.jp", 2110, false},
+        {"[2001:db8::1]:1110", "2001:db8::1", 1110, false},
         {"pop3s://pop.example.jp", "pop.example.jp", 995, true},
-        {"pop3s://pop.example.jp:65535", "pop.example.jp", 65535, true},
-        {"pop3s://[2001:db8::2]", "2001:db8::2", 995, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.server);
@@ -36,21 +30,11 @@ TEST(Pop3ServerNameTest, EachFormConnectsWhereItSays) {
         EXPECT_EQ(t.talk().port(), c.port);
         EXPECT_EQ(t.talk().tlsAtConnect(), c.tls);
     }
-}
-
-TEST(Pop3ServerNameTest, MalformedNamesAreRefusedWithoutConnecting) {
-    const std::string cases[] = {
-        "",         "   ",          ":110",          "pop.example.jp:",
-        "host:0",   "host:65536",   "host:99999999", "host:12a",
-        "host:-1",  "host:110:1",   "2001:db8::1",   "[2001:db8::1",
-        "[]:110",   "[host]:110",   "[::1]x",        "pop3s://",
-        "imap://h", "pop.exa mple", "user@pop.host", "pop3://host/inbox",
-    };
-    for (const std::string& server : cases) {
+    for (const std::string server : {"host:0", "[::1]x", "imap://host", "imaps://host"}) {
         SCOPED_TRACE(server);
         Pop3Harness t;
         EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(server)), -1);
-        EXPECT_EQ(t.message().rfind("サーバー名が不正です: ", 0), 0u);
+        EXPECT_EQ(t.message(), "サーバー名が不正です: " + server);
         EXPECT_EQ(t.created(), 0u);
     }
 }

@@ -53,9 +53,12 @@ public:
                                int flag2) override;
     Task<int> NMailPop3Close(int handle) override;
     bool NMailPop3Connected(int handle) override;
+    bool countsOnly(int) override { return countsOnlyResult; }
     std::string NMailGetMessage(int code) override;
 
     int connectResult = 7;
+    /// An IMAP-like library: the login's count is all there is, no message is walked.
+    bool countsOnlyResult = false;
     int loginResult = 0;
     std::string errorText;
     /// Runs inside the login, while it waits for the server.
