@@ -13,7 +13,7 @@ struct SessionLimits {
     std::chrono::milliseconds responseTimeout{30000};
     /// A session gives up when fewer than lowSpeedBytes arrive in lowSpeedTime, however they
     /// trickle in (curl's low-speed rule): a server dripping bytes never runs into the
-    /// per-arrival bound above.
+    /// per-arrival bound above. 0 turns the rule off.
     std::size_t lowSpeedBytes = 1024;
     std::chrono::milliseconds lowSpeedTime{30000};
     /// A session gives up this long after its connection was opened, however fast it goes.

@@ -21,9 +21,17 @@ Pace::Pace(const SessionLimits& limits)
 void Pace::start(Time now) {
     sessionStart_ = windowStart_ = now;
     windowBytes_ = 0;
+    restartPending_ = false;
+}
+
+void Pace::settle(Time now) {
+    if (restartPending_) {
+        start(now);
+    }
 }
 
 void Pace::arrived(std::size_t bytes, Time now) {
+    settle(now);
     windowBytes_ += bytes;
     if (windowBytes_ >= lowSpeedBytes_) {
         windowStart_ = now;
@@ -31,17 +39,23 @@ void Pace::arrived(std::size_t bytes, Time now) {
     }
 }
 
-Pace::Time Pace::deadline(Time since, std::chrono::milliseconds wait) const {
-    return std::min({since + wait, windowEnd(), sessionEnd()});
+Pace::Time Pace::deadline(Time since, std::chrono::milliseconds wait) {
+    settle(since);
+    return end(since, wait);
+}
+
+Pace::Time Pace::end(Time since, std::chrono::milliseconds wait) const {
+    const Time bound = std::min(since + wait, sessionEnd());
+    return lowSpeedRule() ? std::min(bound, windowEnd()) : bound;
 }
 
 TransportStatus Pace::expired(Time since, std::chrono::milliseconds wait) const {
     // On a tie the plainest reason wins: a server that sent nothing at all is silent, not slow.
-    const Time end = deadline(since, wait);
-    if (end == since + wait) {
+    const Time last = end(since, wait);
+    if (last == since + wait) {
         return {TransportCode::Timeout, "no answer from the server within " + durationText(wait)};
     }
-    if (end == windowEnd()) {
+    if (lowSpeedRule() && last == windowEnd()) {
         return {TransportCode::Timeout, "less than " + BytesText(lowSpeedBytes_) +
                                             " from the server in " + durationText(lowSpeedTime_)};
     }
