@@ -106,6 +106,18 @@ std::string ServerErrorText(std::string_view text) {
     return clean.empty() ? "サーバーがエラーを返しました" : clean;
 }
 
+std::string GreetingRefusedText(std::string_view serverText) {
+    return "サーバーが接続を断りました: " + ServerErrorText(serverText);
+}
+
+std::string TlsRefusedText(std::string_view command, std::string_view serverText) {
+    return "サーバーが " + std::string(command) + " を拒否しました: " + ServerErrorText(serverText);
+}
+
+std::string TooManyBytesText(std::uint64_t limit) {
+    return "サーバーの応答が大きすぎます（上限 " + std::to_string(limit) + " バイト）";
+}
+
 std::string BadServerNameText(std::string_view server) {
     return "サーバー名が不正です: " + CleanDetail(server);
 }

@@ -29,8 +29,17 @@ std::string LinkFailureText(const TransportStatus& status);
 /// A reply that breaks the protocol, quoting an excerpt of what came.
 std::string ProtocolErrorText(std::string_view received);
 
-/// The server's own -ERR text, only line ends removed; never empty.
+/// The server's own error text, only line ends removed; never empty.
 std::string ServerErrorText(std::string_view text);
+
+/// A greeting that turned us away, with the server's text.
+std::string GreetingRefusedText(std::string_view serverText);
+
+/// The server offered TLS and then refused command (STLS, STARTTLS), with the server's text.
+std::string TlsRefusedText(std::string_view command, std::string_view serverText);
+
+/// A response larger than limit bytes.
+std::string TooManyBytesText(std::uint64_t limit);
 
 /// A server name the user entered that cannot be used.
 std::string BadServerNameText(std::string_view server);

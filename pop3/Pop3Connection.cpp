@@ -220,7 +220,7 @@ Task<CallResult> Pop3Connection::upgradeToTls() {
     }
     if (!reply.ok) {
         // The server offered TLS and then refused it: never fall back to sending in clear.
-        co_return refuseWith(StlsRefusedText(reply.text));
+        co_return refuseWith(TlsRefusedText("STLS", reply.text));
     }
     if (auto fault = co_await channel_.startTls(address_.host)) {
         co_return breakWith(*fault);
