@@ -1,0 +1,81 @@
+#pragma once
+
+// IMAP's commands and responses over a transport: tagged commands out, whole responses in,
+// each read bounded by the limits. Tags run a1, a2, ...; a tagged response whose tag was not
+// sent, or was already answered, breaks the protocol. A failure comes back as the user's text,
+// and the caller treats the link as broken from then on.
+//
+// Two paces bound the reads. The session's bounds a check, and on a push connection each
+// exchange anew (restartPace). The idle pace bounds the wait in IDLE alone: it ends
+// idleKeepAlive after the wait began, whatever the server says meanwhile, and has no low-speed
+// rule, since a quiet mailbox sends nothing for hours.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Task.h"
+#include "imap/ImapLimits.h"
+#include "imap/Response.h"
+#include "imap/ResponseReader.h"
+#include "net/Pace.h"
+#include "net/Transport.h"
+
+namespace breezel::imap {
+
+/// A failure of the link or of the protocol, as the user's text; empty when all went well.
+using LinkFault = std::optional<std::string>;
+
+/// Reads and writes IMAP on one transport within the limits.
+class ImapChannel {
+public:
+    ImapChannel(std::unique_ptr<Transport> transport, ImapLimits limits);
+
+    /// Opens the connection, which starts the session's pace; the transport's own status.
+    Task<TransportStatus> connect(std::string host, std::uint16_t port, bool tls);
+    /// The next tag, due from now on: its command must be sent.
+    std::string newTag();
+    /// "aN text" CRLF with the next tag, which tag receives.
+    std::string command(std::string_view text, std::string& tag);
+    /// Sends bytes (whole command lines, or the pieces of one) in one write.
+    LinkFault send(std::string_view bytes);
+    /// Reads the next whole response, waiting at most timeout for each arrival of data, within
+    /// the session's pace.
+    Task<LinkFault> read(Response& response, std::chrono::milliseconds timeout);
+    /// Reads the next whole response within the response timeout.
+    Task<LinkFault> read(Response& response) { return read(response, limits_.responseTimeout); }
+    /// Reads the next whole response in IDLE, within the idle pace only.
+    Task<LinkFault> readIdle(Response& response);
+    /// Whether the last readIdle ended because idleKeepAlive had passed since startIdle().
+    bool idleExpired() const { return idleExpired_; }
+    /// The session's bounds begin anew with the next exchange.
+    void restartPace() { pace_.restart(); }
+    /// The idle pace begins with the next wait.
+    void startIdle() { idlePace_.restart(); }
+    /// Upgrades to TLS after STARTTLS, verifying the peer as host.
+    Task<LinkFault> startTls(std::string host);
+    /// Closes the connection.
+    void close();
+    /// The bounds this channel keeps to.
+    const ImapLimits& limits() const { return limits_; }
+
+private:
+    Task<LinkFault> readWith(Response& response, std::chrono::milliseconds timeout, Pace& pace);
+
+    const ImapLimits limits_;
+    // Outlive the transport, whose reads are handed them.
+    Pace pace_;
+    Pace idlePace_;
+    std::unique_ptr<Transport> transport_;
+    ResponseReader reader_;
+    std::string line_;
+    std::uint32_t lastTag_ = 0;
+    std::vector<std::string> due_;  // tags sent and not yet answered
+    bool idleExpired_ = false;
+};
+
+}  // namespace breezel::imap

@@ -1,0 +1,75 @@
+#include "imap/ImapPushSession.h"
+
+#include "imap/ErrorText.h"
+#include "imap/ImapSession.h"
+#include "net/ServerAddress.h"
+
+namespace breezel {
+
+namespace {
+
+using Result = PushOpened::Result;
+
+PushOpened Failure(const imap::CallResult& result) {
+    return PushOpened{result.refused ? Result::Refused : Result::Failed, result.failure};
+}
+
+}  // namespace
+
+ImapPushSession::ImapPushSession(net::TransportFactory& transports, imap::ImapLimits limits)
+    : transports_(transports), limits_(limits) {}
+
+ImapPushSession::~ImapPushSession() = default;
+
+Task<PushOpened> ImapPushSession::open(std::string server, std::string id, std::string password) {
+    close();
+    const auto address = net::ServerAddress::parse(server);
+    if (!address) {
+        co_return PushOpened{Result::Refused, imap::BadServerNameText(server)};
+    }
+    if (address->protocol != net::Protocol::Imap) {
+        co_return PushOpened{Result::Unsupported, {}};
+    }
+    std::unique_ptr<net::Transport> transport = transports_.create();
+    if (!transport) {
+        co_return PushOpened{Result::Failed,
+                             imap::LinkFailureText({net::TransportCode::Other, {}})};
+    }
+    session_ = std::make_unique<imap::ImapSession>(std::move(transport), *address, limits_);
+    imap::CallResult result = co_await session_->open();
+    if (result.failure.empty()) {
+        result = co_await session_->logInAndExamine(std::move(id), std::move(password));
+    }
+    if (!result.failure.empty()) {
+        close();
+        co_return Failure(result);
+    }
+    if (!session_->offersIdle()) {
+        close();
+        co_return PushOpened{Result::Unsupported, {}};
+    }
+    co_return PushOpened{Result::Watching, {}, session_->uidValidity(), session_->uidNext()};
+}
+
+Task<PushNews> ImapPushSession::waitForNews() {
+    if (!session_) {
+        co_return PushNews::Lost;
+    }
+    co_return co_await session_->waitForNews();
+}
+
+Task<int> ImapPushSession::countUnseen() {
+    if (!session_) {
+        co_return -1;
+    }
+    co_return (co_await session_->countUnseen()).value;
+}
+
+void ImapPushSession::close() {
+    if (session_) {
+        session_->hangUp();
+        session_.reset();
+    }
+}
+
+}  // namespace breezel

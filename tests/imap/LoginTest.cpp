@@ -1,0 +1,188 @@
+// Login conversations: the capabilities from the greeting or asked for, STARTTLS before any
+// credential, AUTHENTICATE PLAIN or LOGIN with quoted strings or literals, and refusals.
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "ImapHarness.h"
+
+namespace breezel::imap {
+namespace {
+
+const std::string kStatus = "a2 STATUS INBOX (UNSEEN)\r\n";
+
+// Each row is the whole conversation of a check's login and count, ending in the login's value.
+TEST(ImapLoginTest, TheCapabilitiesChooseHowTheCredentialsGo) {
+    using Exchange = std::vector<std::pair<std::string, std::string>>;
+    struct Case {
+        const char* name;
+        std::string greeting;
+        std::string id, password;
+        Exchange exchange;
+        int result;
+        std::string text;
+    };
+    const std::string counted = "a1 OK\r\n* STATUS INBOX (UNSEEN 2)\r\na2 OK\r\n";
+    // clang-format off
+    const Case cases[] = {
+        {"greeting's capabilities, LOGIN with quoted strings",
+         "* OK [CAPABILITY IMAP4rev1] hi\r\n", "taro", "secret",
+         {{ImapHarness::kLogin + kStatus, counted}}, 2, ""},
+        {"capabilities asked at once, PLAIN with an initial response", "* OK hi\r\n",
+         "taro", "secret",
+         {{"a1 CAPABILITY\r\n", "* CAPABILITY IMAP4rev1 AUTH=PLAIN SASL-IR\r\na1 OK\r\n"},
+          {"a2 AUTHENTICATE PLAIN AHRhcm8Ac2VjcmV0\r\na3 STATUS INBOX (UNSEEN)\r\n",
+           "a2 OK\r\n* STATUS INBOX (UNSEEN 0)\r\na3 OK\r\n"}}, 0, ""},
+        {"PLAIN after the continuation", "* OK [CAPABILITY IMAP4rev1 AUTH=PLAIN] hi\r\n",
+         "taro", "secret",
+         {{"a1 AUTHENTICATE PLAIN\r\n", "+ \r\n"},
+          {"AHRhcm8Ac2VjcmV0\r\n" + kStatus, counted}}, 2, ""},
+        {"quotes and backslashes escaped", "* OK [CAPABILITY IMAP4rev1] hi\r\n",
+         "taro", "se\"c\\ret",
+         {{"a1 LOGIN \"taro\" \"se\\\"c\\\\ret\"\r\n" + kStatus, counted}}, 2, ""},
+        {"8-bit password as LITERAL+", "* OK [CAPABILITY IMAP4rev1 LITERAL+] hi\r\n",
+         "taro", "秘密",
+         {{"a1 LOGIN \"taro\" {6+}\r\n秘密\r\n" + kStatus, counted}}, 2, ""},
+        {"8-bit ID as LITERAL-", "* OK [CAPABILITY IMAP4rev1 LITERAL-] hi\r\n",
+         "たろう", "secret",
+         {{"a1 LOGIN {9+}\r\nたろう \"secret\"\r\n" + kStatus, counted}}, 2, ""},
+        {"a literal waits for the continuation", "* OK [CAPABILITY IMAP4rev1] hi\r\n",
+         "taro", "秘密",
+         {{"a1 LOGIN \"taro\" {6}\r\n", "+ go ahead\r\n"}, {"秘密\r\n" + kStatus, counted}},
+         2, ""},
+        {"a literal refused keeps the password", "* OK [CAPABILITY IMAP4rev1] hi\r\n",
+         "taro", "秘密",
+         {{"a1 LOGIN \"taro\" {6}\r\n", "a1 NO [ALERT] Too long\r\n"}}, -1, "[ALERT] Too long"},
+        {"PREAUTH: no login", "* PREAUTH [CAPABILITY IMAP4rev1] welcome\r\n", "taro", "secret",
+         {{"a1 STATUS INBOX (UNSEEN)\r\n", "* STATUS INBOX (UNSEEN 4)\r\na1 OK\r\n"}}, 4, ""},
+        {"refusal as sent, markup and all, with the alerts before it",
+         "* OK [CAPABILITY IMAP4rev1] hi\r\n", "taro", "secret",
+         {{ImapHarness::kLogin + kStatus,
+           "* OK [ALERT] <b>Password expires</b>\r\n"
+           "a1 NO [AUTHENTICATIONFAILED] Authentication failed.\r\na2 BAD Not logged in\r\n"}},
+         -1, "[AUTHENTICATIONFAILED] Authentication failed. [ALERT] <b>Password expires</b>"},
+        {"BAD", "* OK [CAPABILITY IMAP4rev1] hi\r\n", "taro", "secret",
+         {{ImapHarness::kLogin + kStatus, "a1 BAD <i>Invalid</i> arguments\r\n"}},
+         -1, "<i>Invalid</i> arguments"},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapHarness t;
+        t.server(c.greeting);
+        for (const auto& [request, answer] : c.exchange) {
+            t.client(request);
+            t.server(answer);
+        }
+        const int handle = RunNow(t.lib().NMailPop3Connect(ImapHarness::kServer));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, 0)), c.result);
+        EXPECT_EQ(t.message(), c.result < 0 ? c.text : "");
+        EXPECT_EQ(t.talk().writes(), static_cast<int>(c.exchange.size()));
+        EXPECT_TRUE(t.talk().finished());
+        EXPECT_TRUE(t.lib().NMailPop3Connected(handle));
+        if (c.result < 0) {
+            // The refusal sticks to the handle, and nothing more goes out.
+            EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, 0)), -1);
+            EXPECT_EQ(t.message(), c.text);
+            EXPECT_EQ(t.talk().writes(), static_cast<int>(c.exchange.size()));
+        }
+    }
+}
+
+TEST(ImapLoginTest, StartTlsComesFirstAndBytesBeforeTheHandshakeAreNeverUsed) {
+    // A forged capability list in the same packet as STARTTLS's answer: read, it would have the
+    // client believe in AUTH=PLAIN.
+    const std::string forged = "* CAPABILITY IMAP4rev1 AUTH=PLAIN SASL-IR\r\n";
+    ImapHarness t;
+    t.greet("IMAP4rev1 STARTTLS LOGINDISABLED");
+    t.client("a1 STARTTLS\r\n");
+    t.server("a1 OK Begin TLS negotiation now.\r\n" + forged);
+    t.talk().tls();
+    t.client("a2 CAPABILITY\r\n");
+    t.server("* CAPABILITY IMAP4rev1 IDLE\r\na2 OK\r\n");
+    t.client("a3 LOGIN \"taro\" \"secret\"\r\na4 STATUS INBOX (UNSEEN)\r\n");
+    t.server("a3 OK\r\n* STATUS INBOX (UNSEEN 1)\r\na4 OK\r\n");
+    EXPECT_EQ(t.check(), 1);
+    EXPECT_EQ(t.talk().sent(),
+              "a1 STARTTLS\r\n<TLS>a2 CAPABILITY\r\n"
+              "a3 LOGIN \"taro\" \"secret\"\r\na4 STATUS INBOX (UNSEEN)\r\n");
+    EXPECT_EQ(t.talk().writes(), 3);
+    EXPECT_EQ(t.talk().discardedAtTls(), forged.size());
+    EXPECT_EQ(t.talk().tlsHost(), "imap.example.jp");
+}
+
+// However the login fails before credentials would be safe to send, none are sent.
+TEST(ImapLoginTest, NoCredentialGoesWhereItIsForbiddenOrWouldBreakTheLine) {
+    struct Case {
+        const char* name;
+        std::string capabilities;
+        std::string startTlsAnswer;  // "" when STARTTLS is not asked
+        TransportStatus handshake;
+        std::string id, password;
+        std::string text;
+    };
+    const std::string badCharacters =
+        "ユーザー ID かパスワードに使えない文字（改行など）があります";
+    const Case cases[] = {
+        {"LOGINDISABLED without STARTTLS",
+         "IMAP4rev1 LOGINDISABLED",
+         "",
+         {},
+         "taro",
+         "secret",
+         "サーバーが暗号化されていない接続でのログインを許可していません。サーバー名を imaps:// "
+         "で始めるか、STARTTLS に対応したサーバーを使ってください"},
+        {"STARTTLS refused",
+         "IMAP4rev1 STARTTLS",
+         "a1 NO [UNAVAILABLE] <b>later</b>\r\n",
+         {},
+         "taro",
+         "secret",
+         "サーバーが STARTTLS を拒否しました: [UNAVAILABLE] <b>later</b>"},
+        {"handshake fails",
+         "IMAP4rev1 STARTTLS",
+         "a1 OK\r\n",
+         {TransportCode::Tls, "certificate expired"},
+         "taro",
+         "secret",
+         "TLS の確立に失敗しました: certificate expired"},
+        {"LF in the password",
+         "IMAP4rev1",
+         "",
+         {},
+         "taro",
+         "secret\na2 DELETE INBOX",
+         badCharacters},
+        {"CR in the ID", "IMAP4rev1", "", {}, "ta\rro", "secret", badCharacters},
+        {"NUL in the password",
+         "IMAP4rev1 AUTH=PLAIN",
+         "",
+         {},
+         "taro",
+         std::string("sec\0ret", 7),
+         badCharacters},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapHarness t;
+        t.greet(c.capabilities);
+        std::string sent;
+        if (!c.startTlsAnswer.empty()) {
+            t.client(sent = "a1 STARTTLS\r\n");
+            t.server(c.startTlsAnswer);
+            if (c.startTlsAnswer.starts_with("a1 OK")) {
+                t.talk().tls(c.handshake);
+                sent += "<TLS>";
+            }
+        }
+        const int handle = RunNow(t.lib().NMailPop3Connect(ImapHarness::kServer));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, 0)), -1);
+        EXPECT_EQ(t.message(), c.text);
+        EXPECT_EQ(t.talk().sent(), sent);
+    }
+}
+
+}  // namespace
+}  // namespace breezel::imap
