@@ -62,7 +62,7 @@ Task<CallResult> ImapSession::open() {
     if (!status.ok()) {
         const std::string text = ConnectFailureText(status, address_.host, address_.port);
         if (status.code != TransportCode::Tls) {
-            co_return CallResult{-1, text};
+            co_return breakWith(text);
         }
         co_return Opened(breakWith(text, true));
     }

@@ -1,0 +1,238 @@
+// Push: opening INBOX read-only, waiting in IDLE for a message to arrive, the keep-alive that
+// renews the IDLE and proves the link alive, the count of unseen messages, and closing.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+#include "ImapHarness.h"
+
+namespace breezel::imap {
+namespace {
+
+using namespace std::chrono_literals;
+using Result = PushOpened::Result;
+
+const char* const kIdle = "a4 IDLE\r\n";
+
+// The outcomes of waits until one is Lost (at most five), e.g. "NewMail Lost".
+std::string WaitUntilLost(PushSession& push) {
+    std::string out;
+    for (int i = 0; i < 5; ++i) {
+        const PushNews news = RunNow(push.waitForNews());
+        out +=
+            (out.empty() ? "" : " ") + std::string(news == PushNews::NewMail ? "NewMail" : "Lost");
+        if (news == PushNews::Lost) {
+            break;
+        }
+    }
+    return out;
+}
+
+TEST(ImapPushTest, OpeningTellsWhereInboxStandsAndWaitsInIdle) {
+    ImapHarness t;
+    t.scriptWatching(5);
+    t.client(kIdle);
+    t.server("+ idling\r\n* 6 EXISTS\r\n");
+    const PushOpened opened = t.open();
+    EXPECT_EQ(opened.result, Result::Watching);
+    EXPECT_EQ(opened.failure, "");
+    EXPECT_EQ(opened.uidValidity, 1700u);
+    EXPECT_EQ(opened.uidNext, 42u);
+    EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::NewMail);
+    EXPECT_EQ(t.talk().writes(), 2);
+    // Still in IDLE: closing ends it and logs out, waiting for neither answer.
+    const int reads = t.talk().reads();
+    t.client("DONE\r\na5 LOGOUT\r\n");
+    t.push().close();
+    EXPECT_TRUE(t.talk().closed());
+    EXPECT_EQ(t.talk().reads(), reads);
+    EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::Lost);
+}
+
+TEST(ImapPushTest, OpeningSaysWhetherPushCanWorkAndWhetherTryingAgainCould) {
+    struct Case {
+        const char* name;
+        std::string server;
+        std::function<void(ImapHarness&)> script;
+        Result result;
+        std::string failure;
+    };
+    const Case cases[] = {
+        {"a POP3 name", "pop.example.jp", {}, Result::Unsupported, ""},
+        {"a malformed name", "imap://", {}, Result::Refused, "サーバー名が不正です: imap://"},
+        {"no IDLE after the login", ImapHarness::kServer,
+         [](ImapHarness& t) {
+             t.scriptWatching(5, "IMAP4rev1 ESEARCH");
+             t.client("a4 LOGOUT\r\n");
+         },
+         Result::Unsupported, ""},
+        {"login refused", ImapHarness::kServer,
+         [](ImapHarness& t) {
+             t.greet();
+             t.client(std::string(ImapHarness::kLogin) + "a2 CAPABILITY\r\na3 EXAMINE INBOX\r\n");
+             t.server("a1 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n");
+         },
+         Result::Refused, "[AUTHENTICATIONFAILED] Authentication failed."},
+        {"STARTTLS refused", ImapHarness::kServer,
+         [](ImapHarness& t) {
+             t.greet("IMAP4rev1 STARTTLS IDLE");
+             t.client("a1 STARTTLS\r\n");
+             t.server("a1 BAD no\r\n");
+         },
+         Result::Refused, "サーバーが STARTTLS を拒否しました: no"},
+        {"LOGINDISABLED", ImapHarness::kServer,
+         [](ImapHarness& t) { t.greet("IMAP4rev1 IDLE LOGINDISABLED"); }, Result::Refused,
+         "サーバーが暗号化されていない接続でのログインを許可していません。サーバー名を imaps:// "
+         "で始めるか、STARTTLS に対応したサーバーを使ってください"},
+        {"certificate refused", "imaps://imap.example.jp",
+         [](ImapHarness& t) { t.talk().failConnect(TransportCode::Tls, "self-signed"); },
+         Result::Refused, "TLS の確立に失敗しました: self-signed"},
+        {"nobody listening", ImapHarness::kServer,
+         [](ImapHarness& t) { t.talk().failConnect(TransportCode::Refused); }, Result::Failed,
+         "サーバーに接続できません: imap.example.jp:143"},
+        {"the link breaks", ImapHarness::kServer,
+         [](ImapHarness& t) {
+             t.greet();
+             t.talk().drop();
+         },
+         Result::Failed, "サーバーとの接続が切れました"},
+        {"greeting BYE", ImapHarness::kServer,
+         [](ImapHarness& t) { t.server("* BYE Too busy\r\n"); }, Result::Failed,
+         "サーバーが接続を断りました: Too busy"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapHarness t;
+        if (c.script) {
+            c.script(t);
+        }
+        const PushOpened opened = t.open(c.server);
+        EXPECT_EQ(opened.result, c.result);
+        EXPECT_EQ(opened.failure, c.failure);
+        EXPECT_EQ(t.created(), c.script ? 1u : 0u);
+        EXPECT_TRUE(t.talk().finished());
+        EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::Lost);
+    }
+}
+
+// INBOX holds 5 messages; each row is what the server says in IDLE, then BYE.
+TEST(ImapPushTest, OnlyAGrowingCountOfMessagesIsNews) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string waits;
+    };
+    const Case cases[] = {
+        {"a message arrives", "* 6 EXISTS\r\n* 1 RECENT\r\n", "NewMail Lost"},
+        {"flags, recent, keep-alives and warnings",
+         "* 3 FETCH (FLAGS (\\Seen))\r\n* 1 RECENT\r\n* OK Still here\r\n* NO Disk nearly full\r\n",
+         "Lost"},
+        {"a message removed, the count confirmed", "* 2 EXPUNGE\r\n* 4 EXISTS\r\n", "Lost"},
+        // The count fell to 4 with the EXPUNGE: 5 again means one came as another went.
+        {"a message removed, then one arrives", "* 2 EXPUNGE\r\n* 5 EXISTS\r\n", "NewMail Lost"},
+        {"two arrivals, two waits", "* 2 EXPUNGE\r\n* 6 EXISTS\r\n* 6 EXISTS\r\n* 7 EXISTS\r\n",
+         "NewMail NewMail Lost"},
+        {"EXISTS without its number", "* EXISTS\r\n* 9 EXISTS\r\n", "Lost"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapHarness t;
+        t.scriptWatching(5);
+        t.client(kIdle);
+        t.server("+ idling\r\n" + c.bytes + "* BYE Shutting down\r\n");
+        EXPECT_EQ(t.open().result, Result::Watching);
+        EXPECT_EQ(WaitUntilLost(t.push()), c.waits);
+        EXPECT_EQ(t.talk().writes(), 2);
+        EXPECT_EQ(t.talk().elapsed(), 0s);
+    }
+}
+
+// IDLE is renewed 3 minutes after it began, whatever the server said meanwhile; the renewal's
+// answer is awaited for the response timeout.
+TEST(ImapPushTest, TheKeepAliveRenewsIdleOnTimeAndNoticesADeadLink) {
+    struct Case {
+        const char* name;
+        bool stillHere;  // "* OK Still here" 2 minutes into the IDLE
+        bool answered;
+        PushNews news;
+        std::chrono::seconds end;
+    };
+    const Case cases[] = {
+        {"quiet server", false, true, PushNews::NewMail, 4min},
+        {"a line every 2 minutes does not postpone it", true, true, PushNews::NewMail, 4min},
+        {"renewal unanswered", false, false, PushNews::Lost, 3min + 30s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapHarness t;
+        t.scriptWatching(5);
+        t.client(kIdle);
+        t.server("+ idling\r\n");
+        if (c.stillHere) {
+            t.talk().drip("* OK Still here\r\n", 100, 2min);
+        }
+        t.client("DONE\r\n");
+        if (c.answered) {
+            t.server("a4 OK Idle completed\r\n");
+            t.client("a5 IDLE\r\n");
+            t.server("+ idling\r\n");
+            t.talk().drip("* 6 EXISTS\r\n", 100, 1min);  // a minute into the new IDLE
+        } else {
+            t.talk().silence();
+        }
+        EXPECT_EQ(t.open().result, Result::Watching);
+        EXPECT_EQ(RunNow(t.push().waitForNews()), c.news);
+        EXPECT_EQ(t.talk().elapsed(), c.end);
+    }
+}
+
+// After news the count leaves the IDLE in the same write, and takes the EXISTS it sees as known.
+TEST(ImapPushTest, TheCountLeavesIdleInTheSameWrite) {
+    struct Case {
+        const char* name;
+        std::string capabilities;
+        std::string count;   // the command after DONE
+        std::string answer;  // after the IDLE's answer
+        int unseen;
+    };
+    const Case cases[] = {
+        {"ESEARCH", "IMAP4rev1 IDLE ESEARCH", "a5 SEARCH RETURN (COUNT) UNSEEN\r\n",
+         "* 7 EXISTS\r\n* ESEARCH (TAG \"a5\") COUNT 3\r\na5 OK Search completed\r\n", 3},
+        {"ESEARCH, none unseen", "IMAP4rev1 IDLE ESEARCH", "a5 SEARCH RETURN (COUNT) UNSEEN\r\n",
+         "* 7 EXISTS\r\n* ESEARCH (TAG \"a5\")\r\na5 OK\r\n", 0},
+        {"STATUS without ESEARCH", "IMAP4rev1 IDLE", "a5 STATUS INBOX (UNSEEN)\r\n",
+         "* 7 EXISTS\r\n* STATUS INBOX (UNSEEN 2)\r\na5 OK\r\n", 2},
+        {"the link fails", "IMAP4rev1 IDLE", "a5 STATUS INBOX (UNSEEN)\r\n", "", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapHarness t;
+        t.scriptWatching(5, c.capabilities);
+        t.client(kIdle);
+        t.server("+ idling\r\n* 6 EXISTS\r\n");
+        t.client("DONE\r\n" + c.count);
+        if (c.unseen < 0) {
+            t.talk().drop();
+        } else {
+            t.server("a4 OK Idle completed\r\n" + c.answer);
+            // The 7 seen during the count is no news; 8 is.
+            t.client("a6 IDLE\r\n");
+            t.server("+ idling\r\n* 7 EXISTS\r\n* 8 EXISTS\r\n");
+        }
+        EXPECT_EQ(t.open().result, Result::Watching);
+        EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::NewMail);
+        EXPECT_EQ(RunNow(t.push().countUnseen()), c.unseen);
+        EXPECT_EQ(t.talk().writes(), 3);
+        const int reads = t.talk().reads();
+        EXPECT_EQ(RunNow(t.push().waitForNews()),
+                  c.unseen < 0 ? PushNews::Lost : PushNews::NewMail);
+        if (c.unseen < 0) {
+            EXPECT_EQ(t.talk().reads(), reads);  // Lost at once
+        }
+    }
+}
+
+}  // namespace
+}  // namespace breezel::imap
