@@ -281,7 +281,12 @@ Task<CallResult> ImapSession::logIn(std::string id, std::string password,
                 co_return breakWith(*fault);
             }
             if (login.kind == Response::Kind::Tagged) {
-                break;  // answered instead of asking for the rest: the rest stays unsent
+                // Answered instead of asked for the rest, which stays unsent: a refusal, or a
+                // server that accepts half a command.
+                if (login.name == "OK") {
+                    co_return breakWith(ProtocolErrorText(login.opening));
+                }
+                break;
             }
         }
         std::string bytes = std::move(pieces[i]);

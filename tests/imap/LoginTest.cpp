@@ -55,6 +55,9 @@ TEST(ImapLoginTest, TheCapabilitiesChooseHowTheCredentialsGo) {
         {"a literal refused keeps the password", "* OK [CAPABILITY IMAP4rev1] hi\r\n",
          "taro", "秘密",
          {{"a1 LOGIN \"taro\" {6}\r\n", "a1 NO [ALERT] Too long\r\n"}}, -1, "[ALERT] Too long"},
+        {"OK to half a command", "* OK [CAPABILITY IMAP4rev1] hi\r\n", "taro", "秘密",
+         {{"a1 LOGIN \"taro\" {6}\r\n", "a1 OK Logged in\r\n"}}, -1,
+         "サーバーの応答が不正です: a1 OK Logged in"},
         {"PREAUTH: no login", "* PREAUTH [CAPABILITY IMAP4rev1] welcome\r\n", "taro", "secret",
          {{"a1 STATUS INBOX (UNSEEN)\r\n", "* STATUS INBOX (UNSEEN 4)\r\na1 OK\r\n"}}, 4, ""},
         {"refusal as sent, markup and all, with the alerts before it",
@@ -81,7 +84,9 @@ TEST(ImapLoginTest, TheCapabilitiesChooseHowTheCredentialsGo) {
         EXPECT_EQ(t.message(), c.result < 0 ? c.text : "");
         EXPECT_EQ(t.talk().writes(), static_cast<int>(c.exchange.size()));
         EXPECT_TRUE(t.talk().finished());
-        EXPECT_TRUE(t.lib().NMailPop3Connected(handle));
+        // Only a protocol failure breaks the link; a refusal leaves it working.
+        EXPECT_EQ(t.lib().NMailPop3Connected(handle),
+                  !c.text.starts_with("サーバーの応答が不正です"));
         if (c.result < 0) {
             // The refusal sticks to the handle, and nothing more goes out.
             EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, 0)), -1);
