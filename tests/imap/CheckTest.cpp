@@ -163,5 +163,20 @@ TEST(ImapLibraryTest, MessageCallsFailAtOnceAndCloseLogsOutWithoutWaiting) {
     EXPECT_EQ(t.lib().NMailEndWinSock(), 1);
 }
 
+TEST(ImapLibraryTest, ALogoutWaitWhenAskedForEndsAtItsAnswer) {
+    ImapHarness t;
+    t.limits.logoutTimeout = 5s;
+    t.scriptCheck(3);
+    t.client("a3 LOGOUT\r\n");
+    t.server("* BYE Logging out\r\na3 OK Logout completed.\r\n");
+    t.talk().silence();
+    const int handle = RunNow(t.lib().NMailPop3Connect(ImapHarness::kServer));
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), 3);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Close(handle)), 1);
+    EXPECT_EQ(t.talk().lastReadTimeout(), 5s);
+    EXPECT_EQ(t.talk().elapsed(), 0s);
+    EXPECT_TRUE(t.talk().closed());
+}
+
 }  // namespace
 }  // namespace breezel::imap
