@@ -15,60 +15,14 @@
 #include <string>
 #include <string_view>
 
+#include "StreamTransport.h"
 #include "pop3/Pop3MailLibrary.h"
 
 namespace {
 
 using namespace breezel::pop3;
-using breezel::Task;
-
-class StreamTransport : public Transport {
-public:
-    StreamTransport(std::string_view stream, bool dropAtEnd)
-        : rest_(stream), dropAtEnd_(dropAtEnd) {}
-
-    Task<TransportStatus> connect(std::string, std::uint16_t, bool, std::chrono::milliseconds,
-                                  Pace&) override {
-        co_return TransportStatus{};
-    }
-    TransportStatus write(std::string_view) override {
-        return closed_ ? TransportStatus{TransportCode::Closed, {}} : TransportStatus{};
-    }
-    Task<TransportStatus> readLine(std::string& line, std::size_t maxBytes,
-                                   std::chrono::milliseconds, Pace&) override {
-        co_return next(line, maxBytes);
-    }
-    Task<TransportStatus> startTls(std::string, std::chrono::milliseconds) override {
-        // The handshake succeeds; later lines play the part of what came over TLS.
-        co_return closed_ ? TransportStatus{TransportCode::Closed, {}} : TransportStatus{};
-    }
-    void close() override { closed_ = true; }
-
-private:
-    TransportStatus next(std::string& line, std::size_t maxBytes) {
-        if (closed_) {
-            return {TransportCode::Closed, {}};
-        }
-        const std::size_t lf = rest_.find('\n');
-        const std::size_t length = lf == std::string_view::npos ? rest_.size() : lf + 1;
-        if (length > maxBytes) {
-            line.assign(rest_.substr(0, maxBytes));
-            rest_.remove_prefix(maxBytes);
-            return {TransportCode::LineTooLong, {}};
-        }
-        if (lf == std::string_view::npos) {
-            // What is left never gets its line end: the connection ends here.
-            return {dropAtEnd_ ? TransportCode::Closed : TransportCode::Timeout, {}};
-        }
-        line.assign(rest_.substr(0, length));
-        rest_.remove_prefix(length);
-        return {};
-    }
-
-    std::string_view rest_;
-    bool dropAtEnd_;
-    bool closed_ = false;
-};
+using breezel::fuzz::Finish;
+using breezel::fuzz::StreamTransport;
 
 class OneStream : public TransportFactory {
 public:
@@ -87,15 +41,6 @@ private:
     bool dropAtEnd_;
     bool used_ = false;
 };
-
-// Runs a call to its end: nothing in this transport waits, so a call that suspends is a fault.
-int Finish(breezel::Task<int> call) {
-    call.start();
-    if (!call.done()) {
-        __builtin_trap();
-    }
-    return call.result();
-}
 
 }  // namespace
 
