@@ -153,7 +153,7 @@ Task<PushNews> ImapSession::waitForNews() {
             if (!fault) {
                 fault = takeIdleResponse(response);
             } else if (channel_.idleExpired()) {
-                fault = co_await leaveIdle();
+                fault = co_await enterIdle();
             }
         }
         if (fault) {
@@ -349,12 +349,23 @@ Task<CallResult> ImapSession::upgradeToTls() {
 }
 
 Task<LinkFault> ImapSession::enterIdle() {
+    // A renewal sends DONE and the new IDLE in one write: one exchange per keep-alive.
+    const bool renewing = state_ == SessionState::Idling;
+    const std::string previous = idleTag_;
     channel_.restartPace();
-    if (auto fault = channel_.send(channel_.command("IDLE", idleTag_))) {
+    std::string bytes = renewing ? "DONE\r\n" : "";
+    bytes += channel_.command("IDLE", idleTag_);
+    if (auto fault = channel_.send(bytes)) {
         co_return fault;
     }
     state_ = SessionState::Idling;
     Response answer;
+    if (renewing) {
+        // No answer within the response timeout: the link died without a word.
+        if (auto fault = co_await answerOf(previous, answer)) {
+            co_return fault;
+        }
+    }
     if (auto fault = co_await answerOf(idleTag_, answer, true)) {
         co_return fault;
     }
@@ -363,19 +374,6 @@ Task<LinkFault> ImapSession::enterIdle() {
         co_return ServerErrorText(answer.text);
     }
     channel_.startIdle();
-    co_return std::nullopt;
-}
-
-Task<LinkFault> ImapSession::leaveIdle() {
-    channel_.restartPace();
-    if (auto fault = channel_.send("DONE\r\n")) {
-        co_return fault;
-    }
-    Response answer;
-    if (auto fault = co_await answerOf(idleTag_, answer)) {
-        co_return fault;
-    }
-    state_ = SessionState::Selected;
     co_return std::nullopt;
 }
 

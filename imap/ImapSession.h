@@ -104,10 +104,10 @@ private:
     Task<CallResult> logIn(std::string id, std::string password, std::vector<std::string_view> then,
                            std::vector<std::string>& tags);
     Task<CallResult> upgradeToTls();
-    /// Sends IDLE and waits for its "+"; from then on the idle pace bounds the wait.
+    /// Sends IDLE and waits for its "+"; from then on the idle pace bounds the wait. When
+    /// already idling, ends that IDLE first (DONE and its answer): the keep-alive that proves
+    /// the link alive.
     Task<LinkFault> enterIdle();
-    /// Ends the IDLE (DONE and its answer): the keep-alive that proves the link alive.
-    Task<LinkFault> leaveIdle();
     /// What a response read while idling means for the wait.
     LinkFault takeIdleResponse(const Response& response);
     /// A count command's answer, with the count absorbed on its way.

@@ -149,8 +149,8 @@ TEST(ImapPushTest, OnlyAGrowingCountOfMessagesIsNews) {
     }
 }
 
-// IDLE is renewed 3 minutes after it began, whatever the server said meanwhile; the renewal's
-// answer is awaited for the response timeout.
+// IDLE is renewed 3 minutes after it began, whatever the server said meanwhile, DONE and IDLE
+// in one write; the old IDLE's answer is awaited for the response timeout.
 TEST(ImapPushTest, TheKeepAliveRenewsIdleOnTimeAndNoticesADeadLink) {
     struct Case {
         const char* name;
@@ -173,11 +173,9 @@ TEST(ImapPushTest, TheKeepAliveRenewsIdleOnTimeAndNoticesADeadLink) {
         if (c.stillHere) {
             t.talk().drip("* OK Still here\r\n", 100, 2min);
         }
-        t.client("DONE\r\n");
+        t.client("DONE\r\na5 IDLE\r\n");
         if (c.answered) {
-            t.server("a4 OK Idle completed\r\n");
-            t.client("a5 IDLE\r\n");
-            t.server("+ idling\r\n");
+            t.server("a4 OK Idle completed\r\n+ idling\r\n");
             t.talk().drip("* 6 EXISTS\r\n", 100, 1min);  // a minute into the new IDLE
         } else {
             t.talk().silence();
@@ -185,6 +183,7 @@ TEST(ImapPushTest, TheKeepAliveRenewsIdleOnTimeAndNoticesADeadLink) {
         EXPECT_EQ(t.open().result, Result::Watching);
         EXPECT_EQ(RunNow(t.push().waitForNews()), c.news);
         EXPECT_EQ(t.talk().elapsed(), c.end);
+        EXPECT_EQ(t.talk().writes(), 3);
     }
 }
 
