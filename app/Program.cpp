@@ -20,6 +20,8 @@ void Program::start() {
     MainForm& main = createMainForm();
     wire(main);
     main.Form_Load();
+    // Push once the settings are all loaded; from here on it follows their changes.
+    push_.follow();
 }
 
 void Program::wire(MainForm& main) {
@@ -28,6 +30,7 @@ void Program::wire(MainForm& main) {
     main.Timer3.onTimer.connect([this] { schedule_.secondTick(); });
     main.Timer5.setWork([this] { return lamp_.step(); });
     main.silenceAlert.connect([this] { alert_.silence(); });
+    main.closing.connect([this] { push_.stop(); });
     main.Check4.onClick.connect([this] { alert_.silence(); });
     main.Command2.onClick.connect([this] { alert_.start(); });
     main.Command3.onClick.connect([this] { alert_.reset(); });

@@ -7,6 +7,7 @@
 #include "forms/FormContext.h"
 #include "mail/CheckSchedule.h"
 #include "mail/MailCheck.h"
+#include "mail/PushWatch.h"
 
 namespace breezel {
 
@@ -25,6 +26,7 @@ public:
 
     MailCheck& mailCheck() { return mailCheck_; }
     CheckSchedule& schedule() { return schedule_; }
+    PushWatch& push() { return push_; }
     Alert& alert() { return alert_; }
     StatusLamp& lamp() { return lamp_; }
 
@@ -33,6 +35,7 @@ private:
 
     MailCheck mailCheck_{*this};
     CheckSchedule schedule_{*this, mailCheck_};
+    PushWatch push_{*this, mailCheck_};
     Alert alert_{*this};
     StatusLamp lamp_{*this};
 };

@@ -79,6 +79,7 @@ int main(int argc, char* argv[]) {
     ManualTimerDriver timers;
     QtTransportFactory transports;
     Pop3MailLibrary mail(transports);
+    FakeMailPush push;  // interval 0: no push connection
     FakeSoundDevice sound(log);
     FakeProcessControl process(log);
     FakeMessageBox messages(log);
@@ -91,8 +92,8 @@ int main(int argc, char* argv[]) {
     int failures = 0;
     Figures base;
     {
-        Program program(Services{timers, timers, mail, sound, process, messages, launcher, dialUp,
-                                 desktop, random, pictures, tray},
+        Program program(Services{timers, timers, mail, push, sound, process, messages, launcher,
+                                 dialUp, desktop, random, pictures, tray},
                         programDir.path().string());
         program.start();
         for (int n = 1; n <= checks; ++n) {

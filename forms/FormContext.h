@@ -84,6 +84,8 @@ public:
 
     /// A form came into being; views create their widget for it.
     Signal<Form&> formCreated;
+    /// The server settings or the saved account were set anew.
+    Signal<> mailboxChanged;
 
 protected:
     /// Creates the main window (its timers attached, its view made) without its load step.

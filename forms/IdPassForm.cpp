@@ -31,6 +31,7 @@ void IdPassForm::OKCommand_Click() {
     } else {
         account.writeString(profile::kSection, profile::kSaveAccount, "0");
     }
+    context_.mailboxChanged.notify();
     context_.closeIdPassForm();  // destroys this form: nothing may follow
 }
 

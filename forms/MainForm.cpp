@@ -108,6 +108,7 @@ void MainForm::Form_Unload() {
     preferences.writeString(profile::kSection, profile::kMute, Check4.value() == 1 ? "1" : "0");
 
     services.mail.NMailEndWinSock();
+    closing.notify();
     services.process.endProcess();
 }
 

@@ -113,6 +113,8 @@ public:
 
     /// Asks the alert to stop and close its sound (start-up, shutdown, the mute box).
     Signal<> silenceAlert;
+    /// Raised by the closing step just before the process ends: connections still open end.
+    Signal<> closing;
 
     Timer Timer1{100};
     Timer Timer2{100};

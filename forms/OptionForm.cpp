@@ -29,6 +29,7 @@ void OptionForm::OKCommand_Click() {
     settings.MailAddress = MailText.text();
     settings.ApopFlag = static_cast<std::int16_t>(ApopCheck.value() != 0 ? 1 : 0);
     SaveServerSettings(settings, context_.serverSettingsFile());
+    context_.mailboxChanged.notify();
     context_.closeOptionForm();  // destroys this form: nothing may follow
 }
 

@@ -65,6 +65,10 @@ Task<int> ImapPushSession::countUnseen() {
     co_return (co_await session_->countUnseen()).value;
 }
 
+std::uint32_t ImapPushSession::expectedUidNext() const {
+    return session_ ? session_->expectedUidNext() : 0;
+}
+
 void ImapPushSession::close() {
     if (session_) {
         session_->hangUp();

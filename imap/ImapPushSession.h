@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,7 @@ public:
     /// SEARCH RETURN (COUNT) UNSEEN with ESEARCH, else STATUS INBOX (UNSEEN), sent in the same
     /// write as the DONE that ends the IDLE.
     Task<int> countUnseen() override;
+    std::uint32_t expectedUidNext() const override;
     void close() override;
 
 private:

@@ -452,7 +452,12 @@ LinkFault ImapSession::absorb(const Response& r) {
             if (!n) {
                 return ProtocolErrorText(r.opening);
             }
-            (r.code == "UIDNEXT" ? uidNext_ : uidValidity_) = *n;
+            if (r.code == "UIDNEXT") {
+                uidNext_ = *n;
+                arrived_ = 0;
+            } else {
+                uidValidity_ = *n;
+            }
         }
         return std::nullopt;
     }
@@ -469,7 +474,12 @@ LinkFault ImapSession::absorb(const Response& r) {
         if (r.name == "EXPUNGE") {
             exists_ -= exists_ > 0 ? 1 : 0;
         } else {
-            news_ = news_ || (watching_ && *r.number > exists_);
+            const bool selected =
+                state_ == SessionState::Selected || state_ == SessionState::Idling;
+            if (*r.number > exists_ && selected) {
+                arrived_ += *r.number - exists_;  // new messages: each takes a new UID
+                news_ = news_ || watching_;
+            }
             exists_ = *r.number;
         }
     } else if (r.name == "STATUS" && r.values.size() == 2 && IsInbox(r.values[0])) {

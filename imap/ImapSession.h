@@ -73,6 +73,9 @@ public:
     /// INBOX's UIDVALIDITY and UIDNEXT as EXAMINE told them (0 when it did not).
     std::uint32_t uidValidity() const { return uidValidity_; }
     std::uint32_t uidNext() const { return uidNext_; }
+    /// UIDNEXT as expected now: EXAMINE's, advanced by each message the server told of since
+    /// (0 while the server has told none).
+    std::uint32_t expectedUidNext() const { return uidNext_ == 0 ? 0 : uidNext_ + arrived_; }
     /// Idles on the selected INBOX until its count of messages grows (NewMail, still idling) or
     /// the link is lost; renews the IDLE every idleKeepAlive, which also proves the link alive.
     Task<PushNews> waitForNews();
@@ -144,7 +147,8 @@ private:
     std::uint32_t exists_ = 0;  // INBOX's count of messages as the server told it
     std::uint32_t uidValidity_ = 0;
     std::uint32_t uidNext_ = 0;
-    bool watching_ = false;  // a rise of exists_ is news
+    std::uint32_t arrived_ = 0;  // messages told of since uidNext_
+    bool watching_ = false;      // a rise of exists_ is news
     bool news_ = false;
 };
 

@@ -28,32 +28,67 @@ constexpr int kApopOn = -1;
 constexpr int kBoardMs = 1000;
 }  // namespace
 
+namespace {
+// Cleared however a check ends, also when the program goes while it waits.
+struct Running {
+    bool& flag;
+    explicit Running(bool& running) : flag(running) { flag = true; }
+    ~Running() { flag = false; }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+};
+}  // namespace
+
 Task<> MailCheck::CheckMail() {
     if (running_) {
         co_return;
     }
-    running_ = true;
-    // Cleared however the check ends, also when the program goes while it waits.
-    struct Running {
-        bool& flag;
-        ~Running() { flag = false; }
-    } running{running_};
-    co_await checkMailbox();
+    {
+        const Running running(running_);
+        co_await follow(co_await countMailbox());
+    }
+    co_await checkAgainWhileAsked();
+}
+
+Task<> MailCheck::CheckCounted(int count) {
+    if (running_) {
+        checkAgain_ = true;
+        co_return;
+    }
+    {
+        const Running running(running_);
+        co_await follow(count);
+    }
+    co_await checkAgainWhileAsked();
+}
+
+Task<> MailCheck::checkAgainWhileAsked() {
+    while (checkAgain_ && !running_) {
+        checkAgain_ = false;
+        const Running running(running_);
+        co_await follow(co_await countMailbox());
+    }
+}
+
+Task<> MailCheck::follow(int count) {
+    if (count > 0) {
+        co_await announce(count);
+    }
     if (context_.setForm().Check1.value() == 1) {
         co_await HangUpDialUpConnections(context_.services().dialUp);
     }
 }
 
-Task<> MailCheck::checkMailbox() {
+Task<int> MailCheck::countMailbox() {
     const Services& services = context_.services();
     MailLibrary& mail = services.mail;
     SharedSettings& settings = context_.settings();
     if (settings.Pop3Server.empty()) {
-        co_return;
+        co_return 0;
     }
     const int handle = co_await mail.NMailPop3Connect(settings.Pop3Server);
     if (handle == -1) {
-        co_return;
+        co_return 0;
     }
 
     // The account file is read afresh at every check: only a saved account takes part.
@@ -66,6 +101,7 @@ Task<> MailCheck::checkMailbox() {
     settings.AccountPassword = password;
 
     int count = 0;
+    bool loggedInNow = false;
     std::string refusal;
     if (settings.AccountId.empty() || settings.AccountPassword.empty()) {
         context_.idPassForm().window.show();
@@ -73,7 +109,8 @@ Task<> MailCheck::checkMailbox() {
         count = co_await mail.NMailPop3Authenticate(handle, settings.AccountId,
                                                     settings.AccountPassword,
                                                     settings.ApopFlag != 0 ? kApopOn : 0);
-        if (count > 0) {
+        loggedInNow = count >= 0;
+        if (count > 0 && !mail.countsOnly(handle)) {
             MailTexts texts;
             // A session that is gone answers every call at once with a failure: walking on
             // would only spin through whatever count the server claimed.
@@ -96,9 +133,10 @@ Task<> MailCheck::checkMailbox() {
             services.messages.showOk(refusal, kErrorTitle, MessageBox::Icon::None,
                                      [dismissed] { dismissed(Done{}); });
         });
-    } else if (count > 0) {
-        co_await announce(count);
+    } else if (loggedInNow) {
+        loggedIn.notify();
     }
+    co_return count;
 }
 
 Task<> MailCheck::announce(int count) {

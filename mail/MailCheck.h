@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/Task.h"
+#include "controls/Signal.h"
 
 namespace breezel {
 
@@ -24,13 +25,30 @@ public:
     /// A request while a check runs (from a timer or a click meanwhile) ends at once, so two
     /// checks never overlap.
     Task<> CheckMail();
+    /// The server told of new mail and count is what the connection it told counted: what
+    /// follows any check's count follows it. When a check runs already, one more whole check
+    /// follows that one instead, however often the server tells meanwhile. A count below 0 (the
+    /// link failed) has nothing to follow but the hang-up.
+    Task<> CheckCounted(int count);
+    /// Whether a check runs.
+    bool running() const { return running_; }
+
+    /// A check logged in: the server and the account are good now.
+    Signal<> loggedIn;
 
 private:
-    Task<> checkMailbox();
+    /// Connects, logs in and learns the count: what the mailbox holds (> 0), 0 when there is
+    /// nothing to tell, or nothing more to do.
+    Task<int> countMailbox();
+    /// What follows the count: the mail program or the board and the alert, then the hang-up.
+    Task<> follow(int count);
     Task<> announce(int count);
+    /// The checks a push asked for while another ran.
+    Task<> checkAgainWhileAsked();
 
     FormContext& context_;
     bool running_ = false;
+    bool checkAgain_ = false;
 };
 
 }  // namespace breezel

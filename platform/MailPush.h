@@ -47,6 +47,10 @@ public:
     /// The number of unseen messages in INBOX, counted on this connection without changing any
     /// flag; -1 when the link failed (the next wait then reports Lost at once).
     virtual Task<int> countUnseen() = 0;
+    /// UIDNEXT as this connection expects it now: the opening's, advanced by each message the
+    /// server told of since. An opening that later finds more tells of mail that came while no
+    /// connection watched.
+    virtual std::uint32_t expectedUidNext() const = 0;
     /// Logs out without waiting for the answer and closes the connection.
     virtual void close() = 0;
 };

@@ -7,6 +7,7 @@ class DesignPictures;
 class Desktop;
 class DialUpConnections;
 class MailLibrary;
+class MailPush;
 class MessageBox;
 class ProcessControl;
 class ProgramLauncher;
@@ -20,6 +21,7 @@ struct Services {
     TimerDriver& timers;
     Clock& clock;
     MailLibrary& mail;
+    MailPush& push;
     SoundDevice& sound;
     ProcessControl& process;
     MessageBox& messages;

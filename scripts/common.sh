@@ -17,7 +17,7 @@ test_packages=(
     googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
     xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick trayer
     pulseaudio pulseaudio-utils sox desktop-file-utils
-    dovecot-core dovecot-pop3d openssl python3 python3-dbusmock dbus
+    dovecot-core dovecot-pop3d dovecot-imapd openssl python3 python3-dbusmock dbus
     weston xwayland qt6-wayland
 )
 

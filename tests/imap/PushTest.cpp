@@ -123,18 +123,22 @@ TEST(ImapPushTest, OnlyAGrowingCountOfMessagesIsNews) {
         const char* name;
         std::string bytes;
         std::string waits;
+        std::uint32_t uidNext;  // expected after the waits: UIDNEXT 42 and the arrivals
     };
     const Case cases[] = {
-        {"a message arrives", "* 6 EXISTS\r\n* 1 RECENT\r\n", "NewMail Lost"},
+        {"a message arrives", "* 6 EXISTS\r\n* 1 RECENT\r\n", "NewMail Lost", 43},
         {"flags, recent, keep-alives and warnings",
          "* 3 FETCH (FLAGS (\\Seen))\r\n* 1 RECENT\r\n* OK Still here\r\n* NO Disk nearly full\r\n",
-         "Lost"},
-        {"a message removed, the count confirmed", "* 2 EXPUNGE\r\n* 4 EXISTS\r\n", "Lost"},
+         "Lost", 42},
+        {"a message removed, the count confirmed", "* 2 EXPUNGE\r\n* 4 EXISTS\r\n", "Lost", 42},
         // The count fell to 4 with the EXPUNGE: 5 again means one came as another went.
-        {"a message removed, then one arrives", "* 2 EXPUNGE\r\n* 5 EXISTS\r\n", "NewMail Lost"},
+        {"a message removed, then one arrives", "* 2 EXPUNGE\r\n* 5 EXISTS\r\n", "NewMail Lost",
+         43},
         {"two arrivals, two waits", "* 2 EXPUNGE\r\n* 6 EXISTS\r\n* 6 EXISTS\r\n* 7 EXISTS\r\n",
-         "NewMail NewMail Lost"},
-        {"EXISTS without its number", "* EXISTS\r\n* 9 EXISTS\r\n", "Lost"},
+         "NewMail NewMail Lost", 45},
+        {"EXISTS without its number", "* EXISTS\r\n* 9 EXISTS\r\n", "Lost", 42},
+        {"the server tells UIDNEXT itself", "* 6 EXISTS\r\n* OK [UIDNEXT 50] next\r\n",
+         "NewMail Lost", 50},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,7 +147,9 @@ TEST(ImapPushTest, OnlyAGrowingCountOfMessagesIsNews) {
         t.client(kIdle);
         t.server("+ idling\r\n" + c.bytes + "* BYE Shutting down\r\n");
         EXPECT_EQ(t.open().result, Result::Watching);
+        EXPECT_EQ(t.push().expectedUidNext(), 42u);
         EXPECT_EQ(WaitUntilLost(t.push()), c.waits);
+        EXPECT_EQ(t.push().expectedUidNext(), c.uidNext);
         EXPECT_EQ(t.talk().writes(), 2);
         EXPECT_EQ(t.talk().elapsed(), 0s);
     }

@@ -58,6 +58,17 @@ TEST_F(MailCheckTest, WalksEveryMessageInOrderThenShowsTheBoardAndStartsTheAlert
     EXPECT_EQ(std::count(log_.begin(), log_.end(), "create MsgForm"), 0) << "one board only";
 }
 
+TEST_F(MailCheckTest, AMailboxThatIsOnlyCountedIsNotWalked) {
+    Program& program = configured("", "POP3=imaps://imap.example\r\n");
+    mail_.countsOnlyResult = true;
+    mail_.loginResult = 5;
+    check();
+    EXPECT_THAT(std::vector<std::string>(log_.begin(), log_.begin() + 4),
+                ElementsAre("connect imaps://imap.example", "login 7 me pw 0", "close 7",
+                            "create MsgForm"));
+    EXPECT_EQ(program.msgForm().Text2.text(), "5");
+}
+
 // Checks that find no mail: their calls, the hang-up when asked, and no board.
 TEST_F(MailCheckTest, ChecksWithoutMailMakeTheirCallsAndShowNothing) {
     const std::string server = "POP3=pop.example\r\nAPOP=0\r\n";

@@ -214,4 +214,48 @@ RgbImage SilverPicture(const std::vector<std::array<int, 4>>& filled) {
 FakePictures::FakePictures()
     : frameA(SilverPicture({{33, 0, 63, 99}})), frameB(SilverPicture({{39, 1, 60, 100}})) {}
 
+class FakeMailPush::Session : public PushSession {
+public:
+    explicit Session(FakeMailPush& push) : push_(push) {}
+
+    Task<PushOpened> open(std::string server, std::string id, std::string password) override {
+        push_.calls.push_back("open " + server + " " + id + " " + password);
+        PushOpened opened;
+        opened.result = PushOpened::Result::Unsupported;
+        if (!push_.openings.empty()) {
+            opened = push_.openings.front();
+            push_.openings.pop_front();
+        }
+        co_return opened;
+    }
+    Task<PushNews> waitForNews() override {
+        push_.calls.push_back("wait");
+        co_return co_await Answer<PushNews>(
+            [this](Answer<PushNews>::Reply reply) { push_.waiting_ = std::move(reply); });
+    }
+    Task<int> countUnseen() override {
+        push_.calls.push_back("count");
+        co_return push_.unseen;
+    }
+    std::uint32_t expectedUidNext() const override { return push_.expectedUidNext; }
+    void close() override { push_.calls.push_back("close"); }
+
+private:
+    FakeMailPush& push_;
+};
+
+std::unique_ptr<PushSession> FakeMailPush::create() {
+    return std::make_unique<Session>(*this);
+}
+
+bool FakeMailPush::tell(PushNews news) {
+    if (!waiting_) {
+        return false;
+    }
+    std::function<void(PushNews)> reply = std::move(waiting_);
+    waiting_ = nullptr;
+    reply(news);
+    return true;
+}
+
 }  // namespace breezel

@@ -12,6 +12,7 @@
 #include "platform/Desktop.h"
 #include "platform/DialUpConnections.h"
 #include "platform/MailLibrary.h"
+#include "platform/MailPush.h"
 #include "platform/MessageBox.h"
 #include "platform/ProcessControl.h"
 #include "platform/ProgramLauncher.h"
@@ -74,6 +75,25 @@ public:
 private:
     Task<> serverDelay();
     bool connected_ = false;
+};
+
+/// Push connections that record their calls in calls ("open SERVER ID PASSWORD", "wait",
+/// "count", "close") and answer as the fields say. A wait lasts until the test tells news.
+class FakeMailPush : public MailPush {
+public:
+    std::unique_ptr<PushSession> create() override;
+    /// Ends the wait in progress with news; false when no connection waits.
+    bool tell(PushNews news);
+
+    CallLog calls;
+    /// How the next openings answer, the first first; when none is left, Unsupported.
+    std::deque<PushOpened> openings;
+    int unseen = 0;
+    std::uint32_t expectedUidNext = 0;
+
+private:
+    class Session;
+    std::function<void(PushNews)> waiting_;
 };
 
 /// Sound device that records the media commands it is sent, written as command strings

@@ -41,6 +41,7 @@ protected:
     CallLog log_;
     ManualTimerDriver timers_;
     FakeMailLibrary mail_{log_};
+    FakeMailPush push_;
     FakeSoundDevice sound_{log_};
     FakeProcessControl process_{log_};
     FakeMessageBox messages_{log_};

@@ -1,15 +1,24 @@
-# A private Dovecot POP3 server on 127.0.0.1 for the mail library's system tests and benchmark.
-# Source it, then:
+# A private Dovecot POP3 and IMAP server on 127.0.0.1 for the mail library's system tests, the
+# journeys and the benchmarks. Source it, then:
 #   dovecot_setup                            own temp dir, test CA and certificate, free ports
-#   dovecot_add_user NAME PASSWORD COUNT SIZE  a maildir user with COUNT messages of SIZE bytes
+#   dovecot_add_user NAME PASSWORD COUNT SIZE [SEEN]
+#                                            a maildir user with COUNT messages of SIZE bytes,
+#                                            the first SEEN of them (default none) already seen
+#   dovecot_deliver NAME [SUBJECT]           delivers one new message into NAME's INBOX, the
+#                                            maildir way (written into tmp/, renamed into new/)
 #   dovecot_start [no-tls]                   runs Dovecot, waits until its ports answer; no-tls:
-#                                            no STLS offered and no POP3S port
-#   dovecot_stop                             stops the master and every process it started,
-#                                            removes the temp dir
-# After dovecot_start: DOVECOT_POP3_PORT (plain, offers STLS), DOVECOT_POP3S_PORT (TLS from the
-# first byte, also on 127.0.0.2 where the certificate's names do not match), DOVECOT_CA (PEM of
-# the CA that signed the server certificate), DOVECOT_SERVER_CERT and DOVECOT_SERVER_KEY (the
-# server's certificate for localhost and 127.0.0.1, and its key) and DOVECOT_LOG.
+#                                            neither STLS nor STARTTLS offered, no POP3S or
+#                                            IMAPS port
+#   dovecot_halt / dovecot_run               stops Dovecot and every process it started (its
+#                                            clients see the connection close) / starts it again
+#                                            as before, on the same ports
+#   dovecot_stop                             halts it and removes the temp dir
+# After dovecot_start: DOVECOT_POP3_PORT and DOVECOT_IMAP_PORT (plain, offering STLS and
+# STARTTLS), DOVECOT_POP3S_PORT and DOVECOT_IMAPS_PORT (TLS from the first byte, the POP3S one
+# also on 127.0.0.2 where the certificate's names do not match), DOVECOT_CA (PEM of the CA that
+# signed the server certificate), DOVECOT_SERVER_CERT and DOVECOT_SERVER_KEY (the server's
+# certificate for localhost and 127.0.0.1, and its key), DOVECOT_MAIL (the users' maildirs are
+# DOVECOT_MAIL/NAME) and DOVECOT_LOG.
 # Needs root (Dovecot switches users); installs its Debian packages when they are missing.
 
 dovecot_master=
@@ -27,7 +36,7 @@ print(s.getsockname()[1])'
 }
 
 dovecot_setup() {
-    ensure_packages dovecot-core dovecot-pop3d openssl python3 || return 1
+    ensure_packages dovecot-core dovecot-pop3d dovecot-imapd openssl python3 || return 1
     dovecot_dir=$(mktemp -d)
     # Dovecot's unprivileged processes must reach the configuration and the user list.
     chmod 0755 "$dovecot_dir"
@@ -54,29 +63,35 @@ dovecot_setup() {
     : >"$dovecot_dir/passwd"
     chgrp dovecot "$dovecot_dir/passwd"
     chmod 0640 "$dovecot_dir/passwd"
-    DOVECOT_POP3_PORT=$(free_port)
-    DOVECOT_POP3S_PORT=$(free_port)
-    while [[ $DOVECOT_POP3S_PORT == "$DOVECOT_POP3_PORT" ]]; do
-        DOVECOT_POP3S_PORT=$(free_port)
+    # Four different free ports.
+    local ports=() port
+    while [[ ${#ports[@]} -lt 4 ]]; do
+        port=$(free_port)
+        [[ " ${ports[*]} " == *" $port "* ]] || ports+=("$port")
     done
+    DOVECOT_POP3_PORT=${ports[0]}
+    DOVECOT_POP3S_PORT=${ports[1]}
+    DOVECOT_IMAP_PORT=${ports[2]}
+    DOVECOT_IMAPS_PORT=${ports[3]}
+    DOVECOT_MAIL=$dovecot_dir/mail
     DOVECOT_CA=$tls/ca.pem
     DOVECOT_SERVER_CERT=$tls/server.pem
     DOVECOT_SERVER_KEY=$tls/server.key
     DOVECOT_LOG=$dovecot_dir/dovecot.log
-    export DOVECOT_POP3_PORT DOVECOT_POP3S_PORT DOVECOT_CA DOVECOT_SERVER_CERT DOVECOT_SERVER_KEY
-    export DOVECOT_LOG
+    export DOVECOT_POP3_PORT DOVECOT_POP3S_PORT DOVECOT_IMAP_PORT DOVECOT_IMAPS_PORT DOVECOT_CA
+    export DOVECOT_SERVER_CERT DOVECOT_SERVER_KEY DOVECOT_MAIL DOVECOT_LOG
 }
 
 # Plaintext passwords, so that APOP works; the mail belongs to nobody, as root may not log in.
 dovecot_add_user() {
-    local name=$1 password=$2 count=$3 size=$4
+    local name=$1 password=$2 count=$3 size=$4 seen=${5:-0}
     local maildir=$dovecot_dir/mail/$name
     printf '%s:{PLAIN}%s:65534:65534::%s::\n' "$name" "$password" "$maildir" \
         >>"$dovecot_dir/passwd"
-    /usr/bin/python3 - "$maildir" "$count" "$size" <<'EOF' || return 1
+    /usr/bin/python3 - "$maildir" "$count" "$size" "$seen" <<'EOF' || return 1
 import os, sys
 
-maildir, count, size = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+maildir, count, size, seen = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 for sub in ("cur", "new", "tmp"):
     os.makedirs(os.path.join(maildir, sub), exist_ok=True)
 filler = "The quick brown fox jumps over the lazy dog; 0123456789 " * 2
@@ -92,11 +107,29 @@ for n in range(1, count + 1):
         line = filler[: min(len(filler), left) - 1] + "\n" if left > 1 else "\n"
         body.append(line)
         left -= len(line)
-    name = f"{1700000000 + n}.M{n}P1.breezel:2,"
+    # The maildir's flags are in the name: S is seen.
+    name = f"{1700000000 + n}.M{n}P1.breezel:2," + ("S" if n <= seen else "")
     with open(os.path.join(maildir, "cur", name), "w") as f:
         f.write(head + "".join(body))
 EOF
     chown -R 65534:65534 "$maildir"
+}
+
+dovecot_deliver() {
+    local name=$1 subject=${2:-New message}
+    /usr/bin/python3 - "$dovecot_dir/mail/$name" "$subject" <<'EOF' || return 1
+import os, sys, time
+
+maildir, subject = sys.argv[1], sys.argv[2]
+unique = f"{time.time_ns()}.P{os.getpid()}.breezel"
+text = (f"From: Sender <sender@example.org>\nTo: user@example.org\nSubject: {subject}\n"
+        f"Message-ID: <{unique}@breezel.test>\n\nDelivered by the test.\n")
+tmp = os.path.join(maildir, "tmp", unique)
+with open(tmp, "w") as f:
+    f.write(text)
+os.chown(tmp, 65534, 65534)
+os.rename(tmp, os.path.join(maildir, "new", unique))
+EOF
 }
 
 dovecot_start() {
@@ -109,10 +142,17 @@ ssl_key = <$dovecot_dir/tls/server.key"
     port = $DOVECOT_POP3S_PORT
     ssl = yes
   }"
+    local imaps_listener="inet_listener imaps {
+    address = 127.0.0.1
+    port = $DOVECOT_IMAPS_PORT
+    ssl = yes
+  }"
     if [[ $tls == no-tls ]]; then
         ssl_settings="ssl = no"
         pop3s_listener=
+        imaps_listener=
         DOVECOT_POP3S_PORT=
+        DOVECOT_IMAPS_PORT=
     fi
     local conf=$dovecot_dir/dovecot.conf
     cat >"$conf" <<EOF
@@ -120,7 +160,7 @@ instance_name = breezel-test-$$-$RANDOM
 base_dir = $dovecot_dir/run
 state_dir = $dovecot_dir/state
 log_path = $DOVECOT_LOG
-protocols = pop3
+protocols = pop3 imap
 listen = 127.0.0.1
 $ssl_settings
 auth_mechanisms = plain login apop
@@ -142,8 +182,19 @@ service pop3-login {
   }
   $pop3s_listener
 }
+service imap-login {
+  inet_listener imap {
+    address = 127.0.0.1
+    port = $DOVECOT_IMAP_PORT
+  }
+  $imaps_listener
+}
 EOF
-    dovecot -F -c "$conf" >"$dovecot_dir/dovecot.out" 2>&1 &
+    dovecot_run
+}
+
+dovecot_run() {
+    dovecot -F -c "$dovecot_dir/dovecot.conf" >"$dovecot_dir/dovecot.out" 2>&1 &
     dovecot_master=$!
     local i
     for ((i = 0; i < 100; i++)); do
@@ -153,8 +204,9 @@ EOF
             dovecot_master=
             return 1
         fi
-        if dovecot_greets "$DOVECOT_POP3_PORT" &&
-            { [[ -z $DOVECOT_POP3S_PORT ]] || dovecot_listens "$DOVECOT_POP3S_PORT"; }; then
+        if dovecot_greets "$DOVECOT_POP3_PORT" && dovecot_greets "$DOVECOT_IMAP_PORT" &&
+            { [[ -z $DOVECOT_POP3S_PORT ]] || dovecot_listens "$DOVECOT_POP3S_PORT"; } &&
+            { [[ -z $DOVECOT_IMAPS_PORT ]] || dovecot_listens "$DOVECOT_IMAPS_PORT"; }; then
             return 0
         fi
         sleep 0.1
@@ -163,17 +215,26 @@ EOF
     return 1
 }
 
+# POP3 greets with +OK, IMAP with * OK.
 dovecot_greets() {
-    timeout 2 bash -c 'exec 3<>/dev/tcp/127.0.0.1/$1 && head -c 3 <&3' _ "$1" 2>/dev/null |
-        grep -q '^+OK'
+    timeout 2 bash -c 'exec 3<>/dev/tcp/127.0.0.1/$1 && head -c 4 <&3' _ "$1" 2>/dev/null |
+        grep -q '^+OK\|^\* OK'
 }
 
 dovecot_listens() {
     timeout 2 bash -c 'exec 3<>/dev/tcp/127.0.0.1/$1' _ "$1" 2>/dev/null
 }
 
-# The master leaves its children running while clients are connected: stop them as well.
 dovecot_stop() {
+    dovecot_halt
+    if [[ -n $dovecot_dir ]]; then
+        rm -rf "$dovecot_dir"
+        dovecot_dir=
+    fi
+}
+
+# The master leaves its children running while clients are connected: stop them as well.
+dovecot_halt() {
     if [[ -n $dovecot_master ]]; then
         local children pid i
         children=$(ps -o pid= --ppid "$dovecot_master" 2>/dev/null || true)
@@ -189,9 +250,5 @@ dovecot_stop() {
             done
         done
         dovecot_master=
-    fi
-    if [[ -n $dovecot_dir ]]; then
-        rm -rf "$dovecot_dir"
-        dovecot_dir=
     fi
 }

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/Task.h"
+#include "controls/Signal.h"
+
+namespace breezel {
+
+class FormContext;
+class MailCheck;
+class PushSession;
+
+/// Push: while automatic checks are on, one more connection watches the mailbox of an IMAP
+/// server that offers IDLE, and the server's word of new mail is counted on it and announced
+/// at once as a check's count is. The interval's checks go on beside it.
+///
+/// The connection follows the settings (server name, account, automatic checks on or off) and
+/// comes back by itself after the link is lost, after about a second and then twice as long
+/// each time up to a few minutes; mail that arrived meanwhile is announced once it is back. A
+/// refused login shows nothing here (the next check reports it) and is not tried again until
+/// the settings change or a check logs in. It never runs a timer of its own but that back-off.
+class PushWatch {
+public:
+    PushWatch(FormContext& context, MailCheck& check);
+    ~PushWatch();
+    PushWatch(const PushWatch&) = delete;
+    PushWatch& operator=(const PushWatch&) = delete;
+
+    /// Opens, keeps or closes the connection as the settings now are; it also follows their
+    /// changes by itself from the first call on.
+    void follow();
+    /// The program ends: the connection logs out.
+    void stop();
+    /// Whether a connection is open and waiting for news.
+    bool watching() const { return watching_; }
+
+    /// The first wait after a lost connection, and the longest.
+    static constexpr std::int64_t kFirstRetryMs = 1000;
+    static constexpr std::int64_t kLastRetryMs = 5 * 60 * 1000;
+
+private:
+    /// What the connection logs in to.
+    struct Account {
+        std::string server;
+        std::string id;
+        std::string password;
+        bool operator==(const Account&) const = default;
+    };
+    /// Where INBOX stood when last seen: news of mail that came while no connection watched.
+    struct Mark {
+        std::uint32_t uidValidity = 0;
+        std::uint32_t uidNext = 0;
+    };
+
+    /// The account push should watch now; nothing when it should be off.
+    std::optional<Account> wanted();
+    /// Ends the loop and its connection, if any (logging out).
+    void end();
+    Task<> watch(Account account);
+    /// Counts on the connection and hands the count to the check.
+    Task<> announce();
+
+    FormContext& context_;
+    MailCheck& check_;
+    ScopedConnection checksSwitched_;
+    ScopedConnection mailboxChanged_;
+    ScopedConnection loggedIn_;
+    bool following_ = false;
+    std::unique_ptr<PushSession> session_;
+    // The account the loop watches, or last tried.
+    std::optional<Account> account_;
+    // The loop ended for good for account_ (refused, or no push there): not tried again until
+    // the settings change or a check logs in.
+    bool resting_ = false;
+    bool watching_ = false;
+    std::optional<Mark> mark_;
+    // Last, so that the loop goes before what it uses.
+    TaskScope loop_;
+};
+
+}  // namespace breezel

@@ -1,0 +1,197 @@
+// Push: when the connection opens and closes as the settings change, the server's word of new
+// mail announced as a check's count, a word during a check, coming back after a lost link with
+// the mail that came meanwhile, and a refused login left alone.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "forms/MsgForm.h"
+#include "forms/OptionForm.h"
+#include "forms/SetForm.h"
+#include "mail/PushWatch.h"
+#include "support/ProgramFixture.h"
+
+namespace breezel {
+namespace {
+
+using ::testing::ElementsAre;
+using Result = PushOpened::Result;
+
+PushOpened Opened(Result result, std::uint32_t uidNext = 100, std::uint32_t uidValidity = 7) {
+    PushOpened opened;
+    opened.result = result;
+    opened.uidValidity = uidValidity;
+    opened.uidNext = uidNext;
+    return opened;
+}
+
+class PushWatchTest : public ProgramFixture {
+protected:
+    /// Started with automatic checks every interval minutes, on an IMAP server with push.
+    Program& startWatching(const std::string& interval = "5") {
+        writeServerFile("POP3=imaps://imap.example\r\n");
+        writeAccount("NAME=me\nNAME2=pw\n");
+        writePreferences("NUMBER2=" + interval + "\n");
+        push_.openings = {Opened(Result::Watching)};
+        Program& program = start();
+        log_.clear();
+        return program;
+    }
+    int checks() const {
+        return static_cast<int>(
+            std::count(log_.begin(), log_.end(), "connect imaps://imap.example"));
+    }
+    const std::string kOpen = "open imaps://imap.example me pw";
+};
+
+TEST_F(PushWatchTest, NewMailIsCountedOnTheConnectionAndAnnouncedAsACheckFindsIt) {
+    Program& program = startWatching();
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait"));
+    EXPECT_TRUE(program.push().watching());
+
+    push_.unseen = 4;
+    ASSERT_TRUE(push_.tell(PushNews::NewMail));
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait", "count", "wait"));
+    EXPECT_EQ(checks(), 0) << "no new session: the connection that was told counts";
+    ASSERT_TRUE(program.hasMsgForm());
+    EXPECT_EQ(program.msgForm().Text2.text(), "4");
+    EXPECT_TRUE(program.hasForm1()) << "the alert follows the board";
+
+    // Nothing unseen (read elsewhere meanwhile): nothing to tell.
+    program.closeMsgForm();
+    push_.unseen = 0;
+    push_.tell(PushNews::NewMail);
+    EXPECT_FALSE(program.hasMsgForm());
+}
+
+TEST_F(PushWatchTest, NewsDuringACheckGivesOneCheckAfterItNotOneEach) {
+    Program& program = startWatching();
+    mail_.latencyMs = 100;
+    mail_.loginResult = 2;
+    program.mainForm().Command8.click();
+    for (int i = 0; i < 3; ++i) {
+        timers_.advance(20);
+        ASSERT_TRUE(program.mailCheck().running());
+        push_.tell(PushNews::NewMail);
+    }
+    timers_.advance(10 * 1000);
+    EXPECT_EQ(checks(), 2) << "the click's check and one after it";
+    EXPECT_FALSE(program.mailCheck().running());
+}
+
+TEST_F(PushWatchTest, TheConnectionFollowsTheIntervalTheServerAndTheAccount) {
+    Program& program = startWatching("0");
+    EXPECT_TRUE(push_.calls.empty()) << "no automatic checks, no push";
+
+    push_.openings = {Opened(Result::Watching), Opened(Result::Watching), Opened(Result::Watching)};
+    program.setForm().Text2.setText("3");
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait"));
+    program.setForm().Text2.setText("10");
+    EXPECT_EQ(push_.calls.size(), 2u) << "another interval, the same mailbox: kept";
+
+    program.optionForm().Pop3Text.setText("imap://other.example");
+    program.optionForm().OKCommand.click();
+    EXPECT_THAT(push_.calls,
+                ElementsAre(kOpen, "wait", "close", "open imap://other.example me pw", "wait"));
+    writeAccount("NAME=you\nNAME2=pw2\n");
+    program.mailboxChanged.notify();  // as the account dialog's OK does
+    EXPECT_EQ(push_.calls.back(), "wait");
+    EXPECT_EQ(push_.calls[push_.calls.size() - 2], "open imap://other.example you pw2");
+
+    push_.calls.clear();
+    program.setForm().Text2.setText("0");
+    EXPECT_THAT(push_.calls, ElementsAre("close"));
+    EXPECT_FALSE(program.push().watching());
+}
+
+TEST_F(PushWatchTest, ClosingTheProgramLogsOut) {
+    Program& program = startWatching();
+    program.mainForm().Form_Unload();
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait", "close"));
+    EXPECT_EQ(log_.back(), "end process");
+}
+
+// A lost link comes back after 1, 2, 4 ... seconds, up to five minutes between tries; mail
+// that came while none watched is announced once it is back, and only then.
+TEST_F(PushWatchTest, ALostLinkComesBackBackingOffAndAnnouncesWhatCameMeanwhile) {
+    Program& program = startWatching();
+    mail_.connectResult = -1;  // the interval's checks reach no server either
+    push_.openings = {Opened(Result::Failed), Opened(Result::Failed),
+                      Opened(Result::Watching, 100)};
+    push_.expectedUidNext = 100;
+    push_.tell(PushNews::Lost);
+    std::vector<std::int64_t> tries;
+    for (int ms = 0; ms < 10000; ms += 20) {
+        const std::size_t before = push_.calls.size();
+        timers_.advance(20);
+        if (push_.calls.size() > before && push_.calls[before] == "close") {
+            continue;
+        }
+        if (push_.calls.size() > before) {
+            tries.push_back(timers_.now());
+        }
+    }
+    ASSERT_EQ(tries.size(), 3u);
+    EXPECT_NEAR(tries[0], 1000, 40);
+    EXPECT_NEAR(tries[1] - tries[0], 2000, 40);
+    EXPECT_NEAR(tries[2] - tries[1], 4000, 40);
+    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "count"), 0)
+        << "nothing came meanwhile (UIDNEXT as expected)";
+
+    // Lost again; back with a UIDNEXT past what the connection expected: counted and shown.
+    push_.openings = {Opened(Result::Watching, 103)};
+    push_.unseen = 3;
+    push_.tell(PushNews::Lost);
+    timers_.advance(1000);
+    EXPECT_EQ(push_.calls.back(), "wait");
+    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "count"), 1);
+    ASSERT_TRUE(program.hasMsgForm());
+    EXPECT_EQ(program.msgForm().Text2.text(), "3");
+
+    // However long the server stays away, tries never come closer than five minutes apart.
+    push_.openings.clear();
+    for (int i = 0; i < 20; ++i) {
+        push_.openings.push_back(Opened(Result::Failed));
+    }
+    push_.calls.clear();
+    push_.tell(PushNews::Lost);
+    timers_.advance(60 * 60 * 1000);
+    // 1 + 2 + ... + 256 s for the first nine, then five minutes apart for the rest of the hour.
+    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), kOpen), 9 + 10);
+}
+
+TEST_F(PushWatchTest, ARefusedLoginRestsUntilTheSettingsChangeOrACheckLogsIn) {
+    writeServerFile("POP3=imaps://imap.example\r\n");
+    writeAccount("NAME=me\nNAME2=pw\n");
+    writePreferences("NUMBER2=5\n");
+    push_.openings = {Opened(Result::Refused)};
+    Program& program = start();
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "close"));
+    EXPECT_TRUE(messages_.answerOpen() == 0) << "push shows no box of its own";
+    mail_.connectResult = -1;  // the interval's checks reach no server
+    timers_.advance(30 * 60 * 1000);
+    EXPECT_EQ(push_.calls.size(), 2u) << "no retry on its own";
+    mail_.connectResult = 7;
+
+    // A check that fails to log in changes nothing; one that logs in brings push back.
+    mail_.loginResult = -1;
+    program.mainForm().Command8.click();
+    EXPECT_EQ(push_.calls.size(), 2u);
+    push_.openings = {Opened(Result::Watching)};
+    mail_.loginResult = 0;
+    program.mainForm().Command8.click();
+    EXPECT_EQ(push_.calls.back(), "wait");
+    EXPECT_TRUE(program.push().watching());
+
+    // A server without IDLE rests likewise, until the settings change.
+    push_.calls.clear();
+    push_.openings = {Opened(Result::Unsupported)};
+    program.optionForm().Pop3Text.setText("imaps://plain.example");
+    program.optionForm().OKCommand.click();
+    EXPECT_THAT(push_.calls, ElementsAre("close", "open imaps://plain.example me pw", "close"));
+    mail_.connectResult = -1;
+    timers_.advance(30 * 60 * 1000);
+    EXPECT_EQ(push_.calls.size(), 3u);
+}
+
+}  // namespace
+}  // namespace breezel
