@@ -70,7 +70,7 @@ public:
     Task<CallResult> logInAndExamine(std::string id, std::string password);
     /// Whether the server offers IDLE (asked again after the login).
     bool offersIdle() const { return caps_.idle; }
-    /// INBOX's UIDVALIDITY and UIDNEXT as EXAMINE told them (0 when it did not).
+    /// INBOX's UIDVALIDITY and UIDNEXT as the server last told them, at EXAMINE (0: never).
     std::uint32_t uidValidity() const { return uidValidity_; }
     std::uint32_t uidNext() const { return uidNext_; }
     /// UIDNEXT as expected now: EXAMINE's, advanced by each message the server told of since
