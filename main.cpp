@@ -6,6 +6,9 @@
 
 #include "app/Program.h"
 #include "forms/MainForm.h"
+#include "imap/ImapMailLibrary.h"
+#include "imap/ImapPush.h"
+#include "library/MailEngines.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "qt/Bindings.h"
 #include "qt/LazySoundDevice.h"
@@ -64,7 +67,10 @@ int main(int argc, char* argv[]) {
     breezel::QtTimerDriver timers;
     breezel::QtClock clock;
     breezel::QtTransportFactory transports;
-    breezel::Pop3MailLibrary mail(transports);
+    breezel::Pop3MailLibrary pop3(transports);
+    breezel::ImapMailLibrary imap(transports);
+    breezel::MailEngines mail(pop3, imap);
+    breezel::ImapPush push(transports);
     breezel::LazySoundDevice sound;
     breezel::QtProcessControl process;
     breezel::QtMessageBox messages;
@@ -74,7 +80,7 @@ int main(int argc, char* argv[]) {
     breezel::StdRandomSource random;
     breezel::QtDesignPictures pictures;
     breezel::QtTrayIcon tray;
-    breezel::Program program({timers, clock, mail, sound, process, messages, launcher, dialUp,
+    breezel::Program program({timers, clock, mail, push, sound, process, messages, launcher, dialUp,
                               desktop, random, pictures, tray},
                              breezel::ToStdString(folder));
     breezel::ViewHost views(program);

@@ -15,7 +15,7 @@ run_packages=(
 # compositor with XWayland and Qt's Wayland plugin.
 test_packages=(
     googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
-    xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick trayer
+    xvfb openbox x11-utils x11-xserver-utils xdotool wmctrl imagemagick trayer
     pulseaudio pulseaudio-utils sox desktop-file-utils
     dovecot-core dovecot-pop3d dovecot-imapd openssl python3 python3-dbusmock dbus
     weston xwayland qt6-wayland
