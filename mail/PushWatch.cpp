@@ -79,12 +79,14 @@ void PushWatch::end() {
 
 Task<> PushWatch::watch(Account account) {
     std::int64_t retryMs = kFirstRetryMs;
+    std::int64_t waited = 0;  // since the connection was lost
     for (;;) {
         session_ = context_.services().push.create();
         const PushOpened opened =
             co_await session_->open(account.server, account.id, account.password);
         if (opened.result == PushOpened::Result::Watching) {
             retryMs = kFirstRetryMs;
+            waited = 0;
             const bool missed = mark_ && (mark_->uidValidity != opened.uidValidity ||
                                           opened.uidNext > mark_->uidNext);
             mark_ = Mark{opened.uidValidity, opened.uidNext};
@@ -106,7 +108,8 @@ Task<> PushWatch::watch(Account account) {
         session_->close();
         session_.reset();
         co_await After(context_.services().timers, retryMs);
-        retryMs = std::min(retryMs * 2, kLastRetryMs);
+        waited += retryMs;
+        retryMs = std::min(retryMs * 2, waited < kRestartMs ? kRestartRetryMs : kLastRetryMs);
     }
 }
 

@@ -19,8 +19,9 @@ class PushSession;
 /// at once as a check's count is. The interval's checks go on beside it.
 ///
 /// The connection follows the settings (server name, account, automatic checks on or off) and
-/// comes back by itself after the link is lost, after about a second and then twice as long
-/// each time up to a few minutes; mail that arrived meanwhile is announced once it is back. A
+/// comes back by itself after the link is lost: after about a second, then twice as long each
+/// time, at most 8 s apart for the first two minutes and then up to five minutes apart; mail
+/// that arrived meanwhile is announced once it is back. A
 /// refused login shows nothing here (the next check reports it) and is not tried again until
 /// the settings change or a check logs in. It never runs a timer of its own but that back-off.
 class PushWatch {
@@ -41,6 +42,10 @@ public:
     /// The first wait after a lost connection, and the longest.
     static constexpr std::int64_t kFirstRetryMs = 1000;
     static constexpr std::int64_t kLastRetryMs = 5 * 60 * 1000;
+    /// For this long after a loss the waits stay this short: a server that restarts is back
+    /// within a minute or two, and its users' mail within seconds of its return.
+    static constexpr std::int64_t kRestartMs = 2 * 60 * 1000;
+    static constexpr std::int64_t kRestartRetryMs = 8000;
 
 private:
     /// What the connection logs in to.

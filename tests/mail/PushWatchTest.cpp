@@ -147,16 +147,32 @@ TEST_F(PushWatchTest, ALostLinkComesBackBackingOffAndAnnouncesWhatCameMeanwhile)
     ASSERT_TRUE(program.hasMsgForm());
     EXPECT_EQ(program.msgForm().Text2.text(), "3");
 
-    // However long the server stays away, tries never come closer than five minutes apart.
-    push_.openings.clear();
-    for (int i = 0; i < 20; ++i) {
-        push_.openings.push_back(Opened(Result::Failed));
-    }
+    // Away for an hour: at most 8 s apart for the first two minutes (a restart is back within
+    // seconds of its return), then twice as long each time, never more than five minutes.
+    push_.openings.assign(100, Opened(Result::Failed));
     push_.calls.clear();
     push_.tell(PushNews::Lost);
-    timers_.advance(60 * 60 * 1000);
-    // 1 + 2 + ... + 256 s for the first nine, then five minutes apart for the rest of the hour.
-    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), kOpen), 9 + 10);
+    const std::int64_t lost = timers_.now();
+    tries.clear();
+    for (std::int64_t ms = 0; ms < 60 * 60 * 1000; ms += 100) {
+        const auto opens = std::count(push_.calls.begin(), push_.calls.end(), kOpen);
+        timers_.advance(100);
+        if (std::count(push_.calls.begin(), push_.calls.end(), kOpen) > opens) {
+            tries.push_back(timers_.now() - lost);
+        }
+    }
+    ASSERT_GT(tries.size(), 20u);
+    std::int64_t longest = 0;
+    for (std::size_t i = 1; i < tries.size(); ++i) {
+        const std::int64_t gap = tries[i] - tries[i - 1];
+        SCOPED_TRACE(tries[i]);
+        EXPECT_GE(gap, tries[i - 1] - (i > 1 ? tries[i - 2] : 0) - 100) << "never closer again";
+        if (tries[i] <= 2 * 60 * 1000) {
+            EXPECT_LE(gap, 8100);
+        }
+        longest = std::max(longest, gap);
+    }
+    EXPECT_NEAR(longest, 5 * 60 * 1000, 100);
 }
 
 TEST_F(PushWatchTest, ARefusedLoginRestsUntilTheSettingsChangeOrACheckLogsIn) {
