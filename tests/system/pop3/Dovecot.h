@@ -5,9 +5,14 @@
 // messages each), and what the tests share on it.
 
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
+#include "RunTask.h"
+#include "imap/ImapMailLibrary.h"
+#include "library/MailEngines.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "qt/QtTransportFactory.h"
 #include "support/ProgramFixture.h"
@@ -34,11 +39,52 @@ inline QtTransportFactory& TrustingTransports() {
     return *factory;
 }
 
-/// The program on fakes but for the mail library, which is the real one over the Qt transport.
+/// Reads Dovecot's log from a mark on, as lines are written by its own log process.
+class DovecotLog {
+public:
+    DovecotLog() : mark_(content().size()) {}
+
+    /// The first line since the mark that holds `needle`, waiting for it a while.
+    std::string lineWith(const std::string& needle) const {
+        std::string found;
+        RunUntil([&] {
+            std::istringstream lines(content().substr(mark_));
+            for (std::string line; std::getline(lines, line);) {
+                if (line.find(needle) != std::string::npos) {
+                    found = line;
+                    return true;
+                }
+            }
+            return false;
+        });
+        return found;
+    }
+
+    /// How many lines since the mark hold needle, now.
+    std::size_t count(const std::string& needle) const {
+        std::istringstream lines(content().substr(mark_));
+        std::size_t found = 0;
+        for (std::string line; std::getline(lines, line);) {
+            found += line.find(needle) != std::string::npos ? 1 : 0;
+        }
+        return found;
+    }
+
+private:
+    static std::string content() {
+        std::ifstream file(Env("DOVECOT_LOG"));
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+
+    std::size_t mark_;
+};
+
+/// The program on fakes but for the mail library, which is the real one (both engines) over
+/// the Qt transport.
 class DovecotProgramFixture : public ProgramFixture {
 protected:
     explicit DovecotProgramFixture(pop3::Pop3Limits limits = {})
-        : mail_(TrustingTransports(), limits) {}
+        : pop3_(TrustingTransports(), limits), imap_(TrustingTransports()), mail_(pop3_, imap_) {}
     ~DovecotProgramFixture() override { program_.reset(); }
 
     /// Starts the program for user at server; its message boxes go to messages.
@@ -54,7 +100,9 @@ protected:
         return *program_;
     }
 
-    Pop3MailLibrary mail_;
+    Pop3MailLibrary pop3_;
+    ImapMailLibrary imap_;
+    MailEngines mail_;
 };
 
 }  // namespace breezel

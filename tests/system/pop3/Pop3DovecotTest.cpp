@@ -2,9 +2,6 @@
 // started.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "Dovecot.h"
 #include "RunTask.h"
 
@@ -35,36 +32,6 @@ int LogIn(MailLibrary& mail, const std::string& server, const std::string& passw
     }
     return result;
 }
-
-/// Reads Dovecot's log from a mark on, as lines are written by its own log process.
-class DovecotLog {
-public:
-    DovecotLog() : mark_(content().size()) {}
-
-    /// The first line since the mark that holds `needle`, waiting for it a while.
-    std::string lineWith(const std::string& needle) const {
-        std::string found;
-        RunUntil([&] {
-            std::istringstream lines(content().substr(mark_));
-            for (std::string line; std::getline(lines, line);) {
-                if (line.find(needle) != std::string::npos) {
-                    found = line;
-                    return true;
-                }
-            }
-            return false;
-        });
-        return found;
-    }
-
-private:
-    static std::string content() {
-        std::ifstream file(Env("DOVECOT_LOG"));
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-
-    std::size_t mark_;
-};
 
 // Dovecot's log tells how each login went: STLS on the plain port comes before the credentials.
 TEST(Pop3DovecotTest, EveryWayInLogsInOverTls) {
