@@ -37,8 +37,9 @@ ensure_packages() {
 }
 
 # Optimised, with line tables for backtraces: full debug info would cost a quarter more
-# compile time.
-build_flags=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
+# compile time. Our own builds treat warnings as errors; a plain cmake build does not.
+build_flags=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
+    -DBREEZEL_WERROR=ON)
 
 # Configures and builds only the program into $build_dir: a complete program folder.
 build_program() {
