@@ -3,6 +3,8 @@
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${BREEZEL_BUILD_DIR:-$repo/build}
+# The name of the desktop entry and the metainfo (BREEZEL_APP_ID in cmake/Package.cmake).
+app_id=invalid.breezel.Breezel
 
 # Packages to build and run Breezel.
 run_packages=(
