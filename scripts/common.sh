@@ -13,12 +13,13 @@ run_packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     fonts-noto-cjk fonts-ipafont-gothic
 )
-# And to test it: GoogleTest, a private X desktop, screenshots and their reading, a Wayland
-# compositor with XWayland and Qt's Wayland plugin.
+# And to test it: GoogleTest, a private X desktop, screenshots and their reading, Debian's checks
+# of the package (lintian, hardening-check, the menu entry's and the metainfo's validators), a
+# Wayland compositor with XWayland and Qt's Wayland plugin.
 test_packages=(
     googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
     xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick trayer
-    pulseaudio pulseaudio-utils sox desktop-file-utils
+    pulseaudio pulseaudio-utils sox desktop-file-utils lintian devscripts appstream
     dovecot-core dovecot-pop3d openssl python3 python3-dbusmock dbus
     weston xwayland qt6-wayland
 )
@@ -53,4 +54,36 @@ build_program() {
 build_breezel() {
     cmake -S "$repo" -B "$build_dir" "${build_flags[@]}" "$@" >/dev/null &&
         cmake --build "$build_dir" --parallel "$(nproc)"
+}
+
+# Configures and builds the Debian package into the folder $1 as Debian would (more arguments
+# go to cmake): the program alone, Release, with Debian's hardening flags; file paths in the
+# binaries relative and every date the last commit's (the changelog's outside git), so that
+# two builds of one commit give the same bytes. Prints the package's path.
+build_package() {
+    local dir
+    dir=$(mkdir -p "$1" && cd "$1" && pwd)
+    shift
+    local -x SOURCE_DATE_EPOCH
+    SOURCE_DATE_EPOCH=$(git -C "$repo" log -1 --format=%ct 2>/dev/null ||
+        dpkg-parsechangelog -l "$repo/packaging/changelog" -S Timestamp)
+    # Asked in the source folder, which they map to "."; without -g, as the package is stripped.
+    buildflag() {
+        (cd "$repo" && DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g \
+            dpkg-buildflags --get "$1")
+    }
+    local cxxflags ldflags
+    cxxflags="$(buildflag CXXFLAGS) $(buildflag CPPFLAGS) -ffile-prefix-map=$dir=."
+    ldflags=$(buildflag LDFLAGS)
+    cmake -S "$repo" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREEZEL_BUILD_TESTS=OFF \
+        -DBREEZEL_BUILD_BENCH=OFF "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
+        "-DCMAKE_SHARED_LINKER_FLAGS=$ldflags" "-DCMAKE_MODULE_LINKER_FLAGS=$ldflags" "$@" >/dev/null &&
+        cmake --build "$dir" --parallel "$(nproc)" >"$dir/build.log" &&
+        cpack --config "$dir/CPackConfig.cmake" -B "$dir" >"$dir/cpack.log" 2>&1 || {
+        tail -n 40 "$dir/build.log" "$dir/cpack.log" >&2 2>/dev/null
+        return 1
+    }
+    local version
+    version=$(dpkg-parsechangelog -l "$repo/packaging/changelog" -S Version)
+    echo "$dir/breezel_${version}_$(dpkg --print-architecture).deb"
 }
