@@ -75,9 +75,12 @@ build_package() {
     local cxxflags ldflags
     cxxflags="$(buildflag CXXFLAGS) $(buildflag CPPFLAGS) -ffile-prefix-map=$dir=."
     ldflags=$(buildflag LDFLAGS)
+    # Linked at once with the installed search path: the build folder's would be cut out at
+    # install, but the program's layout would still depend on its length.
     cmake -S "$repo" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBREEZEL_BUILD_TESTS=OFF \
         -DBREEZEL_BUILD_BENCH=OFF "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
-        "-DCMAKE_SHARED_LINKER_FLAGS=$ldflags" "-DCMAKE_MODULE_LINKER_FLAGS=$ldflags" "$@" >/dev/null &&
+        "-DCMAKE_SHARED_LINKER_FLAGS=$ldflags" "-DCMAKE_MODULE_LINKER_FLAGS=$ldflags" \
+        -DCMAKE_BUILD_WITH_INSTALL_RPATH=ON "$@" >/dev/null &&
         cmake --build "$dir" --parallel "$(nproc)" >"$dir/build.log" &&
         cpack --config "$dir/CPackConfig.cmake" -B "$dir" >"$dir/cpack.log" 2>&1 || {
         tail -n 40 "$dir/build.log" "$dir/cpack.log" >&2 2>/dev/null
