@@ -58,8 +58,9 @@ build_breezel() {
 
 # Configures and builds the Debian package into the folder $1 as Debian would (more arguments
 # go to cmake): the program alone, Release, with Debian's hardening flags; file paths in the
-# binaries relative and every date the last commit's (the changelog's outside git), so that
-# two builds of one commit give the same bytes. Prints the package's path.
+# binaries relative, every date the last commit's (the changelog's outside git) and the modes
+# in the archive the same under any umask, so that two builds of one commit give the same
+# bytes. Prints the package's path.
 build_package() {
     local dir
     dir=$(mkdir -p "$1" && cd "$1" && pwd)
@@ -82,7 +83,7 @@ build_package() {
         "-DCMAKE_SHARED_LINKER_FLAGS=$ldflags" "-DCMAKE_MODULE_LINKER_FLAGS=$ldflags" \
         -DCMAKE_BUILD_WITH_INSTALL_RPATH=ON "$@" >/dev/null &&
         cmake --build "$dir" --parallel "$(nproc)" >"$dir/build.log" &&
-        cpack --config "$dir/CPackConfig.cmake" -B "$dir" >"$dir/cpack.log" 2>&1 || {
+        (umask 022 && cpack --config "$dir/CPackConfig.cmake" -B "$dir" >"$dir/cpack.log" 2>&1) || {
         tail -n 40 "$dir/build.log" "$dir/cpack.log" >&2 2>/dev/null
         return 1
     }
