@@ -13,20 +13,29 @@ run_packages=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     fonts-noto-cjk fonts-ipafont-gothic
 )
-# And to test it: GoogleTest, a private X desktop, screenshots and their reading, Debian's checks
-# of the package (lintian, hardening-check, the menu entry's and the metainfo's validators), a
-# Wayland compositor with XWayland and Qt's Wayland plugin.
+# And to test it: GoogleTest, a private X desktop, screenshots and their reading, a Wayland
+# compositor with XWayland and Qt's Wayland plugin.
 test_packages=(
     googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
     xvfb openbox x11-utils x11-xserver-utils xdotool imagemagick trayer
-    pulseaudio pulseaudio-utils sox desktop-file-utils lintian devscripts appstream
+    pulseaudio pulseaudio-utils sox desktop-file-utils
     dovecot-core dovecot-pop3d openssl python3 python3-dbusmock dbus
     weston xwayland qt6-wayland
 )
+# And Debian's checks of the package: lintian, hardening-check (devscripts), the metainfo's
+# validator; the menu entry's is desktop-file-utils above. Installed without what they
+# recommend: that would be a hundred packages more (Debian's keyring, debhelper...) for nothing
+# the checks use.
+check_packages=(lintian devscripts appstream)
 
-# Installs the named Debian packages that are not installed yet.
+# Installs the named Debian packages that are not installed yet; apt-get's options may come
+# first.
 ensure_packages() {
-    local missing=() pkg
+    local options=() missing=() pkg
+    while [[ ${1:-} == -* ]]; do
+        options+=("$1")
+        shift
+    done
     for pkg in "$@"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
             missing+=("$pkg")
@@ -36,7 +45,7 @@ ensure_packages() {
     local sudo=()
     [[ $(id -u) -ne 0 ]] && sudo=(sudo)
     "${sudo[@]}" apt-get update -qq &&
-        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
 }
 
 # Optimised, with line tables for backtraces: full debug info would cost a quarter more
