@@ -47,7 +47,9 @@ std::vector<std::string> CommandPieces(std::string_view command,
         }
         const bool waits = literals == Literals::Synchronizing ||
                            (literals == Literals::Minus && text.size() > kMinusLiteralBytes);
-        pieces.back() += "{" + std::to_string(text.size()) + (waits ? "}\r\n" : "+}\r\n");
+        pieces.back() += '{';
+        pieces.back() += std::to_string(text.size());
+        pieces.back() += waits ? "}\r\n" : "+}\r\n";
         if (waits) {
             pieces.emplace_back();
         }

@@ -29,7 +29,8 @@ Task<TransportStatus> ImapChannel::connect(std::string host, std::uint16_t port,
 }
 
 std::string ImapChannel::newTag() {
-    std::string tag = "a" + std::to_string(++lastTag_);
+    std::string tag = "a";
+    tag += std::to_string(++lastTag_);
     due_.push_back(tag);
     return tag;
 }

@@ -444,7 +444,10 @@ LinkFault ImapSession::absorb(const Response& r) {
     }
     if (r.isStatus()) {
         if (r.code == "ALERT" && alerts_.size() < kAlertBytes) {
-            alerts_ += (alerts_.empty() ? "" : " ") + ServerErrorText(r.text);
+            if (!alerts_.empty()) {
+                alerts_ += ' ';
+            }
+            alerts_ += ServerErrorText(r.text);
         } else if (r.code == "CAPABILITY") {
             takeCapabilities(Words(r.codeText));
         } else if (r.code == "UIDVALIDITY" || r.code == "UIDNEXT") {

@@ -68,8 +68,12 @@ std::string Pace::durationText(std::chrono::milliseconds duration) {
         return std::to_string(ms / 60000) + " min";
     }
     const auto tenths = (ms + 50) / 100;
-    return std::to_string(tenths / 10) +
-           (tenths % 10 != 0 ? "." + std::to_string(tenths % 10) : "") + " s";
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10 != 0) {
+        text += '.';
+        text += std::to_string(tenths % 10);
+    }
+    return text + " s";
 }
 
 }  // namespace breezel::net

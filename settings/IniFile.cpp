@@ -190,7 +190,9 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
         for (std::size_t i = 0; i < lines.size(); ++i) {
             copyLine(i, i + 1 == lines.size());
         }
-        result += "[" + OneLine(name) + "]";
+        result += '[';
+        result += OneLine(name);
+        result += ']';
         result += newline;
         result += keyLine;
         result += newline;

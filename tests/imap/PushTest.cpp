@@ -21,8 +21,10 @@ std::string WaitUntilLost(PushSession& push) {
     std::string out;
     for (int i = 0; i < 5; ++i) {
         const PushNews news = RunNow(push.waitForNews());
-        out +=
-            (out.empty() ? "" : " ") + std::string(news == PushNews::NewMail ? "NewMail" : "Lost");
+        if (!out.empty()) {
+            out += ' ';
+        }
+        out += news == PushNews::NewMail ? "NewMail" : "Lost";
         if (news == PushNews::Lost) {
             break;
         }

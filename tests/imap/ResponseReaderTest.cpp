@@ -23,7 +23,10 @@ std::string Show(const Value& v) {
     }
     std::string out = "(";
     for (const Value& item : v.items) {
-        out += (out.size() > 1 ? " " : "") + Show(item);
+        if (out.size() > 1) {
+            out += ' ';
+        }
+        out += Show(item);
     }
     return out + ")";
 }
@@ -34,7 +37,8 @@ std::string Show(const Response& r) {
                       : r.kind == Response::Kind::Untagged ? "*"
                                                            : "+";
     if (r.number) {
-        out += " " + std::to_string(*r.number);
+        out += ' ';
+        out += std::to_string(*r.number);
     }
     if (!r.name.empty()) {
         out += " " + r.name;
@@ -46,7 +50,8 @@ std::string Show(const Response& r) {
         out += " «" + r.text + "»";
     }
     for (const Value& v : r.values) {
-        out += " " + Show(v);
+        out += ' ';
+        out += Show(v);
     }
     return out;
 }

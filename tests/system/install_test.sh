@@ -7,6 +7,7 @@ built=$(dirname "$1")
 here=$(dirname "$(readlink -f "$0")")
 repo=$(cd "$here/../.." && pwd)
 source "$here/desktop.sh"
+source "$repo/scripts/common.sh"
 
 begin_test
 
@@ -15,10 +16,12 @@ export XDG_DATA_HOME=$HOME/.local/share XDG_CONFIG_HOME=$HOME/.config
 prefix=$work/opt/breezel
 BREEZEL_BUILD_DIR=$built bash "$repo/scripts/install" --autostart "$prefix" >"$work/install.log" 2>&1
 check "scripts/install succeeds" test $? -eq 0
-entry=$XDG_DATA_HOME/applications/breezel.desktop
+entry=$XDG_DATA_HOME/applications/$app_id.desktop
 check "desktop entry installed" test -f "$entry"
-check "autostart entry installed" test -f "$XDG_CONFIG_HOME/autostart/breezel.desktop"
+check "autostart entry installed" test -f "$XDG_CONFIG_HOME/autostart/$app_id.desktop"
 check "desktop entry is valid" desktop-file-validate "$entry"
+check "the software listing is installed, valid" \
+    appstreamcli validate --no-net "$XDG_DATA_HOME/metainfo/$app_id.metainfo.xml"
 check "icon in the hicolor theme" test -f "$XDG_DATA_HOME/icons/hicolor/256x256/apps/breezel.png"
 check "launcher on PATH points at the program" test "$(readlink "$HOME/.local/bin/breezel")" = "$prefix/breezel"
 check "program folder is complete" test -x "$prefix/breezel" -a -f "$prefix/libbreezel_sound.so" -a -f "$prefix/Sound/Kouka.wav" -a -f "$prefix/画像データ/FanMove.gif" -a -d "$prefix/★MailData"
@@ -44,6 +47,6 @@ check "the running window is shown again" wait_until 10 shown
 kill "$app_pid"; wait "$app_pid" 2>/dev/null; app_pid=
 
 bash "$repo/scripts/uninstall" "$prefix" >"$work/uninstall.log" 2>&1
-check "scripts/uninstall removes program, entries and launcher" test ! -e "$prefix/breezel" -a ! -e "$entry" -a ! -e "$HOME/.local/bin/breezel" -a ! -e "$XDG_CONFIG_HOME/autostart/breezel.desktop"
+check "scripts/uninstall removes program, entries and launcher" test ! -e "$prefix/breezel" -a ! -e "$entry" -a ! -e "$HOME/.local/bin/breezel" -a ! -e "$XDG_CONFIG_HOME/autostart/$app_id.desktop" -a ! -e "$XDG_DATA_HOME/metainfo/$app_id.metainfo.xml"
 
 tally

@@ -31,7 +31,7 @@ check "the program folder is under /usr/libexec/breezel" \
     test -x "$root/usr/libexec/breezel/breezel" -a -f "$root/usr/libexec/breezel/Sound/Kouka.wav" \
     -a -f "$root/usr/libexec/breezel/画像データ/FanMove.gif" \
     -a -f "$root/usr/libexec/breezel/libbreezel_sound.so"
-entry=$root/usr/share/applications/breezel.desktop
+entry=$root/usr/share/applications/$app_id.desktop
 check "the menu entry is valid" desktop-file-validate "$entry"
 check "the icons are in the hicolor theme" \
     test -f "$root/usr/share/icons/hicolor/32x32/apps/breezel.png" \
