@@ -57,18 +57,19 @@ install(FILES ${package_docs}/breezel.1.gz DESTINATION share/man/man1 ${package_
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME breezel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "mail notifier that rings a wind chime on new POP3 mail")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "mail notifier that rings a wind chime on new mail")
 # The lines of Debian's extended description: with the space put before each, at most 80
 # characters.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
-    "Breezel watches one POP3 mailbox from a tiny window with a turning electric"
-    "fan. When a check finds mail, it rings a wind chime, swings a wind-chime"
-    "window on the desktop and shows a notice board with the number of messages,"
-    "or starts the user's own mail program instead."
+    "Breezel watches one POP3 or IMAP mailbox from a tiny window with a turning"
+    "electric fan. When a check finds mail, it rings a wind chime, swings a"
+    "wind-chime window on the desktop and shows a notice board with the number of"
+    "messages, or starts the user's own mail program instead."
     ""
-    "It checks every few minutes or only by hand, over plain POP3, STLS, POP3S or"
-    "APOP, can live in the notification area and can hang up dial-up connections"
-    "after a check. Its windows and messages are in Japanese.")
+    "It checks every few minutes or only by hand, over POP3 (STLS, POP3S, APOP) or"
+    "IMAP (STARTTLS, IMAPS), where IMAP IDLE announces new mail the moment it"
+    "arrives. It can live in the notification area and can hang up dial-up"
+    "connections after a check. Its windows and messages are in Japanese.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${package_maintainer}")
 set(CPACK_DEBIAN_PACKAGE_SECTION mail)
