@@ -43,7 +43,8 @@ breezel::Task<int> LibraryCheck(breezel::MailLibrary& mail, Account account) {
     // co_await: GCC 12 destroys a conditional's temporary twice inside one (a compiler fault).
     std::string server = account.host;
     if (account.port != 0) {
-        server += ":" + std::to_string(account.port);
+        server += ':';
+        server += std::to_string(account.port);
     }
     const int handle = co_await mail.NMailPop3Connect(std::move(server));
     if (handle == -1) {

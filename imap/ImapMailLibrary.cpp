@@ -89,6 +89,11 @@ bool ImapMailLibrary::NMailPop3Connected(int handle) {
     return it != sessions_.end() && it->second->state() != imap::SessionState::Broken;
 }
 
+bool ImapMailLibrary::loginRefused(int handle) {
+    const auto it = sessions_.find(handle);
+    return it != sessions_.end() && it->second->state() == imap::SessionState::Refused;
+}
+
 std::string ImapMailLibrary::NMailGetMessage(int) {
     return lastFailure_;
 }

@@ -40,6 +40,7 @@ public:
     /// Logs out without waiting for the answer (ImapLimits::logoutTimeout) and frees the handle.
     Task<int> NMailPop3Close(int handle) override;
     bool NMailPop3Connected(int handle) override;
+    bool loginRefused(int handle) override;
     bool countsOnly(int) override { return true; }
     std::string NMailGetMessage(int code) override;
 

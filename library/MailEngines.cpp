@@ -83,6 +83,11 @@ bool MailEngines::countsOnly(int handle) {
     return r.engine->countsOnly(r.handle);
 }
 
+bool MailEngines::loginRefused(int handle) {
+    const Route r = route(handle);
+    return r.engine->loginRefused(r.handle);
+}
+
 std::string MailEngines::NMailGetMessage(int code) {
     return last_->NMailGetMessage(code);
 }

@@ -28,6 +28,7 @@ public:
     Task<int> NMailPop3Close(int handle) override;
     bool NMailPop3Connected(int handle) override;
     bool countsOnly(int handle) override;
+    bool loginRefused(int handle) override;
     std::string NMailGetMessage(int code) override;
 
 private:

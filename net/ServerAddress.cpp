@@ -67,14 +67,33 @@ std::optional<ServerAddress> ServerAddress::parse(std::string_view text) {
     text = ascii::Trim(text, IsBlankOrLineEnd);
     ServerAddress address;
     address.port = kPlainPop3Port;
+    bool withScheme = false;
     for (const Scheme& scheme : kSchemes) {
         if (ascii::StartsWithNoCase(text, scheme.prefix)) {
             address.protocol = scheme.protocol;
             address.tls = scheme.tls;
             address.port = scheme.port;
             text.remove_prefix(scheme.prefix.size());
+            withScheme = true;
             break;
         }
+    }
+    if (withScheme && ascii::StartsWithNoCase(text, ";AUTH=")) {
+        const auto at = text.find('@');
+        if (at == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view mechanism = text.substr(6, at - 6);
+        if (ascii::EqualNoCase(mechanism, "XOAUTH2")) {
+            address.auth = Auth::XOAuth2;
+        } else if (ascii::EqualNoCase(mechanism, "OAUTHBEARER")) {
+            address.auth = Auth::OAuthBearer;
+        } else if (mechanism == "*") {
+            address.auth = Auth::AnyBearer;
+        } else {
+            return std::nullopt;  // a password's mechanisms need no naming
+        }
+        text.remove_prefix(at + 1);
     }
 
     std::string_view host;

@@ -53,6 +53,9 @@ public:
     /// server hung up: from then on every message call fails at once, so a caller walking the
     /// messages can stop.
     virtual bool NMailPop3Connected(int handle) = 0;
+    /// Whether the last login on handle failed because the server refused the credentials (a
+    /// wrong password, a refused token) rather than for the link or the protocol.
+    virtual bool loginRefused(int handle) = 0;
     /// Whether the login's number is all a check learns of the mailbox behind handle (IMAP): its
     /// messages are then neither walked nor read. False for POP3, whose check reads each one.
     virtual bool countsOnly(int handle) = 0;

@@ -94,6 +94,11 @@ bool Pop3MailLibrary::NMailPop3Connected(int handle) {
     return it != connections_.end() && it->second->state() != pop3::ConnectionState::Broken;
 }
 
+bool Pop3MailLibrary::loginRefused(int handle) {
+    const auto it = connections_.find(handle);
+    return it != connections_.end() && it->second->state() == pop3::ConnectionState::Refused;
+}
+
 std::string Pop3MailLibrary::NMailGetMessage(int) {
     return lastFailure_;
 }

@@ -36,6 +36,7 @@ public:
     Task<int> NMailPop3Close(int handle) override;
     bool NMailPop3Connected(int handle) override;
     bool countsOnly(int) override { return false; }
+    bool loginRefused(int handle) override;
     std::string NMailGetMessage(int code) override;
 
 private:

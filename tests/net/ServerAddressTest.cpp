@@ -65,6 +65,12 @@ TEST(ServerAddressTest, MalformedNamesAreRefused) {
         "imapx://host",
         "imaps//host",
         "http://host",
+        ";AUTH=XOAUTH2@host",
+        "imaps://;AUTH=XOAUTH2",
+        "imaps://;AUTH=PLAIN@host",
+        "imaps://;AUTH=@host",
+        "imaps://user;AUTH=XOAUTH2@host",
+        "imaps://;AUTH=XOAUTH2@",
     };
     for (const std::string& server : cases) {
         SCOPED_TRACE(server);

@@ -55,11 +55,14 @@ public:
     Task<int> NMailPop3Close(int handle) override;
     bool NMailPop3Connected(int handle) override;
     bool countsOnly(int) override { return countsOnlyResult; }
+    bool loginRefused(int) override { return loginResult < 0 && refusesLogin; }
     std::string NMailGetMessage(int code) override;
 
     int connectResult = 7;
     /// An IMAP-like library: the login's count is all there is, no message is walked.
     bool countsOnlyResult = false;
+    /// A failed login is the server's refusal of the credentials, not a broken link.
+    bool refusesLogin = true;
     int loginResult = 0;
     std::string errorText;
     /// Runs inside the login, while it waits for the server.
