@@ -6,6 +6,10 @@
 #                                            the first SEEN of them (default none) already seen
 #   dovecot_deliver NAME [SUBJECT]           delivers one new message into NAME's INBOX, the
 #                                            maildir way (written into tmp/, renamed into new/)
+#   dovecot_oauth2 ISSUER                    before dovecot_start: XOAUTH2 and OAUTHBEARER too,
+#                                            their bearer tokens checked at the OpenID provider
+#                                            ISSUER (its userinfo, /me: the token's sub must be
+#                                            the login name); passwords work as before
 #   dovecot_start [no-tls]                   runs Dovecot, waits until its ports answer; no-tls:
 #                                            neither STLS nor STARTTLS offered, no POP3S or
 #                                            IMAPS port
@@ -23,6 +27,7 @@
 
 dovecot_master=
 dovecot_dir=
+dovecot_oauth2_issuer=
 
 # Package installation is shared with the project's scripts.
 source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/common.sh"
@@ -38,6 +43,7 @@ print(s.getsockname()[1])'
 dovecot_setup() {
     ensure_packages dovecot-core dovecot-pop3d dovecot-imapd openssl python3 || return 1
     dovecot_dir=$(mktemp -d)
+    dovecot_oauth2_issuer=
     # Dovecot's unprivileged processes must reach the configuration and the user list.
     chmod 0755 "$dovecot_dir"
     mkdir -p "$dovecot_dir"/{run,state,mail,tls}
@@ -132,8 +138,23 @@ os.rename(tmp, os.path.join(maildir, "new", unique))
 EOF
 }
 
+dovecot_oauth2() { dovecot_oauth2_issuer=$1; }
+
 dovecot_start() {
-    local tls=${1:-tls}
+    local tls=${1:-tls} mechanisms="plain login apop" oauth2_passdb=
+    if [[ -n $dovecot_oauth2_issuer ]]; then
+        mechanisms+=" xoauth2 oauthbearer"
+        # Without tokeninfo_url a token the provider refuses is a temporary failure, not a
+        # refusal. introspection_mode auth: the token goes in the Authorization header.
+        printf '%s\n' "tokeninfo_url = $dovecot_oauth2_issuer/me?x=" \
+            'introspection_mode = auth' "introspection_url = $dovecot_oauth2_issuer/me" \
+            'username_attribute = sub' >"$dovecot_dir/oauth2.conf.ext"
+        oauth2_passdb="passdb {
+  driver = oauth2
+  mechanisms = xoauth2 oauthbearer
+  args = $dovecot_dir/oauth2.conf.ext
+}"
+    fi
     local ssl_settings="ssl = yes
 ssl_cert = <$dovecot_dir/tls/server.pem
 ssl_key = <$dovecot_dir/tls/server.key"
@@ -163,10 +184,11 @@ log_path = $DOVECOT_LOG
 protocols = pop3 imap
 listen = 127.0.0.1
 $ssl_settings
-auth_mechanisms = plain login apop
+auth_mechanisms = $mechanisms
 first_valid_uid = 1
 pop3_no_flag_updates = yes
 mail_location = maildir:~
+$oauth2_passdb
 passdb {
   driver = passwd-file
   args = $dovecot_dir/passwd
