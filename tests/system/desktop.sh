@@ -155,6 +155,17 @@ window_of_size() {
     return 1
 }
 
+# Runs the File menu's item of the program $app_pid, whose main window is $main, reached by
+# pressing Down DOWNS times from the first item (0: メールチェック（手動）).
+menu_command() {
+    local downs=$1 before i
+    before=$(xdotool search --onlyvisible --pid "$app_pid")
+    xdotool windowactivate --sync "$main" key alt+f
+    wait_new_window "$app_pid" "$before" >/dev/null || return 1
+    for ((i = 0; i < downs; i++)); do xdotool key Down; done
+    xdotool key Return
+}
+
 # Waits up to 10 s for a visible window of process PID that is not among the ids in BEFORE,
 # e.g. a popup menu, and prints it.
 wait_new_window() { wait_for 10 new_window "$@"; }

@@ -48,16 +48,6 @@ start_breezel() {
     }
 }
 
-# Runs the File menu's item reached by pressing Down DOWNS times from the first item.
-menu_command() {
-    local downs=$1 before i
-    before=$(xdotool search --onlyvisible --pid "$app_pid")
-    xdotool windowactivate --sync "$main" key alt+f
-    wait_new_window "$app_pid" "$before" >/dev/null || return 1
-    for ((i = 0; i < downs; i++)); do xdotool key Down; done
-    xdotool key Return
-}
-
 no_window() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 unmapped() { xwininfo -id "$1" 2>/dev/null | grep -q IsUnMapped; }
 not_viewable() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
