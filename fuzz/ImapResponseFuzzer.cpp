@@ -7,7 +7,10 @@
 // whatever the client wrote; each of the two connections plays it from its start. At its end the
 // server drops the connection when the input's size is even and falls silent (every read times
 // out at once, which in IDLE is the keep-alive's turn) when it is odd. Bit 1 of the size gives
-// credentials of 8-bit characters, which LOGIN sends as literals; bit 2 names an imaps:// server.
+// credentials of 8-bit characters, which LOGIN sends as literals; bit 2 names an imaps:// server;
+// bit 9 names it with ;AUTH=*, so that the login is an OAuth2 token's by AUTHENTICATE (XOAUTH2
+// or OAUTHBEARER, as the input's capabilities offer them). Bit 9 is the lowest that no seed of a
+// password login has set.
 
 #include <cstddef>
 #include <cstdint>
@@ -78,11 +81,15 @@ void Push(SameStream& transports, const std::string& server, const std::string& 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view stream(reinterpret_cast<const char*>(data), size);
     SameStream transports(stream, size % 2 == 0);
-    const std::string server =
-        (size & 4) != 0 ? "imaps://imap.example.jp" : "imap://imap.example.jp";
+    std::string server = (size & 4) != 0 ? "imaps://" : "imap://";
+    const bool bearer = (size & 512) != 0;
+    if (bearer) {
+        server += ";AUTH=*@";
+    }
+    server += "imap.example.jp";
     const bool wide = (size & 2) != 0;
     const std::string id = wide ? "たろう" : "taro";
-    const std::string password = wide ? "秘密のpass" : "secret";
+    const std::string password = bearer ? "ya29.token" : wide ? "秘密のpass" : "secret";
     // The program's own limits: what a real check and a real push would do with these bytes.
     Check(transports, server, id, password);
     Push(transports, server, id, password);

@@ -7,7 +7,9 @@
 // Input: the server's byte stream from the greeting on, handed out a line (up to LF) per read
 // whatever the client wrote. At its end the server drops the connection when the input's size
 // is even and falls silent (every read times out at once) when it is odd; bit 1 of the size
-// asks for APOP instead of USER/PASS, so that both logins are explored.
+// asks for APOP instead of USER/PASS, and bit 8 names the server with ;AUTH=* so that the login
+// is an OAuth2 token's by AUTH (XOAUTH2 or OAUTHBEARER, as the input's CAPA offers them). Bit 8
+// is the lowest that no seed of a password login has set.
 
 #include <cstddef>
 #include <cstdint>
@@ -51,10 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     breezel::Pop3MailLibrary lib(transports);
     lib.NMailInitializeWinSock();
     lib.NMailSetOption(1, 8192);
-    const int handle = Finish(lib.NMailPop3Connect("pop.example.jp"));
+    const bool bearer = (size & 256) != 0;
+    const int handle =
+        Finish(lib.NMailPop3Connect(bearer ? "pop3://;AUTH=*@pop.example.jp" : "pop.example.jp"));
     if (handle != -1) {
-        const int count = Finish(
-            lib.NMailPop3Authenticate(handle, "taro", "秘密のpass", (size & 2) != 0 ? -1 : 0));
+        const int count = Finish(lib.NMailPop3Authenticate(
+            handle, "taro", bearer ? "ya29.token" : "秘密のpass", (size & 2) != 0 ? -1 : 0));
         // As the mail check does: each call whatever the one before returned.
         breezel::MailTexts texts;
         for (int n = 1; n <= count && lib.NMailPop3Connected(handle); ++n) {

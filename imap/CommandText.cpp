@@ -1,7 +1,6 @@
 #include "imap/CommandText.h"
 
-#include <algorithm>
-#include <cstdint>
+#include <cstddef>
 
 namespace breezel::imap {
 
@@ -57,32 +56,6 @@ std::vector<std::string> CommandPieces(std::string_view command,
     }
     pieces.back() += "\r\n";
     return pieces;
-}
-
-std::string Base64(std::string_view bytes) {
-    static constexpr char kDigits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-        std::uint32_t group = 0;
-        for (std::size_t j = 0; j < 3; ++j) {
-            group = group << 8 | (j < n ? static_cast<unsigned char>(bytes[i + j]) : 0u);
-        }
-        for (std::size_t j = 0; j < 4; ++j) {
-            out += j <= n ? kDigits[(group >> (18 - 6 * j)) & 0x3F] : '=';
-        }
-    }
-    return out;
-}
-
-std::string PlainMessage(std::string_view id, std::string_view password) {
-    std::string message(1, '\0');
-    message += id;
-    message += '\0';
-    message += password;
-    return Base64(message);
 }
 
 }  // namespace breezel::imap

@@ -26,10 +26,4 @@ std::vector<std::string> CommandPieces(std::string_view command,
                                        const std::vector<std::string_view>& strings,
                                        Literals literals);
 
-/// Base64 (RFC 4648), as SASL exchanges are written in IMAP.
-std::string Base64(std::string_view bytes);
-
-/// The PLAIN mechanism's message (RFC 4616): no authorization identity, id and password.
-std::string PlainMessage(std::string_view id, std::string_view password);
-
 }  // namespace breezel::imap

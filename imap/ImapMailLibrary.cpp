@@ -91,7 +91,7 @@ bool ImapMailLibrary::NMailPop3Connected(int handle) {
 
 bool ImapMailLibrary::loginRefused(int handle) {
     const auto it = sessions_.find(handle);
-    return it != sessions_.end() && it->second->state() == imap::SessionState::Refused;
+    return it != sessions_.end() && it->second->loginRefused();
 }
 
 std::string ImapMailLibrary::NMailGetMessage(int) {

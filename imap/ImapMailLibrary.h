@@ -17,6 +17,7 @@ struct CallResult;
 
 /// The mail library for IMAP servers (imap:// and imaps:// names): a check logs in and counts
 /// the unseen messages of INBOX (STATUS), reading no message, so the message calls fail at once.
+/// For a name with ;AUTH= the password is an OAuth2 access token.
 /// Plain C++ over a byte-stream transport. The library must outlive the tasks of its calls; the
 /// calls on one handle run one at a time.
 class ImapMailLibrary : public MailLibrary {
@@ -29,7 +30,8 @@ public:
     int NMailEndWinSock() override;
     /// Connects to an imap:// or imaps:// server and reads its greeting.
     Task<int> NMailPop3Connect(std::string server) override;
-    /// Logs in and gives the number of unseen messages in INBOX (apop is POP3's and ignored).
+    /// Logs in and gives the number of unseen messages in INBOX (apop is POP3's and ignored);
+    /// password is the token for a bearer name.
     Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
                                     int apop) override;
     /// The message calls send nothing and fail: an IMAP check reads no message.

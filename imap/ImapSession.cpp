@@ -6,6 +6,7 @@
 #include "common/AsciiText.h"
 #include "imap/CommandText.h"
 #include "imap/ErrorText.h"
+#include "net/Sasl.h"
 
 namespace breezel::imap {
 
@@ -13,10 +14,6 @@ namespace {
 
 // More alert text than anyone reads in an error box.
 constexpr std::size_t kAlertBytes = 1000;
-
-bool BreaksCommandLine(const std::string& text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
-}
 
 bool IsInbox(const Value& v) {
     return v.kind != Value::Kind::List && v.kind != Value::Kind::Nil &&
@@ -250,21 +247,33 @@ Task<CallResult> ImapSession::logIn(std::string id, std::string password,
             co_return upgrade;
         }
     }
-    // Never a password where the server forbids it: AUTH=PLAIN offered here is allowed.
-    if (!preauth && caps_.loginDisabled && !caps_.authPlain) {
+    std::optional<BearerLogin> bearer;
+    if (!preauth && address_.bearer()) {
+        bearer =
+            ChooseBearerLogin(address_, caps_.authXOAuth2, caps_.authOAuthBearer, id, password);
+        if (!bearer) {
+            // A server that hides its mechanisms on a plain connection says so by LOGINDISABLED.
+            co_return refuseWith(caps_.loginDisabled ? LoginDisabledText()
+                                                     : MechanismNotOfferedText(address_.auth));
+        }
+    } else if (!preauth && caps_.loginDisabled && !caps_.authPlain) {
+        // Never a password where the server forbids it: AUTH=PLAIN offered here is allowed.
         co_return refuseWith(LoginDisabledText());
     }
     std::string loginTag;
     std::vector<std::string> pieces{std::string()};
     if (preauth) {
         // Logged in by the connection itself: only the commands that follow go out.
-    } else if (caps_.authPlain) {
+    } else if (bearer || caps_.authPlain) {
         loginTag = channel_.newTag();
-        const std::string message = PlainMessage(id, password) + "\r\n";
+        const std::string command =
+            loginTag + " AUTHENTICATE " + std::string(bearer ? bearer->mechanism : "PLAIN");
+        const std::string message =
+            (bearer ? bearer->response : PlainMessage(id, password)) + "\r\n";
         if (caps_.saslIr) {
-            pieces = {loginTag + " AUTHENTICATE PLAIN " + message};
+            pieces = {command + " " + message};
         } else {
-            pieces = {loginTag + " AUTHENTICATE PLAIN\r\n", message};
+            pieces = {command + "\r\n", message};
         }
     } else {
         loginTag = channel_.newTag();
@@ -290,7 +299,7 @@ Task<CallResult> ImapSession::logIn(std::string id, std::string password,
             }
         }
         std::string bytes = std::move(pieces[i]);
-        if (i + 1 == pieces.size()) {
+        if (i + 1 == pieces.size() && !bearer) {
             // Behind the login's last bytes: a refused login has them refused too, harmlessly.
             for (const std::string_view command : then) {
                 bytes += channel_.command(command, tags.emplace_back());
@@ -304,8 +313,20 @@ Task<CallResult> ImapSession::logIn(std::string id, std::string password,
         co_return CallResult{1, {}};
     }
     if (login.kind != Response::Kind::Tagged) {
+        if (auto fault = co_await answerOf(loginTag, login, bearer.has_value())) {
+            co_return breakWith(*fault);
+        }
+    }
+    if (login.kind == Response::Kind::Continuation) {
+        // The token was refused: the mechanism's answer to the error challenge brings the NO.
+        if (auto fault = channel_.send(std::string(bearer->errorAnswer) + "\r\n")) {
+            co_return breakWith(*fault);
+        }
         if (auto fault = co_await answerOf(loginTag, login)) {
             co_return breakWith(*fault);
+        }
+        if (login.name == "OK") {
+            co_return breakWith(ProtocolErrorText(login.opening));
         }
     }
     if (login.name != "OK") {
@@ -313,11 +334,22 @@ Task<CallResult> ImapSession::logIn(std::string id, std::string password,
         if (!alerts_.empty()) {
             text += " " + alerts_;
         }
-        co_return refuseWith(std::move(text));
+        // BAD is a command the server could not parse, UNAVAILABLE a passing fault of its own
+        // (RFC 5530): neither says the credentials are wrong.
+        co_return refuseWith(std::move(text), login.name == "NO" && login.code != "UNAVAILABLE");
     }
     state_ = SessionState::Authenticated;
     if (login.code == "CAPABILITY") {
         takeCapabilities(Words(login.codeText));
+    }
+    if (bearer && !then.empty()) {
+        std::string bytes;
+        for (const std::string_view command : then) {
+            bytes += channel_.command(command, tags.emplace_back());
+        }
+        if (auto fault = channel_.send(bytes)) {
+            co_return breakWith(*fault);
+        }
     }
     co_return CallResult{1, {}};
 }
@@ -515,6 +547,8 @@ void ImapSession::takeCapabilities(const std::vector<std::string_view>& words) {
         caps_.startTls = caps_.startTls || is("STARTTLS");
         caps_.loginDisabled = caps_.loginDisabled || is("LOGINDISABLED");
         caps_.authPlain = caps_.authPlain || is("AUTH=PLAIN");
+        caps_.authXOAuth2 = caps_.authXOAuth2 || is("AUTH=XOAUTH2");
+        caps_.authOAuthBearer = caps_.authOAuthBearer || is("AUTH=OAUTHBEARER");
         caps_.saslIr = caps_.saslIr || is("SASL-IR");
         caps_.literalPlus = caps_.literalPlus || is("LITERAL+");
         caps_.literalMinus = caps_.literalMinus || is("LITERAL-");
@@ -541,10 +575,11 @@ CallResult ImapSession::breakWith(std::string text, bool refused) {
     return CallResult{-1, failure_, refused_};
 }
 
-CallResult ImapSession::refuseWith(std::string text) {
+CallResult ImapSession::refuseWith(std::string text, bool credentials) {
     state_ = SessionState::Refused;
     failure_ = std::move(text);
     refused_ = true;
+    credentialsRefused_ = credentials;
     return CallResult{-1, failure_, true};
 }
 
@@ -557,7 +592,7 @@ std::optional<CallResult> ImapSession::refuseLogin(const std::string& id,
         return CallResult{-1, LoginAlreadyDoneText()};
     }
     // Before any byte goes out: nothing is sent that cannot succeed.
-    if (BreaksCommandLine(id) || BreaksCommandLine(password)) {
+    if (!UsableCredentials(id, password, address_.bearer())) {
         return CallResult{-1, BadCredentialsText(), true};
     }
     return std::nullopt;

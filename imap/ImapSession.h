@@ -2,13 +2,16 @@
 
 // One IMAP session (RFC 3501) from greeting to LOGOUT: the login, with STARTTLS first whenever
 // the server offers it on a plain connection, by AUTHENTICATE PLAIN (RFC 4616, with SASL-IR of
-// RFC 4959 when offered) or LOGIN; then either a check's count of INBOX's unseen messages, or
-// INBOX opened read-only and watched with IDLE (RFC 2177) for push.
+// RFC 4959 when offered) or LOGIN; for a server named with ;AUTH= the password is an OAuth2
+// token and goes by AUTHENTICATE XOAUTH2 or OAUTHBEARER (RFC 7628). Then either a check's count
+// of INBOX's unseen messages, or INBOX opened read-only and watched with IDLE (RFC 2177) for
+// push.
 //
 // Commands that cannot go wrong in a way that matters are pipelined: the count or EXAMINE goes
 // in the same write as the login's last bytes (refused with the login if the login is), and
 // DONE in the same write as the count that follows it. Nothing is ever sent behind STARTTLS,
-// nor behind a literal that waits for the server's "+".
+// nor behind a literal that waits for the server's "+", nor behind a token: the server may
+// answer it with an error challenge, and would take the next command for the reply.
 //
 // Failures are values: each call gives the caller's number and, when it failed, the user's
 // text. A failure of the link or of the protocol breaks the session for good: every later call
@@ -88,6 +91,9 @@ public:
     void hangUp();
     /// Where the session stands.
     SessionState state() const { return state_; }
+    /// Whether the server refused the credentials (LOGIN's or AUTHENTICATE's NO, a refused
+    /// token); not a refused STARTTLS, LOGINDISABLED, a missing mechanism or a broken link.
+    bool loginRefused() const { return credentialsRefused_; }
 
 private:
     /// The capabilities that change what the session does.
@@ -95,6 +101,8 @@ private:
         bool startTls = false;
         bool loginDisabled = false;
         bool authPlain = false;
+        bool authXOAuth2 = false;
+        bool authOAuthBearer = false;
         bool saslIr = false;
         bool literalPlus = false;
         bool literalMinus = false;
@@ -127,7 +135,7 @@ private:
     LinkFault absorb(const Response& response);
     void takeCapabilities(const std::vector<std::string_view>& words);
     CallResult breakWith(std::string text, bool refused = false);
-    CallResult refuseWith(std::string text);
+    CallResult refuseWith(std::string text, bool credentials = false);
     std::optional<CallResult> refuseLogin(const std::string& id, const std::string& password) const;
 
     ImapChannel channel_;
@@ -135,6 +143,7 @@ private:
     SessionState state_ = SessionState::NotAuthenticated;
     std::string failure_;  // the text repeated in the Refused and Broken states
     bool refused_ = false;
+    bool credentialsRefused_ = false;
     bool tls_ = false;
     bool loginTried_ = false;
     Capabilities caps_;

@@ -138,4 +138,15 @@ std::string BadCredentialsText() {
     return "ユーザー ID かパスワードに使えない文字（改行など）があります";
 }
 
+std::string MechanismNotOfferedText(Auth auth) {
+    switch (auth) {
+        case Auth::XOAuth2:
+            return "サーバーが XOAUTH2 でのログインに対応していません";
+        case Auth::OAuthBearer:
+            return "サーバーが OAUTHBEARER でのログインに対応していません";
+        default:
+            return "サーバーが OAuth2 でのログイン（OAUTHBEARER、XOAUTH2）に対応していません";
+    }
+}
+
 }  // namespace breezel::net

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "net/ServerAddress.h"
 #include "net/Transport.h"
 
 namespace breezel::net {
@@ -55,5 +56,8 @@ std::string LoginAlreadyDoneText();
 
 /// A user ID or password that would break the command line.
 std::string BadCredentialsText();
+
+/// The server does not offer the SASL mechanism that auth (a bearer one) asks for.
+std::string MechanismNotOfferedText(Auth auth);
 
 }  // namespace breezel::net

@@ -29,8 +29,7 @@ public:
     /// An access token for account (the user ID, also the sign-in hint) at the provider of
     /// server (the server name as the user wrote it). mayAsk: a browser may open for the user
     /// to sign in.
-    virtual Task<AccessToken> accessToken(std::string server, std::string account,
-                                          bool mayAsk) = 0;
+    virtual Task<AccessToken> accessToken(std::string server, std::string account, bool mayAsk) = 0;
     /// The server refused token: it is forgotten, so that the next access token is a new one.
     virtual void refused(const std::string& server, const std::string& account,
                          const std::string& token) = 0;

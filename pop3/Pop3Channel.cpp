@@ -47,6 +47,15 @@ LinkFault Pop3Channel::send(std::string_view bytes) {
 }
 
 Task<LinkFault> Pop3Channel::readReply(Reply& reply, std::chrono::milliseconds timeout) {
+    return readStatus(reply, timeout, false);
+}
+
+Task<LinkFault> Pop3Channel::readSaslReply(Reply& reply) {
+    return readStatus(reply, limits_.responseTimeout, true);
+}
+
+Task<LinkFault> Pop3Channel::readStatus(Reply& reply, std::chrono::milliseconds timeout,
+                                        bool challenges) {
     std::string line;
     const TransportStatus status =
         co_await transport_->readLine(line, limits_.maxLineBytes, timeout, pace_);
@@ -57,6 +66,8 @@ Task<LinkFault> Pop3Channel::readReply(Reply& reply, std::chrono::milliseconds t
         reply = Reply{true, TextAfter(line, "+OK")};
     } else if (HasIndicator(line, "-ERR")) {
         reply = Reply{false, TextAfter(line, "-ERR")};
+    } else if (challenges && HasIndicator(line, "+")) {
+        reply = Reply{false, TextAfter(line, "+"), true};
     } else {
         co_return ProtocolErrorText(line);
     }

@@ -22,10 +22,12 @@ namespace breezel::pop3 {
 /// A failure of the link or of the protocol, as the user's text; empty when all went well.
 using LinkFault = std::optional<std::string>;
 
-/// A status line: +OK or -ERR and the text after it, line end removed.
+/// A status line: +OK or -ERR and the text after it, line end removed; or, during AUTH, the
+/// server's "+ " challenge.
 struct Reply {
     bool ok = false;
     std::string text;
+    bool challenge = false;
 };
 
 /// Reads and writes POP3 lines on one transport within the limits.
@@ -45,6 +47,8 @@ public:
     Task<LinkFault> readReply(Reply& reply, std::chrono::milliseconds timeout);
     /// Reads one status line within the response timeout.
     Task<LinkFault> readReply(Reply& reply) { return readReply(reply, limits_.responseTimeout); }
+    /// Reads one status line or SASL challenge within the response timeout (RFC 5034).
+    Task<LinkFault> readSaslReply(Reply& reply);
     /// Reads the lines of a multi-line response up to its "." line, at most maxLines lines
     /// and the byte limit in all; sink may be empty to discard them.
     Task<LinkFault> readLines(LineSink sink, std::size_t maxLines);
@@ -56,6 +60,7 @@ public:
     const Pop3Limits& limits() const { return limits_; }
 
 private:
+    Task<LinkFault> readStatus(Reply& reply, std::chrono::milliseconds timeout, bool challenges);
     /// The fault of a read that ended with status; otherwise strips the line end.
     static LinkFault takeLine(const TransportStatus& status, std::string& line);
 

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/AsciiText.h"
+#include "net/Sasl.h"
 #include "pop3/ErrorText.h"
 #include "pop3/HeaderCollector.h"
 #include "pop3/Md5.h"
@@ -14,6 +16,8 @@ namespace breezel::pop3 {
 namespace {
 
 constexpr std::size_t kNoLineLimit = std::numeric_limits<std::size_t>::max();
+// RFC 5034: an AUTH line with its initial response, CRLF included, stays within this.
+constexpr std::size_t kMaxAuthLineBytes = 255;
 
 // The first <...@...> of the greeting (RFC 1939, APOP); empty when there is none.
 std::string TimestampOf(std::string_view greeting) {
@@ -62,8 +66,23 @@ std::optional<int> ParseCount(std::string_view text) {
     return static_cast<int>(value);
 }
 
-bool BreaksCommandLine(const std::string& text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos;
+// The words of text, blank-separated.
+std::vector<std::string_view> Words(std::string_view text) {
+    std::vector<std::string_view> words;
+    while (!text.empty()) {
+        const auto blank = text.find(' ');
+        if (blank != 0) {
+            words.push_back(text.substr(0, blank));
+        }
+        text.remove_prefix(blank == std::string_view::npos ? text.size() : blank + 1);
+    }
+    return words;
+}
+
+// A login's -ERR that blames the server rather than the credentials: a fault of its own (RFC
+// 3206's SYS/TEMP and SYS/PERM) or a maildrop in use (RFC 2449's IN-USE).
+bool BlamesServer(std::string_view text) {
+    return ascii::StartsWithNoCase(text, "[SYS/") || ascii::StartsWithNoCase(text, "[IN-USE]");
 }
 
 }  // namespace
@@ -114,10 +133,11 @@ Task<CallResult> Pop3Connection::authenticate(std::string id, std::string passwo
         co_return CallResult{-1, LoginAlreadyDoneText()};
     }
     // Both checks come before any byte goes out: nothing is sent that cannot succeed.
-    if (apop && timestamp_.empty()) {
+    const bool bearer = address_.bearer();
+    if (apop && !bearer && timestamp_.empty()) {
         co_return CallResult{-1, ApopWithoutTimestampText()};
     }
-    if (BreaksCommandLine(id) || BreaksCommandLine(password)) {
+    if (!UsableCredentials(id, password, bearer)) {
         co_return CallResult{-1, BadCredentialsText()};
     }
     if (auto fault = co_await askCapabilities()) {
@@ -128,6 +148,9 @@ Task<CallResult> Pop3Connection::authenticate(std::string id, std::string passwo
         if (upgrade.value < 0) {
             co_return upgrade;
         }
+    }
+    if (bearer) {
+        co_return co_await logInWithToken(std::move(id), std::move(password));
     }
     co_return co_await logIn(std::move(id), std::move(password), apop);
 }
@@ -178,15 +201,22 @@ CallResult Pop3Connection::breakWith(std::string text) {
     return CallResult{-1, failure_};
 }
 
-CallResult Pop3Connection::refuseWith(std::string text) {
+CallResult Pop3Connection::refuseWith(std::string text, bool credentials) {
     state_ = ConnectionState::Refused;
     failure_ = std::move(text);
+    credentialsRefused_ = credentials;
     return CallResult{-1, failure_};
+}
+
+CallResult Pop3Connection::refuseLogin(const std::string& text) {
+    return refuseWith(ServerErrorText(text), !BlamesServer(text));
 }
 
 Task<LinkFault> Pop3Connection::askCapabilities() {
     offersStls_ = false;
     offersPipelining_ = false;
+    offersXOAuth2_ = false;
+    offersOAuthBearer_ = false;
     if (!capaSent_) {
         if (auto fault = channel_.send("CAPA\r\n")) {
             co_return fault;
@@ -200,12 +230,19 @@ Task<LinkFault> Pop3Connection::askCapabilities() {
     if (!reply.ok) {
         co_return std::nullopt;  // a server without CAPA has no extensions
     }
-    // Only the two capabilities we use are kept: a long list costs no memory.
+    // Only the capabilities we use are kept: a long list costs no memory.
     co_return co_await channel_.readLines(
         [this](std::string_view line) {
             const std::string word = Upper(FirstWord(line));
             offersStls_ = offersStls_ || word == "STLS";
             offersPipelining_ = offersPipelining_ || word == "PIPELINING";
+            if (word == "SASL") {
+                for (const std::string_view mechanism : Words(line.substr(4))) {
+                    offersXOAuth2_ = offersXOAuth2_ || ascii::EqualNoCase(mechanism, "XOAUTH2");
+                    offersOAuthBearer_ =
+                        offersOAuthBearer_ || ascii::EqualNoCase(mechanism, "OAUTHBEARER");
+                }
+            }
         },
         channel_.limits().maxListLines);
 }
@@ -241,24 +278,25 @@ Task<CallResult> Pop3Connection::logIn(std::string id, std::string password, boo
         commands.push_back("USER " + id + "\r\n");
         commands.push_back("PASS " + password + "\r\n");
     }
-    commands.push_back("STAT\r\n");
 
-    Reply reply;
     if (!offersPipelining_) {
         for (const std::string& command : commands) {
             if (auto fault = channel_.send(command)) {
                 co_return breakWith(*fault);
             }
+            Reply reply;
             if (auto fault = co_await channel_.readReply(reply)) {
                 co_return breakWith(*fault);
             }
             if (!reply.ok) {
-                co_return refuseWith(ServerErrorText(reply.text));
+                co_return refuseLogin(reply.text);
             }
         }
-        co_return takeCount(reply);
+        co_return co_await askCount();
     }
 
+    const std::size_t logins = commands.size();
+    commands.push_back("STAT\r\n");
     std::string batch;
     for (const std::string& command : commands) {
         batch += command;
@@ -267,17 +305,87 @@ Task<CallResult> Pop3Connection::logIn(std::string id, std::string password, boo
         co_return breakWith(*fault);
     }
     // Every answer is read to stay in step; the first refusal is the one the user needs.
+    Reply reply;
     std::optional<std::string> refusal;
+    bool loginRefused = false;
     for (std::size_t i = 0; i < commands.size(); ++i) {
         if (auto fault = co_await channel_.readReply(reply)) {
-            co_return breakWith(refusal ? *refusal : *fault);
+            co_return breakWith(refusal ? ServerErrorText(*refusal) : *fault);
         }
         if (!reply.ok && !refusal) {
-            refusal = ServerErrorText(reply.text);
+            refusal = reply.text;
+            loginRefused = i < logins;
         }
     }
     if (refusal) {
-        co_return refuseWith(*refusal);
+        co_return loginRefused ? refuseLogin(*refusal) : refuseWith(ServerErrorText(*refusal));
+    }
+    co_return takeCount(reply);
+}
+
+Task<CallResult> Pop3Connection::logInWithToken(std::string id, std::string token) {
+    const auto login = ChooseBearerLogin(address_, offersXOAuth2_, offersOAuthBearer_, id, token);
+    if (!login) {
+        co_return refuseWith(MechanismNotOfferedText(address_.auth));
+    }
+    // Nothing goes behind AUTH: a refused token brings a challenge, whose reply is the next line.
+    std::string command = "AUTH ";
+    command += login->mechanism;
+    const bool initial = command.size() + 1 + login->response.size() + 2 <= kMaxAuthLineBytes;
+    if (initial) {
+        command += ' ';
+        command += login->response;
+    }
+    command += "\r\n";
+    if (auto fault = channel_.send(command)) {
+        co_return breakWith(*fault);
+    }
+    Reply reply;
+    if (!initial) {
+        if (auto fault = co_await channel_.readSaslReply(reply)) {
+            co_return breakWith(*fault);
+        }
+        if (reply.ok) {
+            co_return breakWith(ProtocolErrorText("+OK " + reply.text));  // no token was sent
+        }
+        if (!reply.challenge) {
+            co_return refuseLogin(reply.text);
+        }
+        if (auto fault = channel_.send(login->response + "\r\n")) {
+            co_return breakWith(*fault);
+        }
+    }
+    if (auto fault = co_await channel_.readSaslReply(reply)) {
+        co_return breakWith(*fault);
+    }
+    if (reply.challenge) {
+        // The token was refused: the mechanism's answer to the error challenge brings the -ERR.
+        if (auto fault = channel_.send(std::string(login->errorAnswer) + "\r\n")) {
+            co_return breakWith(*fault);
+        }
+        if (auto fault = co_await channel_.readReply(reply)) {
+            co_return breakWith(*fault);
+        }
+        if (reply.ok) {
+            co_return breakWith(ProtocolErrorText("+OK " + reply.text));
+        }
+    }
+    if (!reply.ok) {
+        co_return refuseLogin(reply.text);
+    }
+    co_return co_await askCount();
+}
+
+Task<CallResult> Pop3Connection::askCount() {
+    if (auto fault = channel_.send("STAT\r\n")) {
+        co_return breakWith(*fault);
+    }
+    Reply reply;
+    if (auto fault = co_await channel_.readReply(reply)) {
+        co_return breakWith(*fault);
+    }
+    if (!reply.ok) {
+        co_return refuseWith(ServerErrorText(reply.text));
     }
     co_return takeCount(reply);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 // One POP3 session from greeting to QUIT: login (with STLS first when the server offers it,
-// APOP or USER/PASS, pipelined when allowed), then the per-message calls of a mail check.
+// APOP or USER/PASS, pipelined when allowed; for a server named with ;AUTH= an OAuth2 token by
+// AUTH XOAUTH2 or OAUTHBEARER, RFC 5034), then the per-message calls of a mail check.
 //
 // Failures are values: each call gives the caller's number and, when it failed, the user's
 // text. A failure of the link or of the protocol breaks the session for good: every later
@@ -49,7 +50,8 @@ public:
     /// Connects and reads the greeting. Value -1 when no connection could be made; 1 otherwise,
     /// possibly in the Broken state (failed TLS handshake or greeting) with the failure text.
     Task<CallResult> open();
-    /// Logs in and asks the message count; value count (0 for none) or -1.
+    /// Logs in and asks the message count; value count (0 for none) or -1. For a bearer name
+    /// password is the token and apop is ignored.
     Task<CallResult> authenticate(std::string id, std::string password, bool apop);
     /// Fills texts, which must outlive the task, from the headers of message number (TOP n 0);
     /// value 1 or -1.
@@ -62,15 +64,22 @@ public:
     Task<> quit();
     /// Where the session stands.
     ConnectionState state() const { return state_; }
+    /// Whether the server refused the credentials (USER's, PASS's, APOP's or AUTH's -ERR, a
+    /// refused token); not a refused STLS, a missing mechanism, a fault of its own or the link.
+    bool loginRefused() const { return credentialsRefused_; }
 
 private:
     /// A call whose answer carries headers (TOP, RETR): the header texts go into texts.
     Task<CallResult> withHeaders(RequestKind kind, int number, MailTexts& texts);
     CallResult breakWith(std::string text);
-    CallResult refuseWith(std::string text);
+    CallResult refuseWith(std::string text, bool credentials = false);
+    /// refuseWith for the -ERR text of a login command.
+    CallResult refuseLogin(const std::string& text);
     Task<LinkFault> askCapabilities();
     Task<CallResult> upgradeToTls();
     Task<CallResult> logIn(std::string id, std::string password, bool apop);
+    Task<CallResult> logInWithToken(std::string id, std::string token);
+    Task<CallResult> askCount();
     CallResult takeCount(const Reply& stat);
     std::optional<CallResult> refuseMessageCall(int number) const;
     // headers: the caller's, which it keeps until the task ends; may be null.
@@ -88,6 +97,9 @@ private:
     // CAPA was sent right after the greeting; its answer is the next one to read.
     bool capaSent_ = false;
     bool offersPipelining_ = false;
+    bool offersXOAuth2_ = false;  // CAPA's SASL line
+    bool offersOAuthBearer_ = false;
+    bool credentialsRefused_ = false;
     int count_ = 0;
     std::optional<RequestPipeline> pipeline_;  // only when the server allows pipelining
 };

@@ -96,7 +96,7 @@ bool Pop3MailLibrary::NMailPop3Connected(int handle) {
 
 bool Pop3MailLibrary::loginRefused(int handle) {
     const auto it = connections_.find(handle);
-    return it != connections_.end() && it->second->state() == pop3::ConnectionState::Refused;
+    return it != connections_.end() && it->second->loginRefused();
 }
 
 std::string Pop3MailLibrary::NMailGetMessage(int) {

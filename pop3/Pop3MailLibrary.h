@@ -16,8 +16,9 @@ struct CallResult;
 }  // namespace pop3
 
 /// Our mail library: a POP3 client (RFC 1939, CAPA and PIPELINING of RFC 2449, STLS of RFC 2595,
-/// APOP) over a byte-stream transport. Plain C++; the transport brings sockets and TLS. The
-/// library must outlive the tasks of its calls; the calls on one handle run one at a time.
+/// APOP; for a name with ;AUTH= an OAuth2 token by AUTH, RFC 5034) over a byte-stream transport.
+/// Plain C++; the transport brings sockets and TLS. The library must outlive the tasks of its
+/// calls; the calls on one handle run one at a time.
 class Pop3MailLibrary : public MailLibrary {
 public:
     explicit Pop3MailLibrary(net::TransportFactory& transports, pop3::Pop3Limits limits = {});

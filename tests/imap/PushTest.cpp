@@ -15,6 +15,9 @@ using namespace std::chrono_literals;
 using Result = PushOpened::Result;
 
 const char* const kIdle = "a4 IDLE\r\n";
+const char* const kBearer = "imap://;AUTH=XOAUTH2@imap.example.jp";
+// XOAUTH2's response for taro with the token secret.
+const std::string kTaroXOAuth2 = "dXNlcj10YXJvAWF1dGg9QmVhcmVyIHNlY3JldAEB";
 
 // The outcomes of waits until one is Lost (at most five), e.g. "NewMail Lost".
 std::string WaitUntilLost(PushSession& push) {
@@ -77,6 +80,25 @@ TEST(ImapPushTest, OpeningSaysWhetherPushCanWorkAndWhetherTryingAgainCould) {
              t.server("a1 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n");
          },
          Result::Refused, "[AUTHENTICATIONFAILED] Authentication failed."},
+        {"token refused", kBearer,
+         [](ImapHarness& t) {
+             t.greet("IMAP4rev1 IDLE SASL-IR AUTH=XOAUTH2");
+             t.client("a1 AUTHENTICATE XOAUTH2 " + kTaroXOAuth2 + "\r\n");
+             t.server("+ eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIiwic2NvcGUiOiJtYWlsIn0=\r\n");
+             t.client("\r\n");
+             t.server("a1 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n");
+         },
+         Result::Refused, "[AUTHENTICATIONFAILED] Authentication failed."},
+        {"token taken, then EXAMINE behind it and no IDLE", kBearer,
+         [](ImapHarness& t) {
+             t.greet("IMAP4rev1 SASL-IR AUTH=XOAUTH2");
+             t.client("a1 AUTHENTICATE XOAUTH2 " + kTaroXOAuth2 + "\r\n");
+             t.server("a1 OK\r\n");
+             t.client("a2 CAPABILITY\r\na3 EXAMINE INBOX\r\n");
+             t.server("* CAPABILITY IMAP4rev1\r\na2 OK\r\n* 5 EXISTS\r\na3 OK [READ-ONLY]\r\n");
+             t.client("a4 LOGOUT\r\n");
+         },
+         Result::Unsupported, ""},
         {"STARTTLS refused", ImapHarness::kServer,
          [](ImapHarness& t) {
              t.greet("IMAP4rev1 STARTTLS IDLE");

@@ -1,4 +1,5 @@
-// Login conversations: greeting, CAPA, STLS, APOP or USER/PASS, STAT.
+// Login conversations: greeting, CAPA, STLS, APOP or USER/PASS or an OAuth2 token by AUTH
+// (XOAUTH2, OAUTHBEARER), STAT; and which refusals refused the credentials.
 
 #include <gtest/gtest.h>
 
@@ -6,36 +7,82 @@
 #include <vector>
 
 #include "Pop3Harness.h"
+#include "net/Sasl.h"
 
 namespace breezel::pop3 {
 namespace {
 
+const std::string kBearerText =
+    "サーバーが OAuth2 でのログイン（OAUTHBEARER、XOAUTH2）に対応していません";
+// XOAUTH2's and OAUTHBEARER's responses for taro with the token secret at pop.example.jp:110.
+const std::string kTaroXOAuth2 = "dXNlcj10YXJvAWF1dGg9QmVhcmVyIHNlY3JldAEB";
+const std::string kTaroOAuthBearer =
+    "bixhPXRhcm8sAWhvc3Q9cG9wLmV4YW1wbGUuanABcG9ydD0xMTABYXV0aD1CZWFyZXIgc2VjcmV0AQE=";
+// Dovecot's error challenge to a refused token: {"status":"401","schemes":"bearer","scope":"mail"}
+const std::string kErrorChallenge =
+    "+ eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIiwic2NvcGUiOiJtYWlsIn0=\r\n";
+
+// XOAUTH2's response for taro with token, for tokens too long to write out.
+std::string TaroXOAuth2(const std::string& token) {
+    std::string message = "user=taro";
+    message += '\x01';
+    message += "auth=Bearer ";
+    message += token;
+    message += "\x01\x01";
+    return net::Base64(message);
+}
+
 class Pop3LoginTest : public Pop3Test {};
 
 TEST_F(Pop3LoginTest, StlsComesBeforeCredentialsAndBytesBeforeTheHandshakeAreNeverUsed) {
-    // The answer to STLS carries a forged CAPA answer in the same packet. Had the client read
-    // it, it would believe in PIPELINING and batch its login into one write.
-    const std::string injected = "+OK\r\nPIPELINING\r\n.\r\n";
-    h.server("+OK POP3 ready\r\n");
-    h.client("CAPA\r\n");
-    h.server("+OK\r\nSTLS\r\nUSER\r\n.\r\n");
-    h.client("STLS\r\n");
-    h.server("+OK Begin TLS\r\n" + injected);
-    h.talk().tls();
-    h.client("CAPA\r\n");
-    h.server("+OK\r\nUSER\r\n.\r\n");
-    h.client("USER taro\r\n");
-    h.server("+OK\r\n");
-    h.client("PASS secret\r\n");
-    h.server("+OK\r\n");
-    h.client("STAT\r\n");
-    h.server("+OK 1 50\r\n");
+    using Exchange = std::vector<std::pair<std::string, std::string>>;
+    struct Case {
+        const char* name;
+        std::string server;
+        std::string capa;  // over TLS
+        Exchange login;
+    };
+    const Case cases[] = {
+        {"password",
+         Pop3Harness::kHost,
+         "USER",
+         {{"USER taro\r\n", "+OK\r\n"}, {"PASS secret\r\n", "+OK\r\n"}}},
+        {"token",
+         "pop3://;AUTH=*@pop.example.jp",
+         "SASL XOAUTH2",
+         {{"AUTH XOAUTH2 " + kTaroXOAuth2 + "\r\n", "+OK\r\n"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The answer to STLS carries a forged CAPA answer in the same packet. Had the client
+        // read it, it would believe in PIPELINING and batch its login into one write, or take
+        // OAUTHBEARER where the server offers it no more.
+        const std::string injected = "+OK\r\nPIPELINING\r\nSASL OAUTHBEARER\r\n.\r\n";
+        Pop3Harness t;
+        t.server("+OK POP3 ready\r\n");
+        t.client("CAPA\r\n");
+        t.server("+OK\r\nSTLS\r\nUSER\r\n.\r\n");
+        t.client("STLS\r\n");
+        t.server("+OK Begin TLS\r\n" + injected);
+        t.talk().tls();
+        t.client("CAPA\r\n");
+        t.server("+OK\r\n" + c.capa + "\r\n.\r\n");
+        std::string sent = "CAPA\r\nSTLS\r\n<TLS>CAPA\r\n";
+        for (const auto& [request, answer] : c.login) {
+            t.client(request);
+            t.server(answer);
+            sent += request;
+        }
+        t.client("STAT\r\n");
+        t.server("+OK 1 50\r\n");
 
-    h.logIn(1);
-    EXPECT_EQ(h.talk().sent(), "CAPA\r\nSTLS\r\n<TLS>CAPA\r\nUSER taro\r\nPASS secret\r\nSTAT\r\n");
-    EXPECT_EQ(h.talk().writes(), 6);
-    EXPECT_EQ(h.talk().discardedAtTls(), injected.size());
-    EXPECT_EQ(h.talk().tlsHost(), Pop3Harness::kHost);
+        const int handle = RunNow(t.lib().NMailPop3Connect(c.server));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), 1);
+        EXPECT_EQ(t.talk().sent(), sent + "STAT\r\n");
+        EXPECT_EQ(t.talk().writes(), 4 + static_cast<int>(c.login.size()));
+        EXPECT_EQ(t.talk().discardedAtTls(), injected.size());
+        EXPECT_EQ(t.talk().tlsHost(), Pop3Harness::kHost);
+    }
 }
 
 TEST_F(Pop3LoginTest, OfferedTlsThatFailsNeverLeadsToCredentialsInClear) {
@@ -72,6 +119,7 @@ TEST_F(Pop3LoginTest, OfferedTlsThatFailsNeverLeadsToCredentialsInClear) {
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.talk().sent().find("USER"), std::string::npos);
         EXPECT_EQ(t.talk().sent().find("PASS"), std::string::npos);
+        EXPECT_FALSE(t.lib().loginRefused(handle));
     }
 }
 
@@ -93,24 +141,38 @@ TEST_F(Pop3LoginTest, RefusedBeforeSendingAnything) {
         std::string password;
         int apop;
         std::string text;
+        std::string server = Pop3Harness::kHost;
+        std::string capa = "";  // "": not read
     };
+    const std::string badCharacters =
+        "ユーザー ID かパスワードに使えない文字（改行など）があります";
     const Case cases[] = {
         {"APOP without timestamp", "taro", "secret", -1,
          "APOP に必要なタイムスタンプがサーバーの挨拶にありません"},
-        {"line break in the password", "taro", "secret\r\nDELE 1", 0,
-         "ユーザー ID かパスワードに使えない文字（改行など）があります"},
-        {"line break in the ID", "taro\nx", "secret", 0,
-         "ユーザー ID かパスワードに使えない文字（改行など）があります"},
+        {"line break in the password", "taro", "secret\r\nDELE 1", 0, badCharacters},
+        {"line break in the ID", "taro\nx", "secret", 0, badCharacters},
+        {"line break in the token", "taro", "tok\r\nDELE 1", 0, badCharacters,
+         "pop3://;AUTH=XOAUTH2@pop.example.jp"},
+        {"XOAUTH2 not offered", "taro", "tok", 0,
+         "サーバーが XOAUTH2 でのログインに対応していません", "pop3://;AUTH=XOAUTH2@pop.example.jp",
+         "+OK\r\nSASL PLAIN OAUTHBEARER\r\n.\r\n"},
+        {"no CAPA, so no mechanism for *", "taro", "tok", 0, kBearerText,
+         "pop3s://;AUTH=*@pop.example.jp", "-ERR unknown command\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Pop3Harness t;
         t.server("+OK ready, no timestamp\r\n");
-        const int handle = RunNow(t.lib().NMailPop3Connect(Pop3Harness::kHost));
+        if (!c.capa.empty()) {
+            t.client("CAPA\r\n");
+            t.server(c.capa);
+        }
+        const int handle = RunNow(t.lib().NMailPop3Connect(c.server));
         EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, c.apop)), -1);
         EXPECT_EQ(t.message(), c.text);
         // Only the capability query that goes out with the connection.
         EXPECT_EQ(t.talk().sent(), "CAPA\r\n");
+        EXPECT_FALSE(t.lib().loginRefused(handle));
     }
 }
 
@@ -127,8 +189,16 @@ TEST_F(Pop3LoginTest, LoginsTakeTheirCountOrTheServersRefusalAndLeaveTheLinkWork
         Exchange exchange;
         int result;
         std::string text;
+        bool loginRefused = false;
+        std::string server = Pop3Harness::kHost;
     };
     const std::string pipelining = "+OK\r\nPIPELINING\r\n.\r\n";
+    const std::string xoauth2 = "pop3://;AUTH=XOAUTH2@pop.example.jp";
+    const std::string sasl = "+OK\r\nPIPELINING\r\nSASL PLAIN XOAUTH2 OAUTHBEARER\r\n.\r\n";
+    // RFC 5034: the AUTH line with its initial response within 255 octets, CRLF included.
+    const std::string fits(156, 't');
+    const std::string tooLong(157, 't');
+    const std::pair<std::string, std::string> stat = {"STAT\r\n", "+OK 3 999\r\n"};
     // clang-format off
     const Case cases[] = {
         {"APOP", "+OK POP3 server ready <1896.697170952@dbc.mtview.ca.us>\r\n", "-ERR\r\n",
@@ -138,7 +208,7 @@ TEST_F(Pop3LoginTest, LoginsTakeTheirCountOrTheServersRefusalAndLeaveTheLinkWork
         {"refusal text passes through", "+OK Dovecot ready.\r\n", "-ERR\r\n", "taro", "wrong", 0,
          {{"USER taro\r\n", "+OK\r\n"},
           {"PASS wrong\r\n", "-ERR [AUTH] Authentication failed.\r\n"}},
-         -1, "[AUTH] Authentication failed."},
+         -1, "[AUTH] Authentication failed.", true},
         {"pipelined USER/PASS", "+OK ready\r\n", pipelining, "taro", "secret", 0,
          {{"USER taro\r\nPASS secret\r\nSTAT\r\n", "+OK\r\n+OK\r\n+OK 3 999\r\n"}}, 3, ""},
         {"pipelined APOP", "+OK ready <1.2@host>\r\n", pipelining, "taro", "secret", -1,
@@ -146,7 +216,40 @@ TEST_F(Pop3LoginTest, LoginsTakeTheirCountOrTheServersRefusalAndLeaveTheLinkWork
          4, ""},
         {"pipelined, first refusal wins", "+OK ready\r\n", pipelining, "taro", "secret", 0,
          {{"USER taro\r\nPASS secret\r\nSTAT\r\n",
-           "-ERR no such user\r\n-ERR no USER\r\n-ERR not logged in\r\n"}}, -1, "no such user"},
+           "-ERR no such user\r\n-ERR no USER\r\n-ERR not logged in\r\n"}}, -1, "no such user",
+         true},
+        {"pipelined, only STAT refused", "+OK ready\r\n", pipelining, "taro", "secret", 0,
+         {{"USER taro\r\nPASS secret\r\nSTAT\r\n", "+OK\r\n+OK\r\n-ERR [IN-USE] locked\r\n"}},
+         -1, "[IN-USE] locked"},
+        {"XOAUTH2, initial response at 255 octets, not pipelined", "+OK ready\r\n", sasl,
+         "taro", fits, 0,
+         {{"AUTH XOAUTH2 " + TaroXOAuth2(fits) + "\r\n", "+OK\r\n"}, stat}, 3, "", false,
+         xoauth2},
+        {"XOAUTH2, one byte more: the response after the +", "+OK ready\r\n", sasl,
+         "taro", tooLong, 0,
+         {{"AUTH XOAUTH2\r\n", "+ \r\n"}, {TaroXOAuth2(tooLong) + "\r\n", "+OK\r\n"}, stat},
+         3, "", false, xoauth2},
+        {"* takes OAUTHBEARER, and APOP means nothing", "+OK ready <1.2@host>\r\n", sasl,
+         "taro", "secret", -1,
+         {{"AUTH OAUTHBEARER " + kTaroOAuthBearer + "\r\n", "+OK\r\n"}, stat}, 3, "", false,
+         "pop3://;AUTH=*@pop.example.jp"},
+        {"* takes XOAUTH2 else", "+OK ready\r\n", "+OK\r\nSASL XOAUTH2\r\n.\r\n",
+         "taro", "secret", 0,
+         {{"AUTH XOAUTH2 " + kTaroXOAuth2 + "\r\n", "+OK\r\n"}, stat}, 3, "", false,
+         "pop3://;AUTH=*@pop.example.jp"},
+        {"XOAUTH2 refused: an empty reply to the challenge, then the -ERR", "+OK ready\r\n",
+         sasl, "taro", "secret", 0,
+         {{"AUTH XOAUTH2 " + kTaroXOAuth2 + "\r\n", kErrorChallenge},
+          {"\r\n", "-ERR [AUTH] Authentication failed.\r\n"}},
+         -1, "[AUTH] Authentication failed.", true, xoauth2},
+        {"OAUTHBEARER refused: 0x01 replies to the challenge", "+OK ready\r\n", sasl,
+         "taro", "secret", 0,
+         {{"AUTH OAUTHBEARER " + kTaroOAuthBearer + "\r\n", kErrorChallenge},
+          {"AQ==\r\n", "-ERR [AUTH] Authentication failed.\r\n"}},
+         -1, "[AUTH] Authentication failed.", true, "pop3://;AUTH=OAUTHBEARER@pop.example.jp"},
+        {"a passing fault of the server's", "+OK ready\r\n", sasl, "taro", "secret", 0,
+         {{"AUTH XOAUTH2 " + kTaroXOAuth2 + "\r\n", "-ERR [SYS/TEMP] Try later\r\n"}},
+         -1, "[SYS/TEMP] Try later", false, xoauth2},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -161,10 +264,11 @@ TEST_F(Pop3LoginTest, LoginsTakeTheirCountOrTheServersRefusalAndLeaveTheLinkWork
         }
         t.client("QUIT\r\n");
         t.server("+OK\r\n");
-        const int handle = RunNow(t.lib().NMailPop3Connect(Pop3Harness::kHost));
+        const int handle = RunNow(t.lib().NMailPop3Connect(c.server));
         EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, c.apop)),
                   c.result);
         EXPECT_EQ(t.message(), c.text);
+        EXPECT_EQ(t.lib().loginRefused(handle), c.loginRefused);
         EXPECT_EQ(t.talk().writes(), 1 + static_cast<int>(c.exchange.size()));
         EXPECT_TRUE(t.lib().NMailPop3Connected(handle));
         if (c.result < 0) {
