@@ -1,18 +1,21 @@
 // The OAuth2 sign-in on real loopback sockets: the listener that hears the browser, PKCE, the
-// bounds, the providers and their discovery. Every message written meanwhile (debug included)
-// is checked for secrets.
+// bounds, where refresh tokens are kept, the providers, and whole sign-ins against a stand-in
+// provider. Every message written meanwhile (debug included) is checked for secrets.
 #include <gtest/gtest.h>
 
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QUrlQuery>
+#include <map>
 #include <set>
 
 #include "platform/TinyHttpServer.h"
 #include "qt/BrowserSignIn.h"
-#include "qt/OAuthProviders.h"
 #include "qt/OAuthRequests.h"
+#include "qt/OAuthSignIn.h"
+#include "qt/QtKeyring.h"
 #include "qt/SignInTexts.h"
+#include "qt/TokenStore.h"
 #include "support/TempDir.h"
 #include "system/pop3/RunTask.h"
 
@@ -286,6 +289,106 @@ TEST_F(SignInTest, AnAbandonedSignInOrAnUnopenedBrowserEndsAndFreesThePort) {
     }
 }
 
+// A keyring that keeps secrets in memory, finds no keyring, says no, or never answers.
+struct FakeKeyring : Keyring {
+    enum class Mode { Working, Absent, Refusing, Silent };
+    explicit FakeKeyring(Mode mode) : mode(mode) {}
+
+    void answer(const Done& done, Outcome outcome, std::string secret = {}) {
+        ++calls;
+        if (mode == Mode::Silent) {
+            return;
+        }
+        done({mode == Mode::Absent     ? Outcome::Unavailable
+              : mode == Mode::Refusing ? Outcome::Failed
+                                       : outcome,
+              std::move(secret)});
+    }
+    void read(const std::string& key, Done done) override {
+        const auto kept = secrets.find(key);
+        kept == secrets.end() ? answer(done, Outcome::NotFound)
+                              : answer(done, Outcome::Done, kept->second);
+    }
+    void write(const std::string& key, const std::string& secret, Done done) override {
+        if (mode == Mode::Working) {
+            secrets[key] = secret;
+        }
+        answer(done, Outcome::Done);
+    }
+    void remove(const std::string& key, Done done) override {
+        if (mode == Mode::Working) {
+            secrets.erase(key);
+        }
+        answer(done, Outcome::Done);
+    }
+
+    Mode mode;
+    std::map<std::string, std::string> secrets;
+    int calls = 0;
+};
+
+TEST_F(SignInTest, RefreshTokensLiveInTheKeyringOrElseInAFileForTheOwnerOnly) {
+    // Without a session bus (none in the unit tests) QtKeychain fails at once.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/breezel-test-bus");
+    QtKeyring desktop(QStringLiteral("breezel-test"));
+    using Mode = FakeKeyring::Mode;
+    struct Row {
+        const char* name;
+        Mode mode;
+        bool real;
+        bool inKeyring;
+        bool inFile;
+    };
+    const Row rows[] = {
+        {"a working keyring", Mode::Working, false, true, false},
+        {"no keyring", Mode::Absent, false, false, true},
+        {"a keyring that never answers", Mode::Silent, false, false, true},
+        {"a keyring that says no", Mode::Refusing, false, false, false},
+        {"QtKeychain without a session bus", Mode::Working, true, false, true},
+    };
+    const std::string key = "alice@mail.example.org";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const auto file = dir / "oauth-tokens.ini";
+        // Left by an earlier run: a renewal's new token always replaces it.
+        TempDir::Write(file, "[" + key + "]\nrefresh=rt-secret-0\n");
+        FakeKeyring fake(row.mode);
+        TokenStore store(row.real ? static_cast<Keyring&>(desktop) : fake, file, 50ms);
+        ASSERT_TRUE(RunTask(store.save(key, "rt-secret-1"), 5s));
+        EXPECT_EQ(fake.secrets.count(key), row.inKeyring ? 1u : 0u);
+        EXPECT_EQ(TempDir::Read(file).find("rt-secret-0"), std::string::npos);
+        EXPECT_EQ(TempDir::Read(file).find("rt-secret-1") != std::string::npos, row.inFile);
+        EXPECT_EQ(TempDir::Mode(file), 0600u);
+        const bool absent = row.inFile;
+        EXPECT_EQ(store.keyringAbsent(), absent);
+
+        const int calls = fake.calls;
+        EXPECT_EQ(RunTask(store.load(key), 5s),
+                  row.inKeyring || row.inFile ? "rt-secret-1" : std::string());
+        RunTask(store.forget(key), 5s);
+        EXPECT_EQ(RunTask(store.load(key), 5s), std::string());
+        EXPECT_EQ(fake.secrets.count(key), 0u);
+        EXPECT_EQ(TempDir::Read(file).find("rt-secret-1"), std::string::npos);
+        if (absent) {
+            EXPECT_EQ(fake.calls, calls) << "a keyring found absent is asked no more";
+        }
+    }
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+TEST_F(SignInTest, ATokenKeptWithoutAKeyringMovesIntoOneThatAnswers) {
+    TempDir dir;
+    const std::string key = "alice@mail.example.org";
+    TempDir::Write(dir / "oauth-tokens.ini", "[" + key + "]\nrefresh=rt-secret-2\n");
+    FakeKeyring keyring(FakeKeyring::Mode::Working);
+    keyring.secrets[key] = "rt-secret-1";  // written late by a keyring that timed out
+    TokenStore store(keyring, dir / "oauth-tokens.ini", 5s);
+    EXPECT_EQ(RunTask(store.load(key), 5s), "rt-secret-2");
+    EXPECT_EQ(keyring.secrets[key], "rt-secret-2");
+    EXPECT_EQ(TempDir::Read(dir / "oauth-tokens.ini").find("rt-secret"), std::string::npos);
+}
+
 TEST(OAuthProviders, ChosenByTheServersHostWithTheClientOfTheFileOrTheBuild) {
     const BuiltInClients none;
     const BuiltInClients built{"build-google", "build-secret", "build-microsoft"};
@@ -389,6 +492,97 @@ TEST_F(SignInTest, DiscoveryTakesOnlyTheIssuersOwnDocumentOverHttpsOrLoopback) {
         EXPECT_EQ(found->failure, row.failure);
         EXPECT_EQ(found->tokenUrl, row.failure.empty() ? url.toStdString() + "/t" : "");
     }
+}
+
+class OAuthSignInTest : public SignInTest {
+protected:
+    OAuthSignInTest() {
+        TempDir::Write(dir / "oauth.ini",
+                       "[127.0.0.1]\nissuer=" + provider.http.url().toStdString() +
+                           "\nclient_id=breezel-test\n");
+    }
+
+    SignInParts parts(UrlOpener opener) {
+        SignInParts parts;
+        parts.keyring = &keyring;
+        parts.openUrl = std::move(opener);
+        return parts;
+    }
+
+    StandInProvider provider;
+    TempDir dir;
+    FakeKeyring keyring{FakeKeyring::Mode::Working};
+    const std::string server = "imaps://;AUTH=XOAUTH2@127.0.0.1:1993";
+    const std::string key = "alice@127.0.0.1";
+};
+
+TEST_F(OAuthSignInTest, SignsInOnceRenewsWithRotatedTokensAndAsksAgainOnlyAfterARevocation) {
+    // The user's browser, who signs in at once.
+    std::vector<std::unique_ptr<RawExchange>> pages;
+    int opened = 0;
+    OAuthSignIn signIn(
+        dir.path(), parts([&](const QUrl& url) {
+            ++opened;
+            pages.push_back(std::make_unique<RawExchange>(RedirectPort(url), Answer(url)));
+            return true;
+        }));
+    auto ask = [&](bool mayAsk) { return *RunTask(signIn.accessToken(server, "alice", mayAsk)); };
+    auto lastRefresh = [&] {
+        return provider.tokenRequests().back().queryItemValue(QStringLiteral("refresh_token"));
+    };
+
+    AccessToken got = ask(false);
+    EXPECT_EQ(got.failure, SignInNeededText());
+    EXPECT_FALSE(got.tellAlways);
+    EXPECT_EQ(opened, 0);
+
+    got = ask(true);
+    EXPECT_EQ(got.token, "at-secret-1");
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(keyring.secrets[key], "rt-secret-1");
+    EXPECT_FALSE(std::filesystem::exists(dir / "oauth-tokens.ini"));
+
+    EXPECT_EQ(ask(false).token, "at-secret-1") << "from memory while it lasts";
+    EXPECT_EQ(provider.tokenRequests().size(), 1u);
+
+    signIn.refused(server, "alice", "at-secret-1");
+    provider.lifetime = 60;  // in its last minute from the start
+    EXPECT_EQ(ask(false).token, "at-secret-2");
+    EXPECT_EQ(lastRefresh(), "rt-secret-1");
+    EXPECT_EQ(keyring.secrets[key], "rt-secret-2");
+    EXPECT_EQ(ask(false).token, "at-secret-3") << "a token in its last minute is renewed";
+    EXPECT_EQ(lastRefresh(), "rt-secret-2") << "the rotated token, kept before its use";
+
+    provider.refresh.clear();  // revoked at the provider
+    got = ask(false);
+    EXPECT_EQ(got.failure, SignInRevokedText());
+    EXPECT_TRUE(got.tellAlways);
+    EXPECT_EQ(keyring.secrets.count(key), 0u);
+    got = ask(false);
+    EXPECT_EQ(got.failure, SignInNeededText());
+    EXPECT_FALSE(got.tellAlways);
+    EXPECT_EQ(opened, 1);
+
+    EXPECT_EQ(ask(true).token, "at-secret-4");
+    EXPECT_EQ(opened, 2);
+}
+
+TEST_F(OAuthSignInTest, RequestsDuringASignInShareItsBrowserAndItsToken) {
+    Browser browser;
+    OAuthSignIn signIn(dir.path(), parts(browser.opener()));
+    std::optional<AccessToken> got[3];
+    TaskScope scope;
+    scope.spawn(Keep(signIn.accessToken(server, "alice", true), got[0]));
+    scope.spawn(Keep(signIn.accessToken(server, "alice", true), got[1]));
+    scope.spawn(Keep(signIn.accessToken(server, "alice", false), got[2]));
+    ASSERT_TRUE(RunUntil([&] { return !browser.opened.empty(); }));
+    RawExchange answer(RedirectPort(browser.opened[0]), Answer(browser.opened[0]));
+    ASSERT_TRUE(RunUntil([&] { return got[0] && got[1] && got[2]; }));
+    for (const auto& each : got) {
+        EXPECT_EQ(each->token, "at-secret-1");
+    }
+    EXPECT_EQ(browser.opened.size(), 1u);
+    EXPECT_EQ(provider.tokenRequests().size(), 1u);
 }
 
 }  // namespace
