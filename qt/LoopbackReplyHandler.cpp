@@ -111,6 +111,7 @@ void LoopbackReplyHandler::read(QTcpSocket* socket) {
     if (end < 0) {
         if (head.size() > kMaxHeadBytes) {
             reading_.remove(socket);
+            socket->readAll();  // bytes left unread would turn the close into a reset
             respond(socket, 400, QString());
         }
         return;

@@ -328,7 +328,8 @@ struct FakeKeyring : Keyring {
 };
 
 TEST_F(SignInTest, RefreshTokensLiveInTheKeyringOrElseInAFileForTheOwnerOnly) {
-    // Without a session bus (none in the unit tests) QtKeychain fails at once.
+    // Without a session bus QtKeychain fails at once; on a desktop the bus is named away.
+    const QByteArray bus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/breezel-test-bus");
     QtKeyring desktop(QStringLiteral("breezel-test"));
     using Mode = FakeKeyring::Mode;
@@ -374,7 +375,7 @@ TEST_F(SignInTest, RefreshTokensLiveInTheKeyringOrElseInAFileForTheOwnerOnly) {
             EXPECT_EQ(fake.calls, calls) << "a keyring found absent is asked no more";
         }
     }
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
 }
 
 TEST_F(SignInTest, ATokenKeptWithoutAKeyringMovesIntoOneThatAnswers) {
@@ -479,8 +480,6 @@ TEST_F(SignInTest, DiscoveryTakesOnlyTheIssuersOwnDocumentOverHttpsOrLoopback) {
         {"an endpoint over plain http elsewhere", url,
          QString(good).replace(url + "/t", "http://id.example.org/t"),
          InsecureAddressText("http://id.example.org/t")},
-        {"not a document", url, "<html>",
-         DiscoveryFailedText(wellKnown, "issuer か endpoint が合いません")},
     };
     OAuthRequests requests(5s);
     for (const Row& row : rows) {
