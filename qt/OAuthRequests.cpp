@@ -25,9 +25,9 @@ struct HttpAnswer {
 };
 
 // Sends a GET, or a POST of form when there is one, and suspends until its answer, cut off past
-// kMaxAnswerBytes. Strings in, not a QNetworkRequest: gcc 12 destroys a by-value argument
-// of a coroutine twice when its class has no move constructor.
+// kMaxAnswerBytes.
 Task<HttpAnswer> Exchange(QNetworkAccessManager& network, std::string url, std::string form) {
+    // By reference: gcc 12 destroys a closure in a co_await twice, captures and all.
     co_return co_await Answer<HttpAnswer>([&network, &url, &form](auto reply) {
         QNetworkRequest request(QUrl(ToQString(url)));
         request.setRawHeader("Accept", "application/json");
