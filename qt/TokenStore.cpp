@@ -43,7 +43,7 @@ void TokenStore::writeFile(const std::string& key, const std::string& token) {
 
 Task<std::string> TokenStore::load(std::string key) {
     const std::string inFile = fileToken(key);
-    // Calls are named, not built in the co_await: gcc 12 destroys such an argument twice.
+    // Calls are named, not built in the co_await: gcc 12 destroys a closure there twice.
     const Call read = [this, &key](Keyring::Done done) { keyring_.read(key, std::move(done)); };
     const Keyring::Reply kept = co_await ask(read);
     if (kept.outcome == Keyring::Outcome::Unavailable) {
