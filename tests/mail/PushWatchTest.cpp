@@ -175,6 +175,31 @@ TEST_F(PushWatchTest, ALostLinkComesBackBackingOffAndAnnouncesWhatCameMeanwhile)
     EXPECT_NEAR(longest, 5 * 60 * 1000, 100);
 }
 
+// A token account's connection takes a token without ever asking the user, renews a refused one
+// once, and rests without one.
+TEST_F(PushWatchTest, ATokenAccountOpensWithATokenNeverAskingTheUser) {
+    writeServerFile("POP3=imaps://;AUTH=XOAUTH2@imap.example\r\n");
+    writeAccount("NAME=me\n");
+    writePreferences("NUMBER2=5\n");
+    push_.openings = {Opened(Result::Refused), Opened(Result::Watching)};
+    Program& program = start();
+    const std::string open = "open imaps://;AUTH=XOAUTH2@imap.example me ";
+    EXPECT_THAT(push_.calls, ElementsAre(open + "token-1", "close", open + "token-3", "wait"));
+    const std::string token = "token imaps://;AUTH=XOAUTH2@imap.example me quiet";
+    EXPECT_THAT(signIn_.calls, ElementsAre(token, "refused token-1", token));
+    EXPECT_TRUE(program.push().watching());
+
+    // Lost, and no token to be had quietly: it rests, until a check logs in.
+    signIn_.tokens = {AccessToken{"", "サインインが必要です", false}};
+    push_.tell(PushNews::Lost);
+    timers_.advance(1000);
+    EXPECT_FALSE(program.push().watching());
+    EXPECT_EQ(push_.calls.back(), "close");
+    mail_.connectResult = -1;
+    timers_.advance(30 * 60 * 1000);
+    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "wait"), 1);
+}
+
 TEST_F(PushWatchTest, ARefusedLoginRestsUntilTheSettingsChangeOrACheckLogsIn) {
     writeServerFile("POP3=imaps://imap.example\r\n");
     writeAccount("NAME=me\nNAME2=pw\n");
