@@ -134,7 +134,7 @@ Task<PushOpened> PushWatch::open(Account account) {
             co_return refused;
         }
         PushOpened opened = co_await session_->open(account.server, account.id, token.token);
-        if (opened.result != PushOpened::Result::Refused || attempt > 0) {
+        if (!opened.credentialsRefused || attempt > 0) {
             co_return opened;
         }
         // Refused, likely expired: renewed once.

@@ -21,6 +21,8 @@ PushOpened Opened(Result result, std::uint32_t uidNext = 100, std::uint32_t uidV
     opened.result = result;
     opened.uidValidity = uidValidity;
     opened.uidNext = uidNext;
+    // Refused here means the credentials were.
+    opened.credentialsRefused = result == Result::Refused;
     return opened;
 }
 
@@ -188,6 +190,21 @@ TEST_F(PushWatchTest, ATokenAccountOpensWithATokenNeverAskingTheUser) {
     const std::string token = "token imaps://;AUTH=XOAUTH2@imap.example me quiet";
     EXPECT_THAT(signIn_.calls, ElementsAre(token, "refused token-1", token));
     EXPECT_TRUE(program.push().watching());
+
+    // Refused for another cause (TLS, say): a new token would not help.
+    push_.calls.clear();
+    signIn_.calls.clear();
+    PushOpened tls = Opened(Result::Refused);
+    tls.credentialsRefused = false;
+    push_.openings = {tls};
+    program.optionForm().Pop3Text.setText("imap://;AUTH=XOAUTH2@other.example");
+    program.optionForm().OKCommand.click();
+    EXPECT_EQ(std::count(signIn_.calls.begin(), signIn_.calls.end(), "refused token-1"), 0);
+    EXPECT_EQ(signIn_.calls.size(), 1u);
+    program.optionForm().Pop3Text.setText("imaps://;AUTH=XOAUTH2@imap.example");
+    push_.openings = {Opened(Result::Watching)};
+    program.optionForm().OKCommand.click();
+    ASSERT_TRUE(program.push().watching());
 
     // Lost, and no token to be had quietly: it rests, until a check logs in.
     signIn_.tokens = {AccessToken{"", "サインインが必要です", false}};
