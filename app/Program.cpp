@@ -35,8 +35,8 @@ void Program::wire(MainForm& main) {
     main.Command2.onClick.connect([this] { alert_.start(); });
     main.Command3.onClick.connect([this] { alert_.reset(); });
     main.Command5.onClick.connect([this] { spawn(HangUpDialUpConnections(services().dialUp)); });
-    main.Command8.onClick.connect([this] { spawn(mailCheck_.CheckMail()); });
-    main.Picture7.onClick.connect([this] { spawn(mailCheck_.CheckMail()); });
+    main.Command8.onClick.connect([this] { spawn(mailCheck_.CheckMail(true)); });
+    main.Picture7.onClick.connect([this] { spawn(mailCheck_.CheckMail(true)); });
 }
 
 }  // namespace breezel

@@ -80,6 +80,7 @@ int main(int argc, char* argv[]) {
     QtTransportFactory transports;
     Pop3MailLibrary mail(transports);
     FakeMailPush push;  // interval 0: no push connection
+    FakeSignIn signIn;  // a password account: no sign-in
     FakeSoundDevice sound(log);
     FakeProcessControl process(log);
     FakeMessageBox messages(log);
@@ -92,8 +93,8 @@ int main(int argc, char* argv[]) {
     int failures = 0;
     Figures base;
     {
-        Program program(Services{timers, timers, mail, push, sound, process, messages, launcher,
-                                 dialUp, desktop, random, pictures, tray},
+        Program program(Services{timers, timers, mail, push, signIn, sound, process, messages,
+                                 launcher, dialUp, desktop, random, pictures, tray},
                         programDir.path().string());
         program.start();
         for (int n = 1; n <= checks; ++n) {

@@ -79,6 +79,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qt6-translations-l10n, gstreamer1.0-plugins-good, fonts-noto-cjk | fonts-ipafont-gothic")
+# QtKeychain reaches the desktop's keyring through libsecret, which it loads when it is there;
+# without it the sign-in's refresh tokens are kept in a file only the user may read.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsecret-1-0")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL package)
 set(CPACK_DEB_COMPONENT_INSTALL ON)

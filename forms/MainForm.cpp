@@ -8,6 +8,7 @@
 #include "forms/IdPassForm.h"
 #include "forms/OptionForm.h"
 #include "forms/SetForm.h"
+#include "net/ServerAddress.h"
 #include "platform/Desktop.h"
 #include "platform/MailLibrary.h"
 #include "platform/MessageBox.h"
@@ -79,7 +80,10 @@ void MainForm::Form_Load() {
     }
 
     IdPassForm& account = context_.idPassForm();
-    if (account.IdText.text().empty() || account.PassText.text().empty()) {
+    // An account that signs in with a token (;AUTH= in the server name) has no password.
+    const auto server = net::ServerAddress::parse(context_.settings().Pop3Server);
+    const bool bearer = server && server->bearer();
+    if (account.IdText.text().empty() || (account.PassText.text().empty() && !bearer)) {
         account.window.show();
     }
 

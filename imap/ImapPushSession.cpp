@@ -41,8 +41,10 @@ Task<PushOpened> ImapPushSession::open(std::string server, std::string id, std::
         result = co_await session_->logInAndExamine(std::move(id), std::move(password));
     }
     if (!result.failure.empty()) {
+        PushOpened failed = Failure(result);
+        failed.credentialsRefused = session_->loginRefused();
         close();
-        co_return Failure(result);
+        co_return failed;
     }
     if (!session_->offersIdle()) {
         close();

@@ -9,9 +9,11 @@
 #include "forms/MsgForm.h"
 #include "forms/SetForm.h"
 #include "mail/DialUp.h"
+#include "net/ServerAddress.h"
 #include "platform/MailLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramLauncher.h"
+#include "platform/SignIn.h"
 #include "platform/Wait.h"
 #include "settings/ProfileKeys.h"
 
@@ -39,13 +41,18 @@ struct Running {
 };
 }  // namespace
 
-Task<> MailCheck::CheckMail() {
+MailCheck::MailCheck(FormContext& context) : context_(context) {
+    mailboxChangedSignal_ =
+        context.mailboxChanged.connectScoped([this] { mailboxChanged_ = true; });
+}
+
+Task<> MailCheck::CheckMail(bool byHand) {
     if (running_) {
         co_return;
     }
     {
         const Running running(running_);
-        co_await follow(co_await countMailbox());
+        co_await follow(co_await countMailbox(byHand));
     }
     co_await checkAgainWhileAsked();
 }
@@ -66,7 +73,7 @@ Task<> MailCheck::checkAgainWhileAsked() {
     while (checkAgain_ && !running_) {
         checkAgain_ = false;
         const Running running(running_);
-        co_await follow(co_await countMailbox());
+        co_await follow(co_await countMailbox(false));
     }
 }
 
@@ -79,14 +86,16 @@ Task<> MailCheck::follow(int count) {
     }
 }
 
-Task<int> MailCheck::countMailbox() {
+Task<int> MailCheck::countMailbox(bool byHand) {
     const Services& services = context_.services();
     MailLibrary& mail = services.mail;
     SharedSettings& settings = context_.settings();
     if (settings.Pop3Server.empty()) {
         co_return 0;
     }
-    const int handle = co_await mail.NMailPop3Connect(settings.Pop3Server);
+    const auto address = net::ServerAddress::parse(settings.Pop3Server);
+    const bool bearer = address && address->bearer();
+    int handle = co_await mail.NMailPop3Connect(settings.Pop3Server);
     if (handle == -1) {
         co_return 0;
     }
@@ -103,12 +112,17 @@ Task<int> MailCheck::countMailbox() {
     int count = 0;
     bool loggedInNow = false;
     std::string refusal;
-    if (settings.AccountId.empty() || settings.AccountPassword.empty()) {
+    // An account that signs in with a token has no password to ask for.
+    if (settings.AccountId.empty() || (settings.AccountPassword.empty() && !bearer)) {
         context_.idPassForm().window.show();
     } else {
-        count = co_await mail.NMailPop3Authenticate(handle, settings.AccountId,
-                                                    settings.AccountPassword,
-                                                    settings.ApopFlag != 0 ? kApopOn : 0);
+        if (bearer) {
+            count = co_await logInWithToken(handle, settings.AccountId, byHand, refusal);
+        } else {
+            count = co_await mail.NMailPop3Authenticate(handle, settings.AccountId,
+                                                        settings.AccountPassword,
+                                                        settings.ApopFlag != 0 ? kApopOn : 0);
+        }
         loggedInNow = count >= 0;
         if (count > 0 && !mail.countsOnly(handle)) {
             MailTexts texts;
@@ -121,14 +135,17 @@ Task<int> MailCheck::countMailbox() {
                 co_await mail.NMailPop3GetMailSize(handle, n);
                 co_await mail.NMailPop3GetMail(handle, n, texts, 0, 0);
             }
-        } else if (count < 0) {
+        } else if (count < 0 && !bearer) {
             refusal = CutAtNul(mail.NMailGetMessage(0));
         }
     }
     // The session ends before the box: a server is not held open for as long as the box is.
-    co_await mail.NMailPop3Close(handle);
+    if (handle != -1) {
+        co_await mail.NMailPop3Close(handle);
+    }
 
-    if (count < 0) {
+    // A token that could not be had is told only where the sign-in said so.
+    if (count < 0 && (!bearer || !refusal.empty())) {
         co_await Answer<Done>([&services, &refusal](Answer<Done>::Reply dismissed) {
             services.messages.showOk(refusal, kErrorTitle, MessageBox::Icon::None,
                                      [dismissed] { dismissed(Done{}); });
@@ -137,6 +154,40 @@ Task<int> MailCheck::countMailbox() {
         loggedIn.notify();
     }
     co_return count;
+}
+
+Task<int> MailCheck::logInWithToken(int& handle, std::string id, bool byHand,
+                                    std::string& refusal) {
+    const Services& services = context_.services();
+    MailLibrary& mail = services.mail;
+    const std::string server = context_.settings().Pop3Server;
+    // The browser opens only on the user's act, or for the first check of a new mailbox.
+    const bool mayAsk = byHand || mailboxChanged_;
+    mailboxChanged_ = false;
+    for (int attempt = 0;; ++attempt) {
+        const AccessToken token = co_await services.signIn.accessToken(server, id, mayAsk);
+        if (token.token.empty()) {
+            // Automatic checks stay quiet without a token, but for news the user must hear.
+            if (mayAsk || token.tellAlways) {
+                refusal = token.failure;
+            }
+            co_return -1;
+        }
+        const int count = co_await mail.NMailPop3Authenticate(handle, id, token.token, 0);
+        if (count >= 0 || attempt > 0 || !mail.loginRefused(handle)) {
+            if (count < 0) {
+                refusal = CutAtNul(mail.NMailGetMessage(0));
+            }
+            co_return count;
+        }
+        // Refused, likely expired: renewed once, on a connection of its own.
+        services.signIn.refused(server, id, token.token);
+        co_await mail.NMailPop3Close(handle);
+        handle = co_await mail.NMailPop3Connect(server);
+        if (handle == -1) {
+            co_return 0;  // the server is gone: nothing to tell, as for any check
+        }
+    }
 }
 
 Task<> MailCheck::announce(int count) {

@@ -14,17 +14,20 @@ std::string CutAtNul(std::string_view text);
 
 class FormContext;
 
-/// One complete look at the mailbox: connect, log in with the account file's ID and password,
-/// walk every message, close; then start the mail program, or show the notice board and start
-/// the alert when the mailbox holds mail; last, hang up dial-up lines when asked to.
+/// One complete look at the mailbox: connect, log in with the account file's ID and password
+/// (or, for a server named with ;AUTH=, an OAuth2 token for the ID), walk every message, close;
+/// then start the mail program, or show the notice board and start the alert when the mailbox
+/// holds mail; last, hang up dial-up lines when asked to.
 class MailCheck {
 public:
-    explicit MailCheck(FormContext& context) : context_(context) {}
+    explicit MailCheck(FormContext& context);
 
     /// Runs a check to its end, suspended while it waits for the server, a box or the board.
     /// A request while a check runs (from a timer or a click meanwhile) ends at once, so two
-    /// checks never overlap.
-    Task<> CheckMail();
+    /// checks never overlap. byHand: the user asked for it, so a sign-in may open the browser
+    /// (as it may at the first check after the server or the account changed), and a check that
+    /// cannot sign in says why.
+    Task<> CheckMail(bool byHand = false);
     /// The server told of new mail and count is what the connection it told counted: what
     /// follows any check's count follows it. When a check runs already, one more whole check
     /// follows that one instead, however often the server tells meanwhile. A count below 0 (the
@@ -39,7 +42,11 @@ public:
 private:
     /// Connects, logs in and learns the count: what the mailbox holds (> 0), 0 when there is
     /// nothing to tell, or nothing more to do.
-    Task<int> countMailbox();
+    Task<int> countMailbox(bool byHand);
+    /// Logs in on handle with an OAuth2 token for id; a token the server refuses is renewed once
+    /// on a new connection (handle then changes). The login's result; refusal: the box's text,
+    /// empty when nothing is to be shown.
+    Task<int> logInWithToken(int& handle, std::string id, bool byHand, std::string& refusal);
     /// What follows the count: the mail program or the board and the alert, then the hang-up.
     Task<> follow(int count);
     Task<> announce(int count);
@@ -49,6 +56,9 @@ private:
     FormContext& context_;
     bool running_ = false;
     bool checkAgain_ = false;
+    // The server or the account changed since the last check: the next one may sign in.
+    bool mailboxChanged_ = false;
+    ScopedConnection mailboxChangedSignal_;
 };
 
 }  // namespace breezel

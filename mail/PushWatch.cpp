@@ -5,7 +5,9 @@
 #include "forms/FormContext.h"
 #include "forms/MainForm.h"
 #include "mail/MailCheck.h"
+#include "net/ServerAddress.h"
 #include "platform/MailPush.h"
+#include "platform/SignIn.h"
 #include "platform/Wait.h"
 #include "settings/ProfileKeys.h"
 
@@ -28,7 +30,10 @@ std::optional<PushWatch::Account> PushWatch::wanted() {
     const IniFile file = context_.accountFile();
     account.id = file.readString(profile::kSection, profile::kAccountId, "");
     account.password = file.readString(profile::kSection, profile::kPassword, "");
-    if (account.server.empty() || account.id.empty() || account.password.empty()) {
+    const auto address = net::ServerAddress::parse(account.server);
+    // An account that signs in with a token has no password.
+    const bool bearer = address && address->bearer();
+    if (account.server.empty() || account.id.empty() || (account.password.empty() && !bearer)) {
         return std::nullopt;
     }
     return account;
@@ -81,9 +86,7 @@ Task<> PushWatch::watch(Account account) {
     std::int64_t retryMs = kFirstRetryMs;
     std::int64_t waited = 0;  // since the connection was lost
     for (;;) {
-        session_ = context_.services().push.create();
-        const PushOpened opened =
-            co_await session_->open(account.server, account.id, account.password);
+        const PushOpened opened = co_await open(account);
         if (opened.result == PushOpened::Result::Watching) {
             retryMs = kFirstRetryMs;
             waited = 0;
@@ -110,6 +113,33 @@ Task<> PushWatch::watch(Account account) {
         co_await After(context_.services().timers, retryMs);
         waited += retryMs;
         retryMs = std::min(retryMs * 2, waited < kRestartMs ? kRestartRetryMs : kLastRetryMs);
+    }
+}
+
+Task<PushOpened> PushWatch::open(Account account) {
+    const auto address = net::ServerAddress::parse(account.server);
+    if (!address || !address->bearer()) {
+        session_ = context_.services().push.create();
+        co_return co_await session_->open(account.server, account.id, account.password);
+    }
+    // As the check does, but never asking the user: without a token it rests.
+    SignIn& signIn = context_.services().signIn;
+    for (int attempt = 0;; ++attempt) {
+        const AccessToken token = co_await signIn.accessToken(account.server, account.id, false);
+        session_ = context_.services().push.create();
+        if (token.token.empty()) {
+            PushOpened refused;
+            refused.result = PushOpened::Result::Refused;
+            refused.failure = token.failure;
+            co_return refused;
+        }
+        PushOpened opened = co_await session_->open(account.server, account.id, token.token);
+        if (!opened.credentialsRefused || attempt > 0) {
+            co_return opened;
+        }
+        // Refused, likely expired: renewed once.
+        signIn.refused(account.server, account.id, token.token);
+        session_->close();
     }
 }
 

@@ -7,12 +7,12 @@
 
 #include "common/Task.h"
 #include "controls/Signal.h"
+#include "platform/MailPush.h"
 
 namespace breezel {
 
 class FormContext;
 class MailCheck;
-class PushSession;
 
 /// Push: while automatic checks are on, one more connection watches the mailbox of an IMAP
 /// server that offers IDLE, and the server's word of new mail is counted on it and announced
@@ -66,6 +66,9 @@ private:
     /// Ends the loop and its connection, if any (logging out).
     void end();
     Task<> watch(Account account);
+    /// Opens session_ for account: with its password, or with an OAuth2 token renewed once if
+    /// the server refuses it.
+    Task<PushOpened> open(Account account);
     /// Counts on the connection and hands the count to the check.
     Task<> announce();
 

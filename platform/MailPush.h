@@ -23,6 +23,9 @@ struct PushOpened {
     /// grown, or another UIDVALIDITY, tells of mail that arrived while no connection watched.
     std::uint32_t uidValidity = 0;
     std::uint32_t uidNext = 0;
+    /// Refused because the server refused the credentials (the password, the token), not for
+    /// TLS or the server name.
+    bool credentialsRefused = false;
 };
 
 /// What a wait for news ended with.

@@ -12,6 +12,7 @@ class MessageBox;
 class ProcessControl;
 class ProgramLauncher;
 class RandomSource;
+class SignIn;
 class SoundDevice;
 class TimerDriver;
 class TrayIcon;
@@ -22,6 +23,7 @@ struct Services {
     Clock& clock;
     MailLibrary& mail;
     MailPush& push;
+    SignIn& signIn;
     SoundDevice& sound;
     ProcessControl& process;
     MessageBox& messages;

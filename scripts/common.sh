@@ -10,6 +10,7 @@ app_id=invalid.breezel.Breezel
 run_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev dpkg-dev
+    qt6-networkauth-dev qtkeychain-qt6-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     fonts-noto-cjk fonts-ipafont-gothic
 )

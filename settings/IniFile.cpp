@@ -129,6 +129,15 @@ std::string IniFile::readString(std::string_view section, std::string_view key,
     return Utf8PrefixBytes(*value, kMaxValueBytes);
 }
 
+std::string IniFile::readLongString(std::string_view section, std::string_view key,
+                                    std::string_view fallback) const {
+    std::optional<std::string> value = ReadValue(path_, section, key);
+    if (!value || value->empty()) {
+        return std::string(fallback);
+    }
+    return std::move(*value);
+}
+
 bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
     std::optional<std::string> content = ReadWholeFile(path_);
     if (!content) {

@@ -35,6 +35,10 @@ public:
     std::string readString(std::string_view section, std::string_view key,
                            std::string_view fallback) const;
 
+    /// The key's whole value, however long (a sign-in token); fallback as with readString.
+    std::string readLongString(std::string_view section, std::string_view key,
+                               std::string_view fallback) const;
+
     /// Sets the key, adding key, section or file as needed (never a folder); false on failure.
     bool writeString(std::string_view section, std::string_view key, std::string_view value);
 

@@ -135,6 +135,9 @@ TEST(ImapPushTest, OpeningSaysWhetherPushCanWorkAndWhetherTryingAgainCould) {
         const PushOpened opened = t.open(c.server);
         EXPECT_EQ(opened.result, c.result);
         EXPECT_EQ(opened.failure, c.failure);
+        // Only a refused login or token is worth a new token.
+        EXPECT_EQ(opened.credentialsRefused,
+                  std::string(c.name).ends_with("refused") && c.failure.starts_with("[AUTH"));
         EXPECT_EQ(t.created(), c.script ? 1u : 0u);
         EXPECT_TRUE(t.talk().finished());
         EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::Lost);

@@ -4,6 +4,7 @@
 #include "forms/Form1.h"
 #include "forms/IdPassForm.h"
 #include "forms/MsgForm.h"
+#include "forms/OptionForm.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {
@@ -56,6 +57,76 @@ TEST_F(MailCheckTest, WalksEveryMessageInOrderThenShowsTheBoardAndStartsTheAlert
     check();
     EXPECT_EQ(program.msgForm().Text2.text(), "12");
     EXPECT_EQ(std::count(log_.begin(), log_.end(), "create MsgForm"), 0) << "one board only";
+}
+
+// A server named with ;AUTH= signs in with a token for the ID (no password): the browser may
+// open only for a check by hand or the first after the mailbox changed; a refused token is
+// renewed once on a new connection; without a token, automatic checks stay quiet.
+TEST_F(MailCheckTest, ATokenAccountSignsInAsTheUserAllowsAndRenewsARefusedTokenOnce) {
+    const std::string server = "POP3=imaps://;AUTH=XOAUTH2@imap.example\r\n";
+    const std::string token = "token imaps://;AUTH=XOAUTH2@imap.example me ";
+    struct Row {
+        const char* name;
+        bool byHand;
+        bool changed;  // the server dialog's OK came before the check
+        std::vector<int> logins;
+        std::deque<AccessToken> tokens;
+        std::vector<std::string> signIns;
+        int connects;
+        std::string box;  // "" for none
+    };
+    // clang-format off
+    const std::vector<Row> rows = {
+        {"by hand: may ask", true, false, {2}, {}, {token + "ask"}, 1, ""},
+        {"automatic: never asks", false, false, {2}, {}, {token + "quiet"}, 1, ""},
+        {"first after a change: may ask", false, true, {2}, {}, {token + "ask"}, 1, ""},
+        {"refused once: renewed on a new connection", false, false, {-1, 2}, {},
+         {token + "quiet", "refused token-1", token + "quiet"}, 2, ""},
+        {"refused twice: one box, no loop", true, false, {-1, -1}, {},
+         {token + "ask", "refused token-1", token + "ask"}, 2, "box エラー: refused"},
+        {"no token, automatic: quiet", false, false, {}, {{"", "サインインが必要です", false}},
+         {token + "quiet"}, 1, ""},
+        {"no token, by hand: the reason", true, false, {}, {{"", "サインインが必要です", false}},
+         {token + "ask"}, 1, "box エラー: サインインが必要です"},
+        {"revoked, automatic: told once", false, false, {}, {{"", "取り消されました", true}},
+         {token + "quiet"}, 1, "box エラー: 取り消されました"},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeServerFile(server);
+        writeAccount("NAME=me\n");
+        Program& program = start();
+        log_.clear();
+        signIn_.calls.clear();
+        signIn_.tokens = row.tokens;
+        mail_.loginResults.assign(row.logins.begin(), row.logins.end());
+        mail_.errorText = "refused";
+        if (row.changed) {
+            program.optionForm().OKCommand.click();
+        }
+        if (row.byHand) {
+            program.mainForm().Command8.click();
+        } else {
+            program_->spawn(program.mailCheck().CheckMail());
+        }
+        EXPECT_THAT(signIn_.calls, ElementsAreArray(row.signIns));
+        EXPECT_EQ(std::count_if(log_.begin(), log_.end(),
+                                [](const std::string& l) { return l.starts_with("connect"); }),
+                  row.connects);
+        EXPECT_EQ(std::count(log_.begin(), log_.end(), "close 7"), row.connects)
+            << "every connection closed";
+        const auto box = std::find_if(log_.begin(), log_.end(),
+                                      [](const std::string& l) { return l.starts_with("box"); });
+        EXPECT_EQ(box == log_.end() ? "" : *box, row.box);
+        EXPECT_EQ(program.hasMsgForm(), !row.logins.empty() && row.logins.back() > 0);
+        EXPECT_FALSE(program.hasIdPassForm() && program.idPassForm().window.visible())
+            << "no password to ask for";
+        // The token went to the login as its password, never into a box.
+        if (!row.logins.empty()) {
+            EXPECT_NE(std::find(log_.begin(), log_.end(), "login 7 me token-1 0"), log_.end());
+        }
+    }
 }
 
 TEST_F(MailCheckTest, AMailboxThatIsOnlyCountedIsNotWalked) {

@@ -21,6 +21,8 @@ PushOpened Opened(Result result, std::uint32_t uidNext = 100, std::uint32_t uidV
     opened.result = result;
     opened.uidValidity = uidValidity;
     opened.uidNext = uidNext;
+    // Refused here means the credentials were.
+    opened.credentialsRefused = result == Result::Refused;
     return opened;
 }
 
@@ -173,6 +175,46 @@ TEST_F(PushWatchTest, ALostLinkComesBackBackingOffAndAnnouncesWhatCameMeanwhile)
         longest = std::max(longest, gap);
     }
     EXPECT_NEAR(longest, 5 * 60 * 1000, 100);
+}
+
+// A token account's connection takes a token without ever asking the user, renews a refused one
+// once, and rests without one.
+TEST_F(PushWatchTest, ATokenAccountOpensWithATokenNeverAskingTheUser) {
+    writeServerFile("POP3=imaps://;AUTH=XOAUTH2@imap.example\r\n");
+    writeAccount("NAME=me\n");
+    writePreferences("NUMBER2=5\n");
+    push_.openings = {Opened(Result::Refused), Opened(Result::Watching)};
+    Program& program = start();
+    const std::string open = "open imaps://;AUTH=XOAUTH2@imap.example me ";
+    EXPECT_THAT(push_.calls, ElementsAre(open + "token-1", "close", open + "token-3", "wait"));
+    const std::string token = "token imaps://;AUTH=XOAUTH2@imap.example me quiet";
+    EXPECT_THAT(signIn_.calls, ElementsAre(token, "refused token-1", token));
+    EXPECT_TRUE(program.push().watching());
+
+    // Refused for another cause (TLS, say): a new token would not help.
+    push_.calls.clear();
+    signIn_.calls.clear();
+    PushOpened tls = Opened(Result::Refused);
+    tls.credentialsRefused = false;
+    push_.openings = {tls};
+    program.optionForm().Pop3Text.setText("imap://;AUTH=XOAUTH2@other.example");
+    program.optionForm().OKCommand.click();
+    EXPECT_EQ(std::count(signIn_.calls.begin(), signIn_.calls.end(), "refused token-1"), 0);
+    EXPECT_EQ(signIn_.calls.size(), 1u);
+    program.optionForm().Pop3Text.setText("imaps://;AUTH=XOAUTH2@imap.example");
+    push_.openings = {Opened(Result::Watching)};
+    program.optionForm().OKCommand.click();
+    ASSERT_TRUE(program.push().watching());
+
+    // Lost, and no token to be had quietly: it rests, until a check logs in.
+    signIn_.tokens = {AccessToken{"", "サインインが必要です", false}};
+    push_.tell(PushNews::Lost);
+    timers_.advance(1000);
+    EXPECT_FALSE(program.push().watching());
+    EXPECT_EQ(push_.calls.back(), "close");
+    mail_.connectResult = -1;
+    timers_.advance(30 * 60 * 1000);
+    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "wait"), 1);
 }
 
 TEST_F(PushWatchTest, ARefusedLoginRestsUntilTheSettingsChangeOrACheckLogsIn) {

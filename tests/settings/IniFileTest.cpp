@@ -66,6 +66,11 @@ TEST(IniFile, MatchingRules) {
         EXPECT_EQ(IniFile(dir / "m.ini").readString(c.section, c.key, "(fallback)"), c.expected)
             << c.content;
     }
+    // Tokens are longer than any setting: read whole, by the same rules.
+    const std::string token(1500, 't');
+    TempDir::Write(dir / "m.ini", "[T]\nk=\n[s]\n K = " + token + " \r\n");
+    EXPECT_EQ(IniFile(dir / "m.ini").readLongString("S", "k", "(fallback)"), token);
+    EXPECT_EQ(IniFile(dir / "m.ini").readLongString("S", "j", "(fallback)"), "(fallback)");
 }
 
 TEST(IniFile, ReadInt) {

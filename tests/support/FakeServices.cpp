@@ -44,6 +44,10 @@ Task<int> FakeMailLibrary::NMailPop3Authenticate(int handle, std::string id, std
         duringLogin();
     }
     co_await serverDelay();
+    if (!loginResults.empty()) {
+        loginResult = loginResults.front();
+        loginResults.pop_front();
+    }
     co_return loginResult;
 }
 

@@ -17,6 +17,7 @@
 #include "platform/ProcessControl.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/RandomSource.h"
+#include "platform/SignIn.h"
 #include "platform/SoundDevice.h"
 #include "platform/TrayIcon.h"
 
@@ -59,6 +60,8 @@ public:
     std::string NMailGetMessage(int code) override;
 
     int connectResult = 7;
+    /// The results of the next logins, the first first; then loginResult (the last taken).
+    std::deque<int> loginResults;
     /// An IMAP-like library: the login's count is all there is, no message is walked.
     bool countsOnlyResult = false;
     /// A failed login is the server's refusal of the credentials, not a broken link.
@@ -97,6 +100,28 @@ public:
 private:
     class Session;
     std::function<void(PushNews)> waiting_;
+};
+
+/// Sign-in that records its calls in calls ("token SERVER ACCOUNT ask" or "... quiet", "refused
+/// TOKEN") and answers with the tokens queued, the first first; when none is left, "token-N" for
+/// the N-th call.
+class FakeSignIn : public SignIn {
+public:
+    Task<AccessToken> accessToken(std::string server, std::string account, bool mayAsk) override {
+        calls.push_back("token " + server + " " + account + (mayAsk ? " ask" : " quiet"));
+        AccessToken token{"token-" + std::to_string(calls.size()), {}, false};
+        if (!tokens.empty()) {
+            token = tokens.front();
+            tokens.pop_front();
+        }
+        co_return token;
+    }
+    void refused(const std::string&, const std::string&, const std::string& token) override {
+        calls.push_back("refused " + token);
+    }
+
+    CallLog calls;
+    std::deque<AccessToken> tokens;
 };
 
 /// Sound device that records the media commands it is sent, written as command strings

@@ -42,6 +42,7 @@ protected:
     ManualTimerDriver timers_;
     FakeMailLibrary mail_{log_};
     FakeMailPush push_;
+    FakeSignIn signIn_;
     FakeSoundDevice sound_{log_};
     FakeProcessControl process_{log_};
     FakeMessageBox messages_{log_};

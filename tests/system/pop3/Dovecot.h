@@ -92,8 +92,8 @@ protected:
         writeServerFile("POP3=" + server + "\r\n");
         writeAccount("NAME=" + user + "\nNAME2=" + Env("DOVECOT_PASSWORD") + "\n");
         program_ = std::make_unique<Program>(
-            Services{timers_, timers_, mail_, push_, sound_, process_, messages, launcher_, dialUp_,
-                     desktop_, random_, pictures_, tray_},
+            Services{timers_, timers_, mail_, push_, signIn_, sound_, process_, messages, launcher_,
+                     dialUp_, desktop_, random_, pictures_, tray_},
             programDir_.path().string());
         program_->start();
         log_.clear();

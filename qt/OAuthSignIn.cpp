@@ -1,0 +1,186 @@
+#include "qt/OAuthSignIn.h"
+
+#include <QDesktopServices>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "net/ErrorText.h"
+#include "net/ServerAddress.h"
+#include "qt/QtKeyring.h"
+#include "qt/SignInTexts.h"
+
+namespace breezel {
+
+namespace {
+
+// An access token is not used in its last minute: it must outlive the login that carries it.
+constexpr auto kExpiryMargin = std::chrono::minutes(1);
+// For a provider that does not say how long its tokens last.
+constexpr std::int64_t kAssumedLifetimeSeconds = 3600;
+
+UrlOpener DesktopOpener() {
+    return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+}
+
+}  // namespace
+
+struct OAuthSignIn::Flight {
+    std::string key;
+    /// It may open the browser.
+    bool asking = false;
+    std::optional<AccessToken> result;
+    std::vector<std::function<void(AccessToken)>> waiting;
+};
+
+OAuthSignIn::OAuthSignIn(const std::filesystem::path& dataFolder, SignInParts parts)
+    : providers_(dataFolder, std::move(parts.clients)),
+      ownKeyring_(parts.keyring != nullptr
+                      ? nullptr
+                      : std::make_unique<QtKeyring>(QStringLiteral("breezel"))),
+      store_(parts.keyring != nullptr ? *parts.keyring : *ownKeyring_,
+             dataFolder / "oauth-tokens.ini", parts.limits.keyring),
+      requests_(parts.limits.request),
+      browser_(parts.openUrl ? std::move(parts.openUrl) : DesktopOpener(), parts.limits.browser,
+               parts.limits.request) {}
+
+OAuthSignIn::~OAuthSignIn() = default;
+
+Task<AccessToken> OAuthSignIn::accessToken(std::string server, std::string account, bool mayAsk) {
+    const std::optional<net::ServerAddress> address = net::ServerAddress::parse(server);
+    if (!address) {
+        co_return AccessToken{{}, net::BadServerNameText(server)};
+    }
+    std::string key = account;
+    key += '@';
+    key += address->host;
+    for (;;) {
+        if (const auto kept = accessTokens_.find(key);
+            kept != accessTokens_.end() && Clock::now() < kept->second.usableUntil) {
+            co_return AccessToken{kept->second.token, {}};
+        }
+        std::shared_ptr<Flight> flight = flight_;
+        const bool started = !flight;
+        const bool shared = flight && flight->key == key && (flight->asking || !mayAsk);
+        if (started) {
+            flight = std::make_shared<Flight>();
+            flight->key = key;
+            flight->asking = mayAsk;
+            flight_ = flight;
+            flights_.spawn(fly(flight, address->host, account, mayAsk));
+        }
+        // By reference: gcc 12 destroys a closure in a co_await twice, captures and all.
+        AccessToken answer = co_await Answer<AccessToken>([&flight](auto reply) {
+            if (flight->result) {
+                reply(*flight->result);
+            } else {
+                flight->waiting.push_back(std::move(reply));
+            }
+        });
+        if (started || shared) {
+            co_return answer;
+        }
+        // Another account's, or one that could not ask the user: look again now it is over.
+    }
+}
+
+void OAuthSignIn::refused(const std::string& server, const std::string& account,
+                          const std::string& token) {
+    const std::optional<net::ServerAddress> address = net::ServerAddress::parse(server);
+    if (!address) {
+        return;
+    }
+    std::string key = account;
+    key += '@';
+    key += address->host;
+    if (const auto kept = accessTokens_.find(key);
+        kept != accessTokens_.end() && kept->second.token == token) {
+        accessTokens_.erase(kept);
+    }
+}
+
+Task<> OAuthSignIn::fly(std::shared_ptr<Flight> flight, std::string host, std::string account,
+                        bool mayAsk) {
+    AccessToken answer = co_await obtain(std::move(host), std::move(account), flight->key, mayAsk);
+    if (flight_ == flight) {
+        flight_.reset();
+    }
+    flight->result = answer;
+    std::vector<std::function<void(AccessToken)>> waiting;
+    waiting.swap(flight->waiting);
+    for (auto& reply : waiting) {
+        reply(answer);
+    }
+}
+
+Task<AccessToken> OAuthSignIn::obtain(std::string host, std::string account, std::string key,
+                                      bool mayAsk) {
+    const ProviderChoice choice = co_await provider(host);
+    if (!choice.provider) {
+        co_return AccessToken{{}, choice.failure};
+    }
+    const OAuthProvider& provider = *choice.provider;
+    std::string refresh;
+    if (const auto kept = refreshTokens_.find(key); kept != refreshTokens_.end()) {
+        refresh = kept->second;
+    } else {
+        refresh = co_await store_.load(key);
+        if (!refresh.empty()) {
+            refreshTokens_[key] = refresh;
+        }
+    }
+    if (!refresh.empty()) {
+        const TokenGrant grant = co_await requests_.refresh(provider, refresh);
+        if (!grant.accessToken.empty()) {
+            co_return co_await keep(key, grant.accessToken, grant.refreshToken, grant.expiresIn);
+        }
+        if (grant.refused) {
+            refreshTokens_.erase(key);
+            co_await store_.forget(key);
+            co_return AccessToken{{}, SignInRevokedText(), true};
+        }
+        co_return AccessToken{{}, RenewFailedText(grant.failure)};
+    }
+    if (!mayAsk) {
+        co_return AccessToken{{}, SignInNeededText()};
+    }
+    const SignInOutcome outcome = co_await browser_.run(provider, account);
+    if (outcome.accessToken.empty()) {
+        co_return AccessToken{{}, outcome.failure};
+    }
+    co_return co_await keep(key, outcome.accessToken, outcome.refreshToken, outcome.expiresIn);
+}
+
+Task<ProviderChoice> OAuthSignIn::provider(std::string host) {
+    ProviderChoice choice = providers_.forHost(host);
+    if (!choice.provider || choice.provider->issuer.empty()) {
+        co_return choice;
+    }
+    OAuthProvider& provider = *choice.provider;
+    auto found = endpoints_.find(provider.issuer);
+    if (found == endpoints_.end()) {
+        OAuthEndpoints discovered = co_await requests_.discover(provider.issuer);
+        if (!discovered.failure.empty()) {
+            co_return ProviderChoice{std::nullopt, discovered.failure};
+        }
+        found = endpoints_.emplace(provider.issuer, std::move(discovered)).first;
+    }
+    provider.authorizationUrl = found->second.authorizationUrl;
+    provider.tokenUrl = found->second.tokenUrl;
+    co_return choice;
+}
+
+Task<AccessToken> OAuthSignIn::keep(std::string key, std::string access, std::string refresh,
+                                    std::int64_t expiresIn) {
+    if (!refresh.empty() && refreshTokens_[key] != refresh) {
+        refreshTokens_[key] = refresh;
+        // Kept before it is ever used: the provider has let go of the one before.
+        co_await store_.save(key, refresh);
+    }
+    const auto lifetime = std::chrono::seconds(expiresIn > 0 ? expiresIn : kAssumedLifetimeSeconds);
+    accessTokens_[key] = {access, Clock::now() + lifetime - kExpiryMargin};
+    co_return AccessToken{std::move(access), {}};
+}
+
+}  // namespace breezel

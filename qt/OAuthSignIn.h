@@ -1,0 +1,95 @@
+#pragma once
+
+// The program's SignIn: OAuth2 for mail servers named with ;AUTH=.
+//
+// An access token is kept in memory only, until a minute before it expires. After that the
+// refresh token renews it: refresh tokens are kept in the desktop's keyring (or, where none
+// answers, in ★MailData/oauth-tokens.ini, mode 0600), one per "<user id>@<server host>", and a
+// new one from the provider (they rotate) is kept before it is ever used. Without a refresh
+// token, and only when the user may be asked, the browser opens for a sign-in.
+//
+// One sign-in or renewal runs at a time: a request that comes meanwhile for the same account
+// shares its answer (no second browser), any other waits for it to end and looks again.
+
+#include <QUrl>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "common/Task.h"
+#include "platform/SignIn.h"
+#include "qt/BrowserSignIn.h"
+#include "qt/OAuthProviders.h"
+#include "qt/OAuthRequests.h"
+#include "qt/TokenStore.h"
+
+namespace breezel {
+
+class Keyring;
+
+/// The bounds of a sign-in's waits.
+struct SignInLimits {
+    /// The user's time in the browser.
+    std::chrono::milliseconds browser = kSignInLimit;
+    /// Each request to the provider (discovery, tokens).
+    std::chrono::milliseconds request = std::chrono::seconds(30);
+    /// Each keyring call.
+    std::chrono::milliseconds keyring = std::chrono::seconds(5);
+};
+
+/// What tests give in place of the desktop's parts.
+struct SignInParts {
+    BuiltInClients clients = BuiltInClients::FromBuild();
+    /// The keyring; none: the desktop's Secret Service through QtKeychain.
+    Keyring* keyring = nullptr;
+    /// The browser; none: QDesktopServices::openUrl.
+    UrlOpener openUrl;
+    SignInLimits limits;
+};
+
+class OAuthSignIn : public SignIn {
+public:
+    /// dataFolder: the program's ★MailData, with oauth.ini and, without a keyring,
+    /// oauth-tokens.ini.
+    explicit OAuthSignIn(const std::filesystem::path& dataFolder, SignInParts parts = {});
+    ~OAuthSignIn() override;
+
+    Task<AccessToken> accessToken(std::string server, std::string account, bool mayAsk) override;
+    void refused(const std::string& server, const std::string& account,
+                 const std::string& token) override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Flight;
+    struct Remembered {
+        std::string token;
+        Clock::time_point usableUntil;
+    };
+
+    /// The one sign-in or renewal under way: it answers everyone who joined it.
+    Task<> fly(std::shared_ptr<Flight> flight, std::string host, std::string account, bool mayAsk);
+    Task<AccessToken> obtain(std::string host, std::string account, std::string key, bool mayAsk);
+    /// The provider with its endpoints, discovered once per run.
+    Task<ProviderChoice> provider(std::string host);
+    /// Keeps a new access token (and refresh token) for key.
+    Task<AccessToken> keep(std::string key, std::string access, std::string refresh,
+                           std::int64_t expiresIn);
+
+    OAuthProviders providers_;
+    std::unique_ptr<Keyring> ownKeyring_;
+    TokenStore store_;
+    OAuthRequests requests_;
+    BrowserSignIn browser_;
+    std::map<std::string, Remembered> accessTokens_;
+    // Refresh tokens as last kept, so that a renewal needs no keyring call.
+    std::map<std::string, std::string> refreshTokens_;
+    // Discovered endpoints by issuer.
+    std::map<std::string, OAuthEndpoints> endpoints_;
+    std::shared_ptr<Flight> flight_;
+    // Last: the flights go before anything they use.
+    TaskScope flights_;
+};
+
+}  // namespace breezel
