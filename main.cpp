@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QTranslator>
+#include <filesystem>
 
 #include "app/Program.h"
 #include "forms/MainForm.h"
@@ -13,6 +14,7 @@
 #include "qt/Bindings.h"
 #include "qt/LazySoundDevice.h"
 #include "qt/NetworkManagerDialUp.h"
+#include "qt/OAuthSignIn.h"
 #include "qt/QtProcessControl.h"
 #include "qt/QtServices.h"
 #include "qt/QtTimerDriver.h"
@@ -71,6 +73,7 @@ int main(int argc, char* argv[]) {
     breezel::ImapMailLibrary imap(transports);
     breezel::MailEngines mail(pop3, imap);
     breezel::ImapPush push(transports);
+    breezel::OAuthSignIn signIn(std::filesystem::path(breezel::ToStdString(folder)) / "★MailData");
     breezel::LazySoundDevice sound;
     breezel::QtProcessControl process;
     breezel::QtMessageBox messages;
@@ -80,8 +83,8 @@ int main(int argc, char* argv[]) {
     breezel::StdRandomSource random;
     breezel::QtDesignPictures pictures;
     breezel::QtTrayIcon tray;
-    breezel::Program program({timers, clock, mail, push, sound, process, messages, launcher, dialUp,
-                              desktop, random, pictures, tray},
+    breezel::Program program({timers, clock, mail, push, signIn, sound, process, messages, launcher,
+                              dialUp, desktop, random, pictures, tray},
                              breezel::ToStdString(folder));
     breezel::ViewHost views(program);
     instance.onActivate([&program] { program.mainForm().BringForward(); });
