@@ -7,8 +7,9 @@
 #                                            access tokens lasting TTL seconds
 #   oauth_browser_start WORK LOGIN PASSWORD  Chromium and its driver; the desktop's URL opener
 #                                            (xdg-open, or Qt itself) then hands it every URL
-#   session_bus_start WORK [keyring]         a private session bus, with an unlocked
-#                                            gnome-keyring (Secret Service) on it or none
+#   session_bus_start WORK [keyring]         a private session bus with the accessibility bus
+#                                            (window_text.py reads windows through it), and an
+#                                            unlocked gnome-keyring (Secret Service) or none
 #   oauth_stop                               stops whatever of these runs
 # After oauth_provider_start: OAUTH_ISSUER, OAUTH_PROVIDER_LOG and OAUTH_ISSUED (every token and
 # code the provider handed out, "kind value" a line: read it, never print it). After
@@ -21,7 +22,8 @@ oauth_pids=()
 
 oauth_install() {
     local dir=$1
-    ensure_packages nodejs chromium python3-websocket gnome-keyring libsecret-tools dbus || return 1
+    ensure_packages nodejs chromium python3-websocket gnome-keyring libsecret-tools dbus \
+        at-spi2-core python3-pyatspi || return 1
     # Debian's npm comes with Debian's nodejs; another nodejs carries its own.
     command -v npm >/dev/null || ensure_packages npm || return 1
     mkdir -p "$dir"
@@ -118,6 +120,9 @@ EOF
         return 1
     }
     export DBUS_SESSION_BUS_ADDRESS
+    # Programs started with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 show their windows to it.
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/bus/a11y.log" 2>&1 &
+    oauth_pids+=($!)
     [[ $keyring == keyring ]] || return 0
     # --unlock reads the new login keyring's password from its input.
     printf 'breezel-test-keyring' | gnome-keyring-daemon --foreground --unlock \
