@@ -2,7 +2,8 @@
 
 // The program's SignIn: OAuth2 for mail servers named with ;AUTH=.
 //
-// An access token is kept in memory only, until a minute before it expires. After that the
+// An access token is kept in memory only, until a minute before it expires (a quarter of its
+// life, for one that lasts less than four minutes). After that the
 // refresh token renews it: refresh tokens are kept in the desktop's keyring (or, where none
 // answers, in ★MailData/oauth-tokens.ini, mode 0600), one per "<user id>@<server host>", and a
 // new one from the provider (they rotate) is kept before it is ever used. Without a refresh
