@@ -37,7 +37,8 @@ struct OAuthSignIn::Flight {
 };
 
 OAuthSignIn::OAuthSignIn(const std::filesystem::path& dataFolder, SignInParts parts)
-    : providers_(dataFolder, std::move(parts.clients)),
+    : now_(parts.now ? std::move(parts.now) : [] { return Clock::now(); }),
+      providers_(dataFolder, std::move(parts.clients)),
       ownKeyring_(parts.keyring != nullptr
                       ? nullptr
                       : std::make_unique<QtKeyring>(QStringLiteral("breezel"))),
@@ -59,7 +60,7 @@ Task<AccessToken> OAuthSignIn::accessToken(std::string server, std::string accou
     key += address->host;
     for (;;) {
         if (const auto kept = accessTokens_.find(key);
-            kept != accessTokens_.end() && Clock::now() < kept->second.usableUntil) {
+            kept != accessTokens_.end() && now_() < kept->second.usableUntil) {
             co_return AccessToken{kept->second.token, {}};
         }
         std::shared_ptr<Flight> flight = flight_;
@@ -181,8 +182,8 @@ Task<AccessToken> OAuthSignIn::keep(std::string key, std::string access, std::st
         co_await store_.save(key, refresh);
     }
     const auto lifetime = std::chrono::seconds(expiresIn > 0 ? expiresIn : kAssumedLifetimeSeconds);
-    accessTokens_[key] = {access, Clock::now() + lifetime -
-                                      std::min<std::chrono::seconds>(kExpiryMargin, lifetime / 4)};
+    accessTokens_[key] = {
+        access, now_() + lifetime - std::min<std::chrono::seconds>(kExpiryMargin, lifetime / 4)};
     co_return AccessToken{std::move(access), {}};
 }
 

@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -48,6 +49,8 @@ struct SignInParts {
     /// The browser; none: QDesktopServices::openUrl.
     UrlOpener openUrl;
     SignInLimits limits;
+    /// The clock the access tokens' lifetimes are judged by; none: the steady clock.
+    std::function<std::chrono::steady_clock::time_point()> now;
 };
 
 class OAuthSignIn : public SignIn {
@@ -78,6 +81,7 @@ private:
     Task<AccessToken> keep(std::string key, std::string access, std::string refresh,
                            std::int64_t expiresIn);
 
+    std::function<Clock::time_point()> now_;
     OAuthProviders providers_;
     std::unique_ptr<Keyring> ownKeyring_;
     TokenStore store_;
