@@ -1,6 +1,7 @@
 #include "qt/OAuthSignIn.h"
 
 #include <QDesktopServices>
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -15,8 +16,9 @@ namespace breezel {
 
 namespace {
 
-// An access token is not used in its last minute: it must outlive the login that carries it.
-constexpr auto kExpiryMargin = std::chrono::minutes(1);
+// An access token is not used in its last minute (or last quarter, for a short-lived one): it
+// must outlive the login that carries it.
+constexpr auto kExpiryMargin = std::chrono::seconds(60);
 // For a provider that does not say how long its tokens last.
 constexpr std::int64_t kAssumedLifetimeSeconds = 3600;
 
@@ -35,7 +37,8 @@ struct OAuthSignIn::Flight {
 };
 
 OAuthSignIn::OAuthSignIn(const std::filesystem::path& dataFolder, SignInParts parts)
-    : providers_(dataFolder, std::move(parts.clients)),
+    : now_(parts.now ? std::move(parts.now) : [] { return Clock::now(); }),
+      providers_(dataFolder, std::move(parts.clients)),
       ownKeyring_(parts.keyring != nullptr
                       ? nullptr
                       : std::make_unique<QtKeyring>(QStringLiteral("breezel"))),
@@ -57,7 +60,7 @@ Task<AccessToken> OAuthSignIn::accessToken(std::string server, std::string accou
     key += address->host;
     for (;;) {
         if (const auto kept = accessTokens_.find(key);
-            kept != accessTokens_.end() && Clock::now() < kept->second.usableUntil) {
+            kept != accessTokens_.end() && now_() < kept->second.usableUntil) {
             co_return AccessToken{kept->second.token, {}};
         }
         std::shared_ptr<Flight> flight = flight_;
@@ -179,7 +182,8 @@ Task<AccessToken> OAuthSignIn::keep(std::string key, std::string access, std::st
         co_await store_.save(key, refresh);
     }
     const auto lifetime = std::chrono::seconds(expiresIn > 0 ? expiresIn : kAssumedLifetimeSeconds);
-    accessTokens_[key] = {access, Clock::now() + lifetime - kExpiryMargin};
+    accessTokens_[key] = {
+        access, now_() + lifetime - std::min<std::chrono::seconds>(kExpiryMargin, lifetime / 4)};
     co_return AccessToken{std::move(access), {}};
 }
 

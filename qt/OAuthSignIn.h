@@ -2,7 +2,8 @@
 
 // The program's SignIn: OAuth2 for mail servers named with ;AUTH=.
 //
-// An access token is kept in memory only, until a minute before it expires. After that the
+// An access token is kept in memory only, until a minute before it expires (a quarter of its
+// life, for one that lasts less than four minutes). After that the
 // refresh token renews it: refresh tokens are kept in the desktop's keyring (or, where none
 // answers, in ★MailData/oauth-tokens.ini, mode 0600), one per "<user id>@<server host>", and a
 // new one from the provider (they rotate) is kept before it is ever used. Without a refresh
@@ -14,6 +15,7 @@
 #include <QUrl>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,6 +49,8 @@ struct SignInParts {
     /// The browser; none: QDesktopServices::openUrl.
     UrlOpener openUrl;
     SignInLimits limits;
+    /// The clock the access tokens' lifetimes are judged by; none: the steady clock.
+    std::function<std::chrono::steady_clock::time_point()> now;
 };
 
 class OAuthSignIn : public SignIn {
@@ -77,6 +81,7 @@ private:
     Task<AccessToken> keep(std::string key, std::string access, std::string refresh,
                            std::int64_t expiresIn);
 
+    std::function<Clock::time_point()> now_;
     OAuthProviders providers_;
     std::unique_ptr<Keyring> ownKeyring_;
     TokenStore store_;

@@ -505,8 +505,12 @@ protected:
         SignInParts parts;
         parts.keyring = &keyring;
         parts.openUrl = std::move(opener);
+        parts.now = [this] { return now; };
         return parts;
     }
+
+    /// The time the access tokens' lifetimes are judged by: it passes only when a test says.
+    std::chrono::steady_clock::time_point now{};
 
     StandInProvider provider;
     TempDir dir;
@@ -545,14 +549,26 @@ TEST_F(OAuthSignInTest, SignsInOnceRenewsWithRotatedTokensAndAsksAgainOnlyAfterA
     EXPECT_EQ(provider.tokenRequests().size(), 1u);
 
     signIn.refused(server, "alice", "at-secret-1");
-    provider.lifetime = 60;  // in its last minute from the start
+    provider.lifetime = 3600;
     EXPECT_EQ(ask(false).token, "at-secret-2");
     EXPECT_EQ(lastRefresh(), "rt-secret-1");
     EXPECT_EQ(keyring.secrets[key], "rt-secret-2");
+    now += std::chrono::seconds(3600 - 61);
+    EXPECT_EQ(ask(false).token, "at-secret-2") << "usable until its last minute";
+    now += std::chrono::seconds(1);
     EXPECT_EQ(ask(false).token, "at-secret-3") << "a token in its last minute is renewed";
     EXPECT_EQ(lastRefresh(), "rt-secret-2") << "the rotated token, kept before its use";
+    // A short-lived token keeps its last quarter instead of a minute it does not have.
+    provider.lifetime = 8;
+    signIn.refused(server, "alice", "at-secret-3");
+    EXPECT_EQ(ask(false).token, "at-secret-4");
+    now += std::chrono::seconds(5);
+    EXPECT_EQ(ask(false).token, "at-secret-4");
+    now += std::chrono::seconds(2);
+    EXPECT_EQ(ask(false).token, "at-secret-5");
 
     provider.refresh.clear();  // revoked at the provider
+    now += std::chrono::seconds(8);
     got = ask(false);
     EXPECT_EQ(got.failure, SignInRevokedText());
     EXPECT_TRUE(got.tellAlways);
@@ -562,7 +578,7 @@ TEST_F(OAuthSignInTest, SignsInOnceRenewsWithRotatedTokensAndAsksAgainOnlyAfterA
     EXPECT_FALSE(got.tellAlways);
     EXPECT_EQ(opened, 1);
 
-    EXPECT_EQ(ask(true).token, "at-secret-4");
+    EXPECT_EQ(ask(true).token, "at-secret-6");
     EXPECT_EQ(opened, 2);
 }
 
