@@ -18,10 +18,10 @@ source "$here/oauth/oauth.sh"
 begin_test oauth_stop dovecot_stop
 # Nothing here may reach the session bus of whoever runs the test.
 unset DBUS_SESSION_BUS_ADDRESS
-# Seconds an access token lasts. The program renews a token a minute before its end: 68 s leave
-# it eight seconds of use, time for a second check, and short to wait out.
-ttl=${BREEZEL_OAUTH_TTL:-68}
-renewal_margin=60
+# Seconds an access token lasts. The program uses a token until its last minute, a short-lived
+# one until its last quarter: 12 s give nine of use, time for a second check, short to wait out.
+ttl=${BREEZEL_OAUTH_TTL:-12}
+renewal_margin=$((ttl / 4 < 60 ? ttl / 4 : 60))
 
 ensure_packages wmctrl || exit 1
 # Into the build folder, once: npm's cache stays in the real home.

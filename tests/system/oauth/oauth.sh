@@ -114,7 +114,7 @@ EOF
     dbus-daemon --config-file="$work/bus/bus.conf" --nofork --print-address=1 \
         >"$work/bus/address" 2>"$work/bus/bus.log" &
     oauth_pids+=($!)
-    DBUS_SESSION_BUS_ADDRESS=$(wait_for 10 head -n1 "$work/bus/address") || {
+    DBUS_SESSION_BUS_ADDRESS=$(wait_for 10 grep -m1 . "$work/bus/address") || {
         echo "dbus-daemon did not start:"
         cat "$work/bus/bus.log"
         return 1
@@ -123,22 +123,27 @@ EOF
     # Programs started with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 show their windows to it.
     /usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/bus/a11y.log" 2>&1 &
     oauth_pids+=($!)
+    wait_until 10 bus_has org.a11y.Bus || {
+        echo "at-spi-bus-launcher did not start:"
+        cat "$work/bus/a11y.log"
+        return 1
+    }
     [[ $keyring == keyring ]] || return 0
     # --unlock reads the new login keyring's password from its input.
     printf 'breezel-test-keyring' | gnome-keyring-daemon --foreground --unlock \
         --components=secrets >"$work/bus/keyring.log" 2>&1 &
     oauth_pids+=($!)
-    wait_until 10 secret_service_up || {
+    wait_until 10 bus_has org.freedesktop.secrets || {
         echo "gnome-keyring-daemon did not start:"
         cat "$work/bus/keyring.log"
         return 1
     }
 }
 
-secret_service_up() {
+# True when a service owns NAME on the session bus.
+bus_has() {
     dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null |
-        grep -q 'boolean true'
+        org.freedesktop.DBus.NameHasOwner "string:$1" 2>/dev/null | grep -q 'boolean true'
 }
 
 # Newest first: the browser before the bus it may talk on.
