@@ -173,6 +173,12 @@ Task<int> MailCheck::logInWithToken(int& handle, std::string id, bool byHand,
             }
             co_return -1;
         }
+        if (handle == -1) {
+            handle = co_await mail.NMailPop3Connect(server);
+            if (handle == -1) {
+                co_return 0;  // the server is gone: nothing to tell, as for any check
+            }
+        }
         const int count = co_await mail.NMailPop3Authenticate(handle, id, token.token, 0);
         if (count >= 0 || attempt > 0 || !mail.loginRefused(handle)) {
             if (count < 0) {
@@ -180,13 +186,11 @@ Task<int> MailCheck::logInWithToken(int& handle, std::string id, bool byHand,
             }
             co_return count;
         }
-        // Refused, likely expired: renewed once, on a connection of its own.
+        // Refused, likely expired: renewed once, on a connection of its own made only once
+        // there is a new token to carry.
         services.signIn.refused(server, id, token.token);
         co_await mail.NMailPop3Close(handle);
-        handle = co_await mail.NMailPop3Connect(server);
-        if (handle == -1) {
-            co_return 0;  // the server is gone: nothing to tell, as for any check
-        }
+        handle = -1;
     }
 }
 

@@ -44,8 +44,8 @@ private:
     /// nothing to tell, or nothing more to do.
     Task<int> countMailbox(bool byHand);
     /// Logs in on handle with an OAuth2 token for id; a token the server refuses is renewed once
-    /// on a new connection (handle then changes). The login's result; refusal: the box's text,
-    /// empty when nothing is to be shown.
+    /// on a new connection (handle then changes, -1 when there is none). The login's result;
+    /// refusal: the box's text, empty when nothing is to be shown.
     Task<int> logInWithToken(int& handle, std::string id, bool byHand, std::string& refusal);
     /// What follows the count: the mail program or the board and the alert, then the hang-up.
     Task<> follow(int count);

@@ -90,6 +90,9 @@ TEST_F(MailCheckTest, ATokenAccountSignsInAsTheUserAllowsAndRenewsARefusedTokenO
          {token + "ask"}, 1, "box エラー: サインインが必要です"},
         {"revoked, automatic: told once", false, false, {}, {{"", "取り消されました", true}},
          {token + "quiet"}, 1, "box エラー: 取り消されました"},
+        {"refused, and no new token: no second connection", false, false, {-1},
+         {{"token-1", "", false}, {"", "取り消されました", true}},
+         {token + "quiet", "refused token-1", token + "quiet"}, 1, "box エラー: 取り消されました"},
     };
     // clang-format on
     for (const Row& row : rows) {
