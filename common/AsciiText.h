@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // Small ASCII text helpers shared by the settings files and the mail library: protocol and
@@ -13,6 +14,19 @@ constexpr bool IsBlank(char c) {
 
 constexpr char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+constexpr char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+/// The text with its ASCII letters in upper case: how protocol keywords are compared.
+inline std::string Upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = Upper(c);
+    }
+    return out;
 }
 
 /// The text without the leading and trailing characters that blank says are blanks.

@@ -41,11 +41,7 @@ std::string ImapChannel::command(std::string_view text, std::string& tag) {
 }
 
 LinkFault ImapChannel::send(std::string_view bytes) {
-    const TransportStatus status = transport_->write(bytes);
-    if (!status.ok()) {
-        return LinkFailureText(status);
-    }
-    return std::nullopt;
+    return net::Send(*transport_, bytes);
 }
 
 Task<LinkFault> ImapChannel::read(Response& response, std::chrono::milliseconds timeout) {

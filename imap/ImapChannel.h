@@ -22,13 +22,13 @@
 #include "imap/ImapLimits.h"
 #include "imap/Response.h"
 #include "imap/ResponseReader.h"
+#include "net/ErrorText.h"
 #include "net/Pace.h"
 #include "net/Transport.h"
 
 namespace breezel::imap {
 
-/// A failure of the link or of the protocol, as the user's text; empty when all went well.
-using LinkFault = std::optional<std::string>;
+using net::LinkFault;
 
 /// Reads and writes IMAP on one transport within the limits.
 class ImapChannel {

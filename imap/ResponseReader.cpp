@@ -18,16 +18,6 @@ constexpr int kMaxDepth = 32;
 // Enough for an excerpt of 80 characters and its "...".
 constexpr std::size_t kOpeningBytes = 100;
 
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
-}
-
 bool IsStatusName(std::string_view word) {
     for (const std::string_view name : {"OK", "NO", "BAD", "PREAUTH", "BYE"}) {
         if (ascii::EqualNoCase(word, name)) {
@@ -124,7 +114,7 @@ public:
                 return false;
             }
         }
-        r.name = Upper(name);
+        r.name = ascii::Upper(name);
         if (r.isStatus()) {
             const bool untaggedOnly = r.name == "PREAUTH" || r.name == "BYE";
             return !(tagged && untaggedOnly) && !r.number && text(r);
@@ -178,7 +168,7 @@ private:
         }
         const std::string_view inside = std::string_view(r.text).substr(1, close - 1);
         const auto blank = inside.find(' ');
-        r.code = Upper(inside.substr(0, blank));
+        r.code = ascii::Upper(inside.substr(0, blank));
         if (blank != std::string_view::npos) {
             r.codeText = std::string(inside.substr(blank + 1));
         }

@@ -97,6 +97,14 @@ std::string LinkFailureText(const TransportStatus& status) {
     }
 }
 
+LinkFault Send(Transport& transport, std::string_view bytes) {
+    const TransportStatus status = transport.write(bytes);
+    if (!status.ok()) {
+        return LinkFailureText(status);
+    }
+    return std::nullopt;
+}
+
 std::string ProtocolErrorText(std::string_view received) {
     return "サーバーの応答が不正です: " + Excerpt(received);
 }

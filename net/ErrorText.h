@@ -6,6 +6,7 @@
 // control characters or pages of text into an error box.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,12 @@ std::string ConnectFailureText(const TransportStatus& status, const std::string&
 
 /// The failure text of a read, write or handshake on an open connection.
 std::string LinkFailureText(const TransportStatus& status);
+
+/// A failure of the link or of the protocol, as the user's text; empty when all went well.
+using LinkFault = std::optional<std::string>;
+
+/// Sends bytes on transport: the link's failure, if it failed.
+LinkFault Send(Transport& transport, std::string_view bytes);
 
 /// A reply that breaks the protocol, quoting an excerpt of what came.
 std::string ProtocolErrorText(std::string_view received);

@@ -39,11 +39,7 @@ Task<TransportStatus> Pop3Channel::connect(std::string host, std::uint16_t port,
 }
 
 LinkFault Pop3Channel::send(std::string_view bytes) {
-    const TransportStatus status = transport_->write(bytes);
-    if (!status.ok()) {
-        return LinkFailureText(status);
-    }
-    return std::nullopt;
+    return net::Send(*transport_, bytes);
 }
 
 Task<LinkFault> Pop3Channel::readReply(Reply& reply, std::chrono::milliseconds timeout) {

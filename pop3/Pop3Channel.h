@@ -13,14 +13,12 @@
 #include <string_view>
 
 #include "common/Task.h"
+#include "net/ErrorText.h"
 #include "net/Pace.h"
 #include "net/Transport.h"
 #include "pop3/Pop3Limits.h"
 
 namespace breezel::pop3 {
-
-/// A failure of the link or of the protocol, as the user's text; empty when all went well.
-using LinkFault = std::optional<std::string>;
 
 /// A status line: +OK or -ERR and the text after it, line end removed; or, during AUTH, the
 /// server's "+ " challenge.

@@ -38,16 +38,6 @@ std::string_view FirstWord(std::string_view text) {
     return text.substr(0, end);
 }
 
-std::string Upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
-}
-
 // A decimal 0..INT32_MAX and nothing else: no sign, no blanks, no overflow.
 std::optional<int> ParseCount(std::string_view text) {
     if (text.empty() || text.size() > 10) {
@@ -233,7 +223,7 @@ Task<LinkFault> Pop3Connection::askCapabilities() {
     // Only the capabilities we use are kept: a long list costs no memory.
     co_return co_await channel_.readLines(
         [this](std::string_view line) {
-            const std::string word = Upper(FirstWord(line));
+            const std::string word = ascii::Upper(FirstWord(line));
             offersStls_ = offersStls_ || word == "STLS";
             offersPipelining_ = offersPipelining_ || word == "PIPELINING";
             if (word == "SASL") {
