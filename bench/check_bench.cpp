@@ -46,13 +46,13 @@ breezel::Task<int> LibraryCheck(breezel::MailLibrary& mail, Account account) {
         server += ':';
         server += std::to_string(account.port);
     }
-    const int handle = co_await mail.NMailPop3Connect(std::move(server));
+    const int handle = co_await mail.NMailPop3Connect(breezel::net::MailboxAt(std::move(server)));
     if (handle == -1) {
         std::fprintf(stderr, "connect: %s\n", mail.NMailGetMessage(0).c_str());
         co_return -1;
     }
-    const int count =
-        co_await mail.NMailPop3Authenticate(handle, account.user, account.password, 0);
+    const int count = co_await mail.NMailPop3Authenticate(
+        handle, account.user, breezel::net::Credential::ofPassword(account.password), 0);
     bool ok = count >= 0;
     if (!ok) {
         std::fprintf(stderr, "login: %s\n", mail.NMailGetMessage(0).c_str());

@@ -16,7 +16,9 @@ namespace breezel {
 class Secret {
 public:
     Secret() = default;
-    explicit Secret(std::string text) : text_(std::move(text)) {}
+    // Text may become a secret freely; only the way out is guarded.
+    Secret(std::string text) : text_(std::move(text)) {}  // NOLINT(google-explicit-constructor)
+    Secret(const char* text) : text_(text) {}             // NOLINT(google-explicit-constructor)
     Secret(const Secret&) = default;
     Secret(Secret&& other) noexcept : text_(std::move(other.text_)) { other.wipe(); }
     Secret& operator=(const Secret& other) {

@@ -8,6 +8,8 @@
 #include "forms/OptionForm.h"
 #include "forms/SetForm.h"
 #include "platform/TimerDriver.h"
+#include "settings/MailboxFile.h"
+#include "settings/ProfileKeys.h"
 
 namespace breezel {
 
@@ -117,6 +119,22 @@ IniFile FormContext::preferences() const {
 
 IniFile FormContext::accountFile() const {
     return IniFile(programFolder_ + "/★MailData/iniIdPass.ini", FileAccess::OwnerOnly);
+}
+
+std::filesystem::path FormContext::mailboxesFile() const {
+    return std::filesystem::path(programFolder_) / "★MailData" / "mailboxes.ini";
+}
+
+net::Mailbox FormContext::savedFirstMailbox() const {
+    const IniFile file = accountFile();
+    SharedSettings settings = settings_;
+    settings.AccountId = file.readString(profile::kSection, profile::kAccountId, "");
+    settings.AccountPassword = file.readString(profile::kSection, profile::kPassword, "");
+    return FirstMailbox(settings);
+}
+
+std::vector<net::Mailbox> FormContext::furtherMailboxes() const {
+    return LoadMailboxes(mailboxesFile());
 }
 
 }  // namespace breezel

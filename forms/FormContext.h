@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/Task.h"
 #include "controls/Signal.h"
+#include "net/Mailbox.h"
 #include "platform/Services.h"
 #include "settings/IniFile.h"
 #include "settings/ServerSettings.h"
@@ -71,6 +73,12 @@ public:
     IniFile preferences() const;
     /// The account file: program folder + "/★MailData/iniIdPass.ini", readable by its owner only.
     IniFile accountFile() const;
+    /// The further mailboxes' file: program folder + "/★MailData/mailboxes.ini".
+    std::filesystem::path mailboxesFile() const;
+    /// The first mailbox with the account as saved now (the account file read afresh).
+    net::Mailbox savedFirstMailbox() const;
+    /// The further mailboxes as their file holds them now.
+    std::vector<net::Mailbox> furtherMailboxes() const;
     /// The server settings file, addressed by its bare name: it is in the current directory.
     std::filesystem::path serverSettingsFile() const { return "vbmail.ini"; }
     /// A file of the program folder, from a relative path such as "/Sound/Kouka.wav".
@@ -84,7 +92,7 @@ public:
 
     /// A form came into being; views create their widget for it.
     Signal<Form&> formCreated;
-    /// The server settings or the saved account were set anew.
+    /// The server settings, the saved account or the further mailboxes were set anew.
     Signal<> mailboxChanged;
 
 protected:

@@ -8,7 +8,7 @@
 #include "forms/IdPassForm.h"
 #include "forms/OptionForm.h"
 #include "forms/SetForm.h"
-#include "net/ServerAddress.h"
+#include "net/Mailbox.h"
 #include "platform/Desktop.h"
 #include "platform/MailLibrary.h"
 #include "platform/MessageBox.h"
@@ -81,9 +81,10 @@ void MainForm::Form_Load() {
 
     IdPassForm& account = context_.idPassForm();
     // An account that signs in with a token (;AUTH= in the server name) has no password.
-    const auto server = net::ServerAddress::parse(context_.settings().Pop3Server);
-    const bool bearer = server && server->bearer();
-    if (account.IdText.text().empty() || (account.PassText.text().empty() && !bearer)) {
+    net::Mailbox first = FirstMailbox(context_.settings());
+    first.id = account.IdText.text();
+    first.password = Secret(account.PassText.text());
+    if (!net::HasAccount(first)) {
         account.window.show();
     }
 

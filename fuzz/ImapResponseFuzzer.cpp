@@ -42,9 +42,10 @@ void Check(SameStream& transports, const std::string& server, const std::string&
            const std::string& password) {
     breezel::ImapMailLibrary lib(transports);
     lib.NMailInitializeWinSock();
-    const int handle = Finish(lib.NMailPop3Connect(server));
+    const int handle = Finish(lib.NMailPop3Connect(net::MailboxAt(server)));
     if (handle != -1) {
-        if (Finish(lib.NMailPop3Authenticate(handle, id, password, 0)) < -1) {
+        if (Finish(lib.NMailPop3Authenticate(handle, id, net::Credential::ofPassword(password),
+                                             0)) < -1) {
             __builtin_trap();  // a count, or -1
         }
         breezel::MailTexts texts;

@@ -25,10 +25,10 @@ int ImapMailLibrary::NMailEndWinSock() {
     return 1;
 }
 
-Task<int> ImapMailLibrary::NMailPop3Connect(std::string server) {
-    const auto address = net::ServerAddress::parse(server);
+Task<int> ImapMailLibrary::NMailPop3Connect(net::Mailbox mailbox) {
+    const std::optional<net::ServerAddress>& address = mailbox.address;
     if (!address || address->protocol != net::Protocol::Imap) {
-        co_return fail(imap::BadServerNameText(server));
+        co_return fail(imap::BadServerNameText(mailbox.server));
     }
     std::unique_ptr<net::Transport> transport = transports_.create();
     if (!transport) {
@@ -44,13 +44,13 @@ Task<int> ImapMailLibrary::NMailPop3Connect(std::string server) {
     co_return handle;
 }
 
-Task<int> ImapMailLibrary::NMailPop3Authenticate(int handle, std::string id, std::string password,
-                                                 int /*apop*/) {
+Task<int> ImapMailLibrary::NMailPop3Authenticate(int handle, std::string id,
+                                                 net::Credential credential, int /*apop*/) {
     imap::ImapSession* session = find(handle);
     if (session == nullptr) {
         co_return -1;
     }
-    co_return report(co_await session->logInAndCount(std::move(id), std::move(password)));
+    co_return report(co_await session->logInAndCount(std::move(id), credential.secret.reveal()));
 }
 
 Task<int> ImapMailLibrary::NMailPop3GetMailStatus(int handle, int, MailTexts& texts, int) {

@@ -29,10 +29,10 @@ public:
     int NMailSetOption(int option, int value) override;
     int NMailEndWinSock() override;
     /// Connects to an imap:// or imaps:// server and reads its greeting.
-    Task<int> NMailPop3Connect(std::string server) override;
+    Task<int> NMailPop3Connect(net::Mailbox mailbox) override;
     /// Logs in and gives the number of unseen messages in INBOX (apop is POP3's and ignored);
     /// password is the token for a bearer name.
-    Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
+    Task<int> NMailPop3Authenticate(int handle, std::string id, net::Credential credential,
                                     int apop) override;
     /// The message calls send nothing and fail: an IMAP check reads no message.
     Task<int> NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;

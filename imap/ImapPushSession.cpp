@@ -21,11 +21,11 @@ ImapPushSession::ImapPushSession(net::TransportFactory& transports, imap::ImapLi
 
 ImapPushSession::~ImapPushSession() = default;
 
-Task<PushOpened> ImapPushSession::open(std::string server, std::string id, std::string password) {
+Task<PushOpened> ImapPushSession::open(net::Mailbox mailbox, net::Credential credential) {
     close();
-    const auto address = net::ServerAddress::parse(server);
+    const std::optional<net::ServerAddress>& address = mailbox.address;
     if (!address) {
-        co_return PushOpened{Result::Refused, imap::BadServerNameText(server)};
+        co_return PushOpened{Result::Refused, imap::BadServerNameText(mailbox.server)};
     }
     if (address->protocol != net::Protocol::Imap) {
         co_return PushOpened{Result::Unsupported, {}};
@@ -38,7 +38,7 @@ Task<PushOpened> ImapPushSession::open(std::string server, std::string id, std::
     session_ = std::make_unique<imap::ImapSession>(std::move(transport), *address, limits_);
     imap::CallResult result = co_await session_->open();
     if (result.failure.empty()) {
-        result = co_await session_->logInAndExamine(std::move(id), std::move(password));
+        result = co_await session_->logInAndExamine(mailbox.id, credential.secret.reveal());
     }
     if (!result.failure.empty()) {
         PushOpened failed = Failure(result);

@@ -24,7 +24,7 @@ public:
     ImapPushSession(net::TransportFactory& transports, imap::ImapLimits limits);
     ~ImapPushSession() override;
 
-    Task<PushOpened> open(std::string server, std::string id, std::string password) override;
+    Task<PushOpened> open(net::Mailbox mailbox, net::Credential credential) override;
     Task<PushNews> waitForNews() override;
     /// SEARCH RETURN (COUNT) UNSEEN with ESEARCH, else STATUS INBOX (UNSEEN), sent in the same
     /// write as the DONE that ends the IDLE.

@@ -29,11 +29,11 @@ MailEngines::Route MailEngines::route(int handle) {
     return route;
 }
 
-Task<int> MailEngines::NMailPop3Connect(std::string server) {
-    const auto address = net::ServerAddress::parse(server);
-    MailLibrary& engine = address && address->protocol == net::Protocol::Imap ? imap_ : pop3_;
+Task<int> MailEngines::NMailPop3Connect(net::Mailbox mailbox) {
+    const bool imap = mailbox.address && mailbox.address->protocol == net::Protocol::Imap;
+    MailLibrary& engine = imap ? imap_ : pop3_;
     last_ = &engine;
-    const int inner = co_await engine.NMailPop3Connect(std::move(server));
+    const int inner = co_await engine.NMailPop3Connect(std::move(mailbox));
     if (inner == -1) {
         co_return -1;
     }
@@ -45,10 +45,10 @@ Task<int> MailEngines::NMailPop3Connect(std::string server) {
     co_return lastHandle_;
 }
 
-Task<int> MailEngines::NMailPop3Authenticate(int handle, std::string id, std::string password,
+Task<int> MailEngines::NMailPop3Authenticate(int handle, std::string id, net::Credential credential,
                                              int apop) {
     const Route r = route(handle);
-    return r.engine->NMailPop3Authenticate(r.handle, std::move(id), std::move(password), apop);
+    return r.engine->NMailPop3Authenticate(r.handle, std::move(id), std::move(credential), apop);
 }
 
 Task<int> MailEngines::NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) {

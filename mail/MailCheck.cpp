@@ -9,13 +9,14 @@
 #include "forms/MsgForm.h"
 #include "forms/SetForm.h"
 #include "mail/DialUp.h"
-#include "net/ServerAddress.h"
+#include "net/Mailbox.h"
 #include "platform/MailLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/SignIn.h"
 #include "platform/Wait.h"
 #include "settings/ProfileKeys.h"
+#include "settings/ServerSettings.h"
 
 namespace breezel {
 
@@ -41,7 +42,7 @@ struct Running {
 };
 }  // namespace
 
-MailCheck::MailCheck(FormContext& context) : context_(context) {
+MailCheck::MailCheck(FormContext& context) : context_(context), credentials_(context.services()) {
     mailboxChangedSignal_ =
         context.mailboxChanged.connectScoped([this] { mailboxChanged_ = true; });
 }
@@ -93,11 +94,15 @@ Task<int> MailCheck::countMailbox(bool byHand) {
     if (settings.Pop3Server.empty()) {
         co_return 0;
     }
-    const auto address = net::ServerAddress::parse(settings.Pop3Server);
-    const bool bearer = address && address->bearer();
-    int handle = co_await mail.NMailPop3Connect(settings.Pop3Server);
-    if (handle == -1) {
-        co_return 0;
+    net::Mailbox mailbox = FirstMailbox(settings);
+    int handle = -1;
+    // A token account connects only once it has a token: a check that cannot sign in costs the
+    // server nothing.
+    if (!mailbox.bearer()) {
+        handle = co_await mail.NMailPop3Connect(mailbox);
+        if (handle == -1) {
+            co_return 0;
+        }
     }
 
     // The account file is read afresh at every check: only a saved account takes part.
@@ -108,90 +113,84 @@ Task<int> MailCheck::countMailbox(bool byHand) {
     context_.idPassForm().PassText.setText(password);
     settings.AccountId = id;
     settings.AccountPassword = password;
+    mailbox.id = id;
+    mailbox.password = Secret(password);
 
-    int count = 0;
-    bool loggedInNow = false;
-    std::string refusal;
-    // An account that signs in with a token has no password to ask for.
-    if (settings.AccountId.empty() || (settings.AccountPassword.empty() && !bearer)) {
+    MailboxCount result;
+    if (!net::HasAccount(mailbox)) {
         context_.idPassForm().window.show();
     } else {
-        if (bearer) {
-            count = co_await logInWithToken(handle, settings.AccountId, byHand, refusal);
-        } else {
-            count = co_await mail.NMailPop3Authenticate(handle, settings.AccountId,
-                                                        settings.AccountPassword,
-                                                        settings.ApopFlag != 0 ? kApopOn : 0);
-        }
-        loggedInNow = count >= 0;
-        if (count > 0 && !mail.countsOnly(handle)) {
-            MailTexts texts;
-            // A session that is gone answers every call at once with a failure: walking on
-            // would only spin through whatever count the server claimed.
-            for (int n = 1; n <= count && mail.NMailPop3Connected(handle); ++n) {
-                co_await mail.NMailPop3GetMailStatus(handle, n, texts, 0);
-                // The size is asked as before, but no buffer is made from what the server
-                // claims: the library reads the message and discards it as it streams.
-                co_await mail.NMailPop3GetMailSize(handle, n);
-                co_await mail.NMailPop3GetMail(handle, n, texts, 0, 0);
-            }
-        } else if (count < 0 && !bearer) {
-            refusal = CutAtNul(mail.NMailGetMessage(0));
-        }
+        result = co_await logInAndCount(mailbox, handle, byHand);
     }
     // The session ends before the box: a server is not held open for as long as the box is.
     if (handle != -1) {
         co_await mail.NMailPop3Close(handle);
     }
 
-    // A token that could not be had is told only where the sign-in said so.
-    if (count < 0 && (!bearer || !refusal.empty())) {
-        co_await Answer<Done>([&services, &refusal](Answer<Done>::Reply dismissed) {
-            services.messages.showOk(refusal, kErrorTitle, MessageBox::Icon::None,
+    if (result.count < 0 && result.tell) {
+        co_await Answer<Done>([&services, &result](Answer<Done>::Reply dismissed) {
+            services.messages.showOk(result.failure, kErrorTitle, MessageBox::Icon::None,
                                      [dismissed] { dismissed(Done{}); });
         });
-    } else if (loggedInNow) {
+    } else if (result.count >= 0 && result.loggedIn) {
         loggedIn.notify();
     }
-    co_return count;
+    co_return result.count;
 }
 
-Task<int> MailCheck::logInWithToken(int& handle, std::string id, bool byHand,
-                                    std::string& refusal) {
-    const Services& services = context_.services();
-    MailLibrary& mail = services.mail;
-    const std::string server = context_.settings().Pop3Server;
+Task<MailCheck::MailboxCount> MailCheck::logInAndCount(net::Mailbox mailbox, int& handle,
+                                                       bool byHand) {
+    MailLibrary& mail = context_.services().mail;
     // The browser opens only on the user's act, or for the first check of a new mailbox.
     const bool mayAsk = byHand || mailboxChanged_;
     mailboxChanged_ = false;
-    for (int attempt = 0;; ++attempt) {
-        const AccessToken token = co_await services.signIn.accessToken(server, id, mayAsk);
-        if (token.token.empty()) {
-            // Automatic checks stay quiet without a token, but for news the user must hear.
-            if (mayAsk || token.tellAlways) {
-                refusal = token.failure;
-            }
-            co_return -1;
-        }
+    MailboxCount result;
+    const Credentials::Attempt attempt =
+        [&mail, &mailbox, &handle, &result](const net::Credential& credential) -> Task<LoginTry> {
         if (handle == -1) {
-            handle = co_await mail.NMailPop3Connect(server);
+            handle = co_await mail.NMailPop3Connect(mailbox);
             if (handle == -1) {
-                co_return 0;  // the server is gone: nothing to tell, as for any check
+                result.count = 0;  // the server is gone: nothing to tell, as for any check
+                co_return LoginTry::Done;
             }
         }
-        const int count = co_await mail.NMailPop3Authenticate(handle, id, token.token, 0);
-        if (count >= 0 || attempt > 0 || !mail.loginRefused(handle)) {
-            if (count < 0) {
-                refusal = CutAtNul(mail.NMailGetMessage(0));
-            }
-            co_return count;
+        result.count = co_await mail.NMailPop3Authenticate(handle, mailbox.id, credential,
+                                                           mailbox.apop ? kApopOn : 0);
+        if (result.count >= 0) {
+            result.loggedIn = true;
+            co_return LoginTry::Done;
         }
-        // Refused, likely expired: renewed once, on a connection of its own made only once
-        // there is a new token to carry.
-        services.signIn.refused(server, id, token.token);
+        result.failure = CutAtNul(mail.NMailGetMessage(0));
+        result.tell = true;
+        if (!mail.loginRefused(handle) || !credential.token()) {
+            co_return LoginTry::Done;
+        }
+        // A renewed token goes on a connection of its own, made only once there is one.
         co_await mail.NMailPop3Close(handle);
         handle = -1;
+        co_return LoginTry::CredentialsRefused;
+    };
+    const CredentialAnswer answer = co_await credentials_.logIn(mailbox, mayAsk, attempt);
+    if (!answer.credential) {
+        // Automatic checks stay quiet without a token, but for news the user must hear.
+        result.count = -1;
+        result.failure = answer.failure;
+        result.tell = !answer.failure.empty() && (mayAsk || answer.tellAlways);
+        co_return result;
     }
+    if (result.count > 0 && handle != -1 && !mail.countsOnly(handle)) {
+        MailTexts texts;
+        // A session that is gone answers every call at once with a failure: walking on would
+        // only spin through whatever count the server claimed.
+        for (int n = 1; n <= result.count && mail.NMailPop3Connected(handle); ++n) {
+            co_await mail.NMailPop3GetMailStatus(handle, n, texts, 0);
+            // The size is asked as before, but no buffer is made from what the server claims:
+            // the library reads the message and discards it as it streams.
+            co_await mail.NMailPop3GetMailSize(handle, n);
+            co_await mail.NMailPop3GetMail(handle, n, texts, 0, 0);
+        }
+    }
+    co_return result;
 }
 
 Task<> MailCheck::announce(int count) {

@@ -5,6 +5,8 @@
 
 #include "common/Task.h"
 #include "controls/Signal.h"
+#include "mail/Credentials.h"
+#include "net/Mailbox.h"
 
 namespace breezel {
 
@@ -40,13 +42,24 @@ public:
     Signal<> loggedIn;
 
 private:
+    /// What one mailbox's look came to.
+    struct MailboxCount {
+        /// What the mailbox holds (> 0), 0 when there is nothing to tell, below 0 on failure.
+        int count = 0;
+        /// Why it failed, as the user's text.
+        std::string failure;
+        /// The failure is to be shown.
+        bool tell = false;
+        /// A login succeeded: the server and the account are good now.
+        bool loggedIn = false;
+    };
+
     /// Connects, logs in and learns the count: what the mailbox holds (> 0), 0 when there is
     /// nothing to tell, or nothing more to do.
     Task<int> countMailbox(bool byHand);
-    /// Logs in on handle with an OAuth2 token for id; a token the server refuses is renewed once
-    /// on a new connection (handle then changes, -1 when there is none). The login's result;
-    /// refusal: the box's text, empty when nothing is to be shown.
-    Task<int> logInWithToken(int& handle, std::string id, bool byHand, std::string& refusal);
+    /// Logs mailbox in on handle (connecting when it is -1; handle then changes, -1 when there
+    /// is none) with its credential, a refused token renewed once, and walks its messages.
+    Task<MailboxCount> logInAndCount(net::Mailbox mailbox, int& handle, bool byHand);
     /// What follows the count: the mail program or the board and the alert, then the hang-up.
     Task<> follow(int count);
     Task<> announce(int count);
@@ -54,6 +67,7 @@ private:
     Task<> checkAgainWhileAsked();
 
     FormContext& context_;
+    Credentials credentials_;
     bool running_ = false;
     bool checkAgain_ = false;
     // The server or the account changed since the last check: the next one may sign in.

@@ -1,42 +1,44 @@
 #include "mail/PushWatch.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "forms/FormContext.h"
 #include "forms/MainForm.h"
 #include "mail/MailCheck.h"
-#include "net/ServerAddress.h"
 #include "platform/MailPush.h"
 #include "platform/SignIn.h"
 #include "platform/Wait.h"
-#include "settings/ProfileKeys.h"
 
 namespace breezel {
 
-PushWatch::PushWatch(FormContext& context, MailCheck& check) : context_(context), check_(check) {}
+PushWatch::PushWatch(FormContext& context, MailCheck& check, std::string key)
+    : context_(context), check_(check), key_(std::move(key)), credentials_(context.services()) {}
 
 PushWatch::~PushWatch() {
     // The loop first: it may be suspended on the connection.
     loop_.cancelAll();
 }
 
-std::optional<PushWatch::Account> PushWatch::wanted() {
+std::optional<net::Mailbox> PushWatch::wanted() {
     if (!context_.hasMainForm() || context_.mainForm().Check3.value() != 1) {
         return std::nullopt;
     }
-    Account account;
-    account.server = context_.settings().Pop3Server;
     // As the check does: only a saved account takes part.
-    const IniFile file = context_.accountFile();
-    account.id = file.readString(profile::kSection, profile::kAccountId, "");
-    account.password = file.readString(profile::kSection, profile::kPassword, "");
-    const auto address = net::ServerAddress::parse(account.server);
-    // An account that signs in with a token has no password.
-    const bool bearer = address && address->bearer();
-    if (account.server.empty() || account.id.empty() || (account.password.empty() && !bearer)) {
-        return std::nullopt;
+    std::optional<net::Mailbox> mailbox;
+    if (key_.empty()) {
+        mailbox = context_.savedFirstMailbox();
+        if (mailbox->server.empty() || !net::HasAccount(*mailbox)) {
+            return std::nullopt;
+        }
+        return mailbox;
     }
-    return account;
+    for (net::Mailbox& further : context_.furtherMailboxes()) {
+        if (further.key == key_ && net::TakesPart(further)) {
+            mailbox = std::move(further);
+        }
+    }
+    return mailbox;
 }
 
 void PushWatch::follow() {
@@ -54,7 +56,7 @@ void PushWatch::follow() {
             }
         });
     }
-    const std::optional<Account> account = wanted();
+    const std::optional<net::Mailbox> account = wanted();
     if (account == account_ && (loop_.size() > 0 || resting_)) {
         return;  // watching it, waiting to try again, or resting: as it should be
     }
@@ -82,7 +84,7 @@ void PushWatch::end() {
     }
 }
 
-Task<> PushWatch::watch(Account account) {
+Task<> PushWatch::watch(net::Mailbox account) {
     std::int64_t retryMs = kFirstRetryMs;
     std::int64_t waited = 0;  // since the connection was lost
     for (;;) {
@@ -116,31 +118,26 @@ Task<> PushWatch::watch(Account account) {
     }
 }
 
-Task<PushOpened> PushWatch::open(Account account) {
-    const auto address = net::ServerAddress::parse(account.server);
-    if (!address || !address->bearer()) {
+Task<PushOpened> PushWatch::open(net::Mailbox mailbox) {
+    PushOpened opened;
+    const Credentials::Attempt attempt =
+        [this, &mailbox, &opened](const net::Credential& credential) -> Task<LoginTry> {
+        if (session_) {
+            session_->close();
+        }
         session_ = context_.services().push.create();
-        co_return co_await session_->open(account.server, account.id, account.password);
-    }
+        opened = co_await session_->open(mailbox, credential);
+        co_return opened.credentialsRefused ? LoginTry::CredentialsRefused : LoginTry::Done;
+    };
     // As the check does, but never asking the user: without a token it rests.
-    SignIn& signIn = context_.services().signIn;
-    for (int attempt = 0;; ++attempt) {
-        const AccessToken token = co_await signIn.accessToken(account.server, account.id, false);
+    const CredentialAnswer answer = co_await credentials_.logIn(mailbox, false, attempt);
+    if (!answer.credential) {
         session_ = context_.services().push.create();
-        if (token.token.empty()) {
-            PushOpened refused;
-            refused.result = PushOpened::Result::Refused;
-            refused.failure = token.failure;
-            co_return refused;
-        }
-        PushOpened opened = co_await session_->open(account.server, account.id, token.token);
-        if (!opened.credentialsRefused || attempt > 0) {
-            co_return opened;
-        }
-        // Refused, likely expired: renewed once.
-        signIn.refused(account.server, account.id, token.token);
-        session_->close();
+        opened = PushOpened{};
+        opened.result = PushOpened::Result::Refused;
+        opened.failure = answer.failure;
     }
+    co_return opened;
 }
 
 Task<> PushWatch::announce() {

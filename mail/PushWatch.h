@@ -7,6 +7,8 @@
 
 #include "common/Task.h"
 #include "controls/Signal.h"
+#include "mail/Credentials.h"
+#include "net/Mailbox.h"
 #include "platform/MailPush.h"
 
 namespace breezel {
@@ -26,7 +28,8 @@ class MailCheck;
 /// the settings change or a check logs in. It never runs a timer of its own but that back-off.
 class PushWatch {
 public:
-    PushWatch(FormContext& context, MailCheck& check);
+    /// Watches the mailbox named key: "" for the first mailbox, else a further one's section.
+    PushWatch(FormContext& context, MailCheck& check, std::string key = {});
     ~PushWatch();
     PushWatch(const PushWatch&) = delete;
     PushWatch& operator=(const PushWatch&) = delete;
@@ -48,39 +51,34 @@ public:
     static constexpr std::int64_t kRestartRetryMs = 8000;
 
 private:
-    /// What the connection logs in to.
-    struct Account {
-        std::string server;
-        std::string id;
-        std::string password;
-        bool operator==(const Account&) const = default;
-    };
     /// Where INBOX stood when last seen: news of mail that came while no connection watched.
     struct Mark {
         std::uint32_t uidValidity = 0;
         std::uint32_t uidNext = 0;
     };
 
-    /// The account push should watch now; nothing when it should be off.
-    std::optional<Account> wanted();
+    /// The mailbox push should watch now; nothing when it should be off.
+    std::optional<net::Mailbox> wanted();
     /// Ends the loop and its connection, if any (logging out).
     void end();
-    Task<> watch(Account account);
-    /// Opens session_ for account: with its password, or with an OAuth2 token renewed once if
-    /// the server refuses it.
-    Task<PushOpened> open(Account account);
+    Task<> watch(net::Mailbox mailbox);
+    /// Opens session_ for mailbox with its credential (a token refused by the server renewed
+    /// once), never asking the user.
+    Task<PushOpened> open(net::Mailbox mailbox);
     /// Counts on the connection and hands the count to the check.
     Task<> announce();
 
     FormContext& context_;
     MailCheck& check_;
+    const std::string key_;
+    Credentials credentials_;
     ScopedConnection checksSwitched_;
     ScopedConnection mailboxChanged_;
     ScopedConnection loggedIn_;
     bool following_ = false;
     std::unique_ptr<PushSession> session_;
-    // The account the loop watches, or last tried.
-    std::optional<Account> account_;
+    // The mailbox the loop watches, or last tried.
+    std::optional<net::Mailbox> account_;
     // The loop ended for good for account_ (refused, or no push there): not tried again until
     // the settings change or a check logs in.
     bool resting_ = false;

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "common/Task.h"
+#include "net/Credential.h"
+#include "net/Mailbox.h"
 
 namespace breezel {
 
@@ -29,14 +31,13 @@ public:
     /// Releases the network layer; called once at shutdown.
     virtual int NMailEndWinSock() = 0;
 
-    /// Opens a connection to the server ("host", "host:port", "[v6]:port", "pop3://host[:port]",
-    /// "pop3s://host[:port]", "imap://host[:port]", "imaps://host[:port]"); a handle, or -1 when
-    /// no connection could be made.
-    virtual Task<int> NMailPop3Connect(std::string server) = 0;
-    /// Logs in (apop -1: APOP, 0: USER/PASS; POP3 only); the number of messages (> 0), 0 for an
-    /// empty mailbox, below 0 on failure, whose text NMailGetMessage then gives. For IMAP the
-    /// number is that of the unseen messages of INBOX.
-    virtual Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
+    /// Opens a connection to mailbox's server (its parsed address says which protocol, host,
+    /// port and TLS); a handle, or -1 when no connection could be made.
+    virtual Task<int> NMailPop3Connect(net::Mailbox mailbox) = 0;
+    /// Logs in with credential (apop -1: APOP, 0: USER/PASS; POP3 only); the number of messages
+    /// (> 0), 0 for an empty mailbox, below 0 on failure, whose text NMailGetMessage then gives.
+    /// For IMAP the number is that of the unseen messages of INBOX and the mailbox's folders.
+    virtual Task<int> NMailPop3Authenticate(int handle, std::string id, net::Credential credential,
                                             int apop) = 0;
     /// Reads the headers of message number (1-based) into texts, which must outlive the task;
     /// below 0 on failure.

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "common/Task.h"
+#include "net/Credential.h"
+#include "net/Mailbox.h"
 
 namespace breezel {
 
@@ -32,6 +34,7 @@ struct PushOpened {
 enum class PushNews {
     NewMail,  ///< a message was added to INBOX (its count of messages grew)
     Lost,     ///< the link failed, the server ended the session, or a keep-alive went unanswered
+    Refused,  ///< the server refused to idle (IDLE answered BAD or NO): no push on this server
 };
 
 /// One connection that watches INBOX and is told by the server when mail arrives (IMAP IDLE).
@@ -40,9 +43,9 @@ enum class PushNews {
 class PushSession {
 public:
     virtual ~PushSession() = default;
-    /// Connects to the server named as the user wrote it, logs in (encrypting first wherever
-    /// the server offers it) and opens INBOX read-only.
-    virtual Task<PushOpened> open(std::string server, std::string id, std::string password) = 0;
+    /// Connects to mailbox's server, logs in with credential (encrypting first wherever the
+    /// server offers it) and opens INBOX read-only.
+    virtual Task<PushOpened> open(net::Mailbox mailbox, net::Credential credential) = 0;
     /// Waits until the server tells of new mail, or the connection is lost. Renews its wait
     /// before the server's limit and checks on the link now and then by itself; flag changes
     /// and removed messages do not end it.

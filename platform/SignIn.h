@@ -2,14 +2,16 @@
 
 #include <string>
 
+#include "common/Secret.h"
 #include "common/Task.h"
+#include "net/Mailbox.h"
 
 namespace breezel {
 
 /// An OAuth2 access token, or why there is none.
 struct AccessToken {
     /// The token; empty when there is none.
-    std::string token;
+    Secret token;
     /// Why there is none, as the user's text; empty when there is nothing to tell (no sign-in
     /// was allowed, and none was needed before).
     std::string failure;
@@ -26,13 +28,11 @@ struct AccessToken {
 class SignIn {
 public:
     virtual ~SignIn() = default;
-    /// An access token for account (the user ID, also the sign-in hint) at the provider of
-    /// server (the server name as the user wrote it). mayAsk: a browser may open for the user
-    /// to sign in.
-    virtual Task<AccessToken> accessToken(std::string server, std::string account, bool mayAsk) = 0;
+    /// An access token for mailbox's account (its ID, also the sign-in hint) at the provider
+    /// of its server. mayAsk: a browser may open for the user to sign in.
+    virtual Task<AccessToken> accessToken(net::Mailbox mailbox, bool mayAsk) = 0;
     /// The server refused token: it is forgotten, so that the next access token is a new one.
-    virtual void refused(const std::string& server, const std::string& account,
-                         const std::string& token) = 0;
+    virtual void refused(const net::Mailbox& mailbox, const Secret& token) = 0;
 };
 
 }  // namespace breezel

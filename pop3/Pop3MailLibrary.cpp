@@ -25,10 +25,10 @@ int Pop3MailLibrary::NMailEndWinSock() {
     return 1;
 }
 
-Task<int> Pop3MailLibrary::NMailPop3Connect(std::string server) {
-    const auto address = net::ServerAddress::parse(server);
+Task<int> Pop3MailLibrary::NMailPop3Connect(net::Mailbox mailbox) {
+    const std::optional<net::ServerAddress>& address = mailbox.address;
     if (!address || address->protocol != net::Protocol::Pop3) {
-        co_return fail(pop3::BadServerNameText(server));
+        co_return fail(pop3::BadServerNameText(mailbox.server));
     }
     std::unique_ptr<net::Transport> transport = transports_.create();
     if (!transport) {
@@ -45,14 +45,14 @@ Task<int> Pop3MailLibrary::NMailPop3Connect(std::string server) {
     co_return handle;
 }
 
-Task<int> Pop3MailLibrary::NMailPop3Authenticate(int handle, std::string id, std::string password,
-                                                 int apop) {
+Task<int> Pop3MailLibrary::NMailPop3Authenticate(int handle, std::string id,
+                                                 net::Credential credential, int apop) {
     pop3::Pop3Connection* connection = find(handle);
     if (connection == nullptr) {
         co_return -1;
     }
     co_return report(
-        co_await connection->authenticate(std::move(id), std::move(password), apop != 0));
+        co_await connection->authenticate(std::move(id), credential.secret.reveal(), apop != 0));
 }
 
 Task<int> Pop3MailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int) {

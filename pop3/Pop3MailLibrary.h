@@ -27,8 +27,8 @@ public:
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
     int NMailEndWinSock() override;
-    Task<int> NMailPop3Connect(std::string server) override;
-    Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
+    Task<int> NMailPop3Connect(net::Mailbox mailbox) override;
+    Task<int> NMailPop3Authenticate(int handle, std::string id, net::Credential credential,
                                     int apop) override;
     Task<int> NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;
     Task<int> NMailPop3GetMailSize(int handle, int number) override;

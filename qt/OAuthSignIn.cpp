@@ -50,18 +50,19 @@ OAuthSignIn::OAuthSignIn(const std::filesystem::path& dataFolder, SignInParts pa
 
 OAuthSignIn::~OAuthSignIn() = default;
 
-Task<AccessToken> OAuthSignIn::accessToken(std::string server, std::string account, bool mayAsk) {
-    const std::optional<net::ServerAddress> address = net::ServerAddress::parse(server);
+Task<AccessToken> OAuthSignIn::accessToken(net::Mailbox mailbox, bool mayAsk) {
+    const std::optional<net::ServerAddress>& address = mailbox.address;
     if (!address) {
-        co_return AccessToken{{}, net::BadServerNameText(server)};
+        co_return AccessToken{{}, net::BadServerNameText(mailbox.server)};
     }
+    const std::string& account = mailbox.id;
     std::string key = account;
     key += '@';
     key += address->host;
     for (;;) {
         if (const auto kept = accessTokens_.find(key);
             kept != accessTokens_.end() && now_() < kept->second.usableUntil) {
-            co_return AccessToken{kept->second.token, {}};
+            co_return AccessToken{Secret(kept->second.token), {}};
         }
         std::shared_ptr<Flight> flight = flight_;
         const bool started = !flight;
@@ -88,17 +89,16 @@ Task<AccessToken> OAuthSignIn::accessToken(std::string server, std::string accou
     }
 }
 
-void OAuthSignIn::refused(const std::string& server, const std::string& account,
-                          const std::string& token) {
-    const std::optional<net::ServerAddress> address = net::ServerAddress::parse(server);
+void OAuthSignIn::refused(const net::Mailbox& mailbox, const Secret& token) {
+    const std::optional<net::ServerAddress>& address = mailbox.address;
     if (!address) {
         return;
     }
-    std::string key = account;
+    std::string key = mailbox.id;
     key += '@';
     key += address->host;
     if (const auto kept = accessTokens_.find(key);
-        kept != accessTokens_.end() && kept->second.token == token) {
+        kept != accessTokens_.end() && kept->second.token == token.reveal()) {
         accessTokens_.erase(kept);
     }
 }
@@ -184,7 +184,7 @@ Task<AccessToken> OAuthSignIn::keep(std::string key, std::string access, std::st
     const auto lifetime = std::chrono::seconds(expiresIn > 0 ? expiresIn : kAssumedLifetimeSeconds);
     accessTokens_[key] = {
         access, now_() + lifetime - std::min<std::chrono::seconds>(kExpiryMargin, lifetime / 4)};
-    co_return AccessToken{std::move(access), {}};
+    co_return AccessToken{Secret(std::move(access)), {}};
 }
 
 }  // namespace breezel

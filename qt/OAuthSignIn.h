@@ -60,9 +60,8 @@ public:
     explicit OAuthSignIn(const std::filesystem::path& dataFolder, SignInParts parts = {});
     ~OAuthSignIn() override;
 
-    Task<AccessToken> accessToken(std::string server, std::string account, bool mayAsk) override;
-    void refused(const std::string& server, const std::string& account,
-                 const std::string& token) override;
+    Task<AccessToken> accessToken(net::Mailbox mailbox, bool mayAsk) override;
+    void refused(const net::Mailbox& mailbox, const Secret& token) override;
 
 private:
     using Clock = std::chrono::steady_clock;

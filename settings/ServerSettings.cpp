@@ -65,4 +65,15 @@ bool SaveServerSettings(const SharedSettings& s, const std::filesystem::path& fi
     return WriteFileAtomically(file, content);
 }
 
+net::Mailbox FirstMailbox(const SharedSettings& s) {
+    net::Mailbox mailbox;
+    mailbox.server = s.Pop3Server;
+    mailbox.address = net::ServerAddress::parse(s.Pop3Server);
+    mailbox.name = s.AccountId.empty() ? s.Pop3Server : s.AccountId;
+    mailbox.id = s.AccountId;
+    mailbox.password = Secret(s.AccountPassword);
+    mailbox.apop = s.ApopFlag != 0;
+    return mailbox;
+}
+
 }  // namespace breezel

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <string>
 
+#include "net/Mailbox.h"
+
 namespace breezel {
 
 /// Settings read and changed by several parts of the program.
@@ -26,6 +28,10 @@ struct SharedSettings {
 
 /// Reads SMTP/POP3/MAIL/APOP from file into s; a missing or unreadable file changes nothing.
 void LoadServerSettings(SharedSettings& s, const std::filesystem::path& file);
+
+/// The first mailbox as the settings hold it now: vbmail.ini's server name and APOP switch, and
+/// the account as last read from the account file. The one place its server name is parsed.
+net::Mailbox FirstMailbox(const SharedSettings& s);
 
 /// Replaces file atomically with the four CRLF-ended server lines; false on failure.
 bool SaveServerSettings(const SharedSettings& s, const std::filesystem::path& file);

@@ -73,16 +73,20 @@ TEST(ImapCheckTest, TheCountOrTheReasonThereIsNone) {
         } else if (c.then == Then::Drop) {
             t.talk().drop();
         }
-        const int handle = RunNow(t.lib().NMailPop3Connect(ImapHarness::kServer));
+        const int handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(ImapHarness::kServer)));
         EXPECT_GT(handle, 0);
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), c.value);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro",
+                                                       net::Credential::ofPassword("secret"), 0)),
+                  c.value);
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.talk().elapsed(), c.end);
         EXPECT_LE(t.talk().largestReadLimit(), t.limits.maxLineBytes);
         if (c.value < 0) {
             // Broken or refused, the session repeats its failure at once.
             const int reads = t.talk().reads();
-            EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
+            EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(
+                          handle, "taro", net::Credential::ofPassword("secret"), 0)),
+                      -1);
             EXPECT_EQ(t.message(), c.text);
             EXPECT_EQ(t.talk().reads(), reads);
         }
@@ -112,7 +116,7 @@ TEST(ImapLibraryTest, ImapNamesOnlyAndTheConnectionGoesWhereTheNameSays) {
         SCOPED_TRACE(c.server);
         ImapHarness t;
         t.greet();
-        EXPECT_GT(RunNow(t.lib().NMailPop3Connect(c.server)), 0);
+        EXPECT_GT(RunNow(t.lib().NMailPop3Connect(net::MailboxAt(c.server))), 0);
         EXPECT_EQ(t.talk().host(), "imap.example.jp");
         EXPECT_EQ(t.talk().port(), c.port);
         EXPECT_EQ(t.talk().tlsAtConnect(), c.tls);
@@ -120,13 +124,13 @@ TEST(ImapLibraryTest, ImapNamesOnlyAndTheConnectionGoesWhereTheNameSays) {
     for (const std::string server : {"imap.example.jp", "pop3s://imap.example.jp", "imap://"}) {
         SCOPED_TRACE(server);
         ImapHarness t;
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(server)), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(net::MailboxAt(server))), -1);
         EXPECT_EQ(t.message(), "サーバー名が不正です: " + server);
         EXPECT_EQ(t.created(), 0u);
     }
     ImapHarness t;
     t.talk().failConnect(TransportCode::Refused);
-    EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(ImapHarness::kServer)), -1);
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(net::MailboxAt(ImapHarness::kServer))), -1);
     EXPECT_EQ(t.message(), "サーバーに接続できません: imap.example.jp:143");
 }
 
@@ -136,8 +140,10 @@ TEST(ImapLibraryTest, MessageCallsFailAtOnceAndCloseLogsOutWithoutWaiting) {
     t.client("a3 LOGOUT\r\n");
     EXPECT_EQ(t.lib().NMailInitializeWinSock(), 1);
     EXPECT_EQ(t.lib().NMailSetOption(1, 8192), 1);
-    const int handle = RunNow(t.lib().NMailPop3Connect(ImapHarness::kServer));
-    EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", -1)), 3);
+    const int handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(ImapHarness::kServer)));
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro",
+                                                   net::Credential::ofPassword("secret"), -1)),
+              3);
     EXPECT_TRUE(t.lib().countsOnly(handle));
 
     const std::string sent = t.talk().sent();
@@ -170,8 +176,10 @@ TEST(ImapLibraryTest, ALogoutWaitWhenAskedForEndsAtItsAnswer) {
     t.client("a3 LOGOUT\r\n");
     t.server("* BYE Logging out\r\na3 OK Logout completed.\r\n");
     t.talk().silence();
-    const int handle = RunNow(t.lib().NMailPop3Connect(ImapHarness::kServer));
-    EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), 3);
+    const int handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(ImapHarness::kServer)));
+    EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro",
+                                                   net::Credential::ofPassword("secret"), 0)),
+              3);
     EXPECT_EQ(RunNow(t.lib().NMailPop3Close(handle)), 1);
     EXPECT_EQ(t.talk().lastReadTimeout(), 5s);
     EXPECT_EQ(t.talk().elapsed(), 0s);

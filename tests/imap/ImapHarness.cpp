@@ -54,13 +54,15 @@ void ImapHarness::scriptWatching(int exists, const std::string& capabilities) {
 }
 
 int ImapHarness::check() {
-    const int handle = RunNow(lib().NMailPop3Connect(kServer));
+    const int handle = RunNow(lib().NMailPop3Connect(net::MailboxAt(kServer)));
     EXPECT_GT(handle, 0);
-    return RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0));
+    return RunNow(
+        lib().NMailPop3Authenticate(handle, "taro", net::Credential::ofPassword("secret"), 0));
 }
 
 PushOpened ImapHarness::open(const std::string& server) {
-    return RunNow(push().open(server, "taro", "secret"));
+    return RunNow(
+        push().open(net::MailboxAt(server, "taro"), net::Credential::ofPassword("secret")));
 }
 
 std::unique_ptr<Transport> ImapHarness::create() {

@@ -137,8 +137,10 @@ TEST(ImapLoginTest, TheCapabilitiesChooseHowTheCredentialsGo) {
             t.client(request);
             t.server(answer);
         }
-        const int handle = RunNow(t.lib().NMailPop3Connect(c.server));
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, 0)), c.result);
+        const int handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(c.server)));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id,
+                                                       net::Credential::ofPassword(c.password), 0)),
+                  c.result);
         EXPECT_EQ(t.message(), c.result < 0 ? c.text : "");
         EXPECT_EQ(t.lib().loginRefused(handle), c.loginRefused);
         EXPECT_EQ(t.talk().writes(), static_cast<int>(c.exchange.size()));
@@ -148,7 +150,9 @@ TEST(ImapLoginTest, TheCapabilitiesChooseHowTheCredentialsGo) {
                   !c.text.starts_with("サーバーの応答が不正です"));
         if (c.result < 0) {
             // The refusal sticks to the handle, and nothing more goes out.
-            EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, 0)), -1);
+            EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(
+                          handle, c.id, net::Credential::ofPassword(c.password), 0)),
+                      -1);
             EXPECT_EQ(t.message(), c.text);
             EXPECT_EQ(t.talk().writes(), static_cast<int>(c.exchange.size()));
         }
@@ -194,8 +198,10 @@ TEST(ImapLoginTest, StartTlsComesFirstAndBytesBeforeTheHandshakeAreNeverUsed) {
             t.server(answer);
             sent += request;
         }
-        const int handle = RunNow(t.lib().NMailPop3Connect(c.server));
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), 1);
+        const int handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(c.server)));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro",
+                                                       net::Credential::ofPassword("secret"), 0)),
+                  1);
         EXPECT_EQ(t.talk().sent(), sent);
         EXPECT_EQ(t.talk().writes(), 2 + static_cast<int>(c.login.size()));
         EXPECT_EQ(t.talk().discardedAtTls(), forged.size());
@@ -266,8 +272,10 @@ TEST(ImapLoginTest, NoCredentialGoesWhereItIsForbiddenOrWouldBreakTheLine) {
                 sent += "<TLS>";
             }
         }
-        const int handle = RunNow(t.lib().NMailPop3Connect(c.server));
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, 0)), -1);
+        const int handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(c.server)));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id,
+                                                       net::Credential::ofPassword(c.password), 0)),
+                  -1);
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.talk().sent(), sent);
         EXPECT_FALSE(t.lib().loginRefused(handle));

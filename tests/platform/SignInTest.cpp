@@ -529,7 +529,9 @@ TEST_F(OAuthSignInTest, SignsInOnceRenewsWithRotatedTokensAndAsksAgainOnlyAfterA
             pages.push_back(std::make_unique<RawExchange>(RedirectPort(url), Answer(url)));
             return true;
         }));
-    auto ask = [&](bool mayAsk) { return *RunTask(signIn.accessToken(server, "alice", mayAsk)); };
+    auto ask = [&](bool mayAsk) {
+        return *RunTask(signIn.accessToken(net::MailboxAt(server, "alice"), mayAsk));
+    };
     auto lastRefresh = [&] {
         return provider.tokenRequests().back().queryItemValue(QStringLiteral("refresh_token"));
     };
@@ -548,7 +550,7 @@ TEST_F(OAuthSignInTest, SignsInOnceRenewsWithRotatedTokensAndAsksAgainOnlyAfterA
     EXPECT_EQ(ask(false).token, "at-secret-1") << "from memory while it lasts";
     EXPECT_EQ(provider.tokenRequests().size(), 1u);
 
-    signIn.refused(server, "alice", "at-secret-1");
+    signIn.refused(net::MailboxAt(server, "alice"), "at-secret-1");
     provider.lifetime = 3600;
     EXPECT_EQ(ask(false).token, "at-secret-2");
     EXPECT_EQ(lastRefresh(), "rt-secret-1");
@@ -560,7 +562,7 @@ TEST_F(OAuthSignInTest, SignsInOnceRenewsWithRotatedTokensAndAsksAgainOnlyAfterA
     EXPECT_EQ(lastRefresh(), "rt-secret-2") << "the rotated token, kept before its use";
     // A short-lived token keeps its last quarter instead of a minute it does not have.
     provider.lifetime = 8;
-    signIn.refused(server, "alice", "at-secret-3");
+    signIn.refused(net::MailboxAt(server, "alice"), "at-secret-3");
     EXPECT_EQ(ask(false).token, "at-secret-4");
     now += std::chrono::seconds(5);
     EXPECT_EQ(ask(false).token, "at-secret-4");
@@ -587,9 +589,9 @@ TEST_F(OAuthSignInTest, RequestsDuringASignInShareItsBrowserAndItsToken) {
     OAuthSignIn signIn(dir.path(), parts(browser.opener()));
     std::optional<AccessToken> got[3];
     TaskScope scope;
-    scope.spawn(Keep(signIn.accessToken(server, "alice", true), got[0]));
-    scope.spawn(Keep(signIn.accessToken(server, "alice", true), got[1]));
-    scope.spawn(Keep(signIn.accessToken(server, "alice", false), got[2]));
+    scope.spawn(Keep(signIn.accessToken(net::MailboxAt(server, "alice"), true), got[0]));
+    scope.spawn(Keep(signIn.accessToken(net::MailboxAt(server, "alice"), true), got[1]));
+    scope.spawn(Keep(signIn.accessToken(net::MailboxAt(server, "alice"), false), got[2]));
     ASSERT_TRUE(RunUntil([&] { return !browser.opened.empty(); }));
     RawExchange answer(RedirectPort(browser.opened[0]), Answer(browser.opened[0]));
     ASSERT_TRUE(RunUntil([&] { return got[0] && got[1] && got[2]; }));

@@ -41,9 +41,10 @@ void ScriptUpTo(Pop3Harness& t, Phase phase) {
 // The call that runs into the phase's answer, and the value and text it ended with.
 std::string Walk(Pop3Harness& t, int& handle, int& value) {
     MailTexts texts;
-    handle = RunNow(t.lib().NMailPop3Connect(Pop3Harness::kHost));
+    handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(Pop3Harness::kHost)));
     // No case fails the connect; were it to, the login would fail with another text.
-    if ((value = RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0))) <= 0) {
+    if ((value = RunNow(t.lib().NMailPop3Authenticate(
+             handle, "taro", net::Credential::ofPassword("secret"), 0))) <= 0) {
         return "login";
     }
     if ((value = RunNow(t.lib().NMailPop3GetMailStatus(handle, 1, texts, 0))) < 0) {

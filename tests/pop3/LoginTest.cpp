@@ -76,8 +76,10 @@ TEST_F(Pop3LoginTest, StlsComesBeforeCredentialsAndBytesBeforeTheHandshakeAreNev
         t.client("STAT\r\n");
         t.server("+OK 1 50\r\n");
 
-        const int handle = RunNow(t.lib().NMailPop3Connect(c.server));
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), 1);
+        const int handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(c.server)));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro",
+                                                       net::Credential::ofPassword("secret"), 0)),
+                  1);
         EXPECT_EQ(t.talk().sent(), sent + "STAT\r\n");
         EXPECT_EQ(t.talk().writes(), 4 + static_cast<int>(c.login.size()));
         EXPECT_EQ(t.talk().discardedAtTls(), injected.size());
@@ -115,7 +117,9 @@ TEST_F(Pop3LoginTest, OfferedTlsThatFailsNeverLeadsToCredentialsInClear) {
         const int handle = t.logIn(-1);
         EXPECT_EQ(t.message(), c.text);
         // A second attempt repeats the reason and sends nothing either.
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro",
+                                                       net::Credential::ofPassword("secret"), 0)),
+                  -1);
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.talk().sent().find("USER"), std::string::npos);
         EXPECT_EQ(t.talk().sent().find("PASS"), std::string::npos);
@@ -125,7 +129,7 @@ TEST_F(Pop3LoginTest, OfferedTlsThatFailsNeverLeadsToCredentialsInClear) {
 
 TEST_F(Pop3LoginTest, ImplicitTlsWithBadCertificateGivesAHandleWhoseLoginTellsWhy) {
     h.talk().failConnect(TransportCode::Tls, "self-signed certificate");
-    const int handle = RunNow(h.lib().NMailPop3Connect("pop3s://pop.example.jp"));
+    const int handle = RunNow(h.lib().NMailPop3Connect(net::MailboxAt("pop3s://pop.example.jp")));
     EXPECT_GT(handle, 0);
     EXPECT_TRUE(h.talk().tlsAtConnect());
     EXPECT_EQ(h.talk().port(), 995);
@@ -167,8 +171,10 @@ TEST_F(Pop3LoginTest, RefusedBeforeSendingAnything) {
             t.client("CAPA\r\n");
             t.server(c.capa);
         }
-        const int handle = RunNow(t.lib().NMailPop3Connect(c.server));
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, c.apop)), -1);
+        const int handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(c.server)));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(
+                      handle, c.id, net::Credential::ofPassword(c.password), c.apop)),
+                  -1);
         EXPECT_EQ(t.message(), c.text);
         // Only the capability query that goes out with the connection.
         EXPECT_EQ(t.talk().sent(), "CAPA\r\n");
@@ -264,8 +270,9 @@ TEST_F(Pop3LoginTest, LoginsTakeTheirCountOrTheServersRefusalAndLeaveTheLinkWork
         }
         t.client("QUIT\r\n");
         t.server("+OK\r\n");
-        const int handle = RunNow(t.lib().NMailPop3Connect(c.server));
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, c.id, c.password, c.apop)),
+        const int handle = RunNow(t.lib().NMailPop3Connect(net::MailboxAt(c.server)));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(
+                      handle, c.id, net::Credential::ofPassword(c.password), c.apop)),
                   c.result);
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.lib().loginRefused(handle), c.loginRefused);

@@ -101,7 +101,7 @@ TEST_F(Pop3MessageTest, CallsOutsideTheMailboxSendNothing) {
 
 TEST_F(Pop3MessageTest, MessageCallsBeforeLoginSendNothing) {
     h.server("+OK ready\r\n");
-    const int handle = RunNow(h.lib().NMailPop3Connect(Pop3Harness::kHost));
+    const int handle = RunNow(h.lib().NMailPop3Connect(net::MailboxAt(Pop3Harness::kHost)));
     h.expectRefused(handle, "サーバーにログインしていません");
     EXPECT_EQ(h.talk().sent(), "CAPA\r\n") << "only the query sent with the connection";
 }

@@ -50,8 +50,10 @@ void Pop3Harness::scriptLoggedIn(int count, const std::string& capabilities) {
 }
 
 int Pop3Harness::logIn(int count) {
-    const int handle = RunNow(lib().NMailPop3Connect(kHost));
-    EXPECT_EQ(RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), count);
+    const int handle = RunNow(lib().NMailPop3Connect(net::MailboxAt(kHost)));
+    EXPECT_EQ(RunNow(lib().NMailPop3Authenticate(handle, "taro",
+                                                 net::Credential::ofPassword("secret"), 0)),
+              count);
     return handle;
 }
 
@@ -73,7 +75,9 @@ void Pop3Harness::expectDead(int handle, const std::string& text, int n) {
     const std::string sent = talk().sent();
     const int reads = talk().reads();
     EXPECT_FALSE(lib().NMailPop3Connected(handle));
-    EXPECT_EQ(RunNow(lib().NMailPop3Authenticate(handle, "taro", "secret", 0)), -1);
+    EXPECT_EQ(RunNow(lib().NMailPop3Authenticate(handle, "taro",
+                                                 net::Credential::ofPassword("secret"), 0)),
+              -1);
     EXPECT_EQ(message(), text);
     expectRefused(handle, text, n);
     EXPECT_EQ(talk().sent(), sent);

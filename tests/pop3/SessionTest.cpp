@@ -25,7 +25,7 @@ TEST(Pop3ServerNameTest, TheLibraryConnectsWhereTheNameSaysAndOnlyForPop3) {
         SCOPED_TRACE(c.server);
         Pop3Harness t;
         t.server("+OK ready\r\n");
-        EXPECT_GT(RunNow(t.lib().NMailPop3Connect(c.server)), 0);
+        EXPECT_GT(RunNow(t.lib().NMailPop3Connect(net::MailboxAt(c.server))), 0);
         EXPECT_EQ(t.talk().host(), c.host);
         EXPECT_EQ(t.talk().port(), c.port);
         EXPECT_EQ(t.talk().tlsAtConnect(), c.tls);
@@ -33,7 +33,7 @@ TEST(Pop3ServerNameTest, TheLibraryConnectsWhereTheNameSaysAndOnlyForPop3) {
     for (const std::string server : {"host:0", "[::1]x", "imap://host", "imaps://host"}) {
         SCOPED_TRACE(server);
         Pop3Harness t;
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(server)), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(net::MailboxAt(server))), -1);
         EXPECT_EQ(t.message(), "サーバー名が不正です: " + server);
         EXPECT_EQ(t.created(), 0u);
     }
@@ -58,7 +58,7 @@ TEST(Pop3ConnectTest, NoConnectionMeansNoHandleButAReason) {
         SCOPED_TRACE(c.text);
         Pop3Harness t;
         t.talk().failConnect(c.code, c.detail);
-        EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(Pop3Harness::kHost)), -1);
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(net::MailboxAt(Pop3Harness::kHost))), -1);
         EXPECT_EQ(t.message(), c.text);
         EXPECT_EQ(t.talk().reads(), 0);
     }
@@ -99,10 +99,12 @@ TEST(Pop3CloseTest, HandlesAreIndependent) {
     second.drop();
 
     const int first = t.logIn(2);
-    const int other = RunNow(t.lib().NMailPop3Connect("other.example.jp:1110"));
+    const int other = RunNow(t.lib().NMailPop3Connect(net::MailboxAt("other.example.jp:1110")));
     EXPECT_GT(other, 0);
     EXPECT_NE(other, first);
-    EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(other, "jiro", "pw", 0)), -1);
+    EXPECT_EQ(
+        RunNow(t.lib().NMailPop3Authenticate(other, "jiro", net::Credential::ofPassword("pw"), 0)),
+        -1);
     EXPECT_EQ(t.message(), "サーバーとの接続が切れました");
     // The broken second session does not disturb the first.
     EXPECT_EQ(RunNow(t.lib().NMailPop3GetMailSize(first, 2)), 222);

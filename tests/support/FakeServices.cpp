@@ -29,17 +29,17 @@ Task<> FakeMailLibrary::serverDelay() {
     ++answered;
 }
 
-Task<int> FakeMailLibrary::NMailPop3Connect(std::string server) {
-    log_.push_back("connect " + server);
+Task<int> FakeMailLibrary::NMailPop3Connect(net::Mailbox mailbox) {
+    log_.push_back("connect " + mailbox.server);
     co_await serverDelay();
     connected_ = connectResult != -1;
     co_return connectResult;
 }
 
-Task<int> FakeMailLibrary::NMailPop3Authenticate(int handle, std::string id, std::string password,
-                                                 int apop) {
-    log_.push_back("login " + std::to_string(handle) + " " + id + " " + password + " " +
-                   std::to_string(apop));
+Task<int> FakeMailLibrary::NMailPop3Authenticate(int handle, std::string id,
+                                                 net::Credential credential, int apop) {
+    log_.push_back("login " + std::to_string(handle) + " " + id + " " + credential.secret.reveal() +
+                   " " + std::to_string(apop));
     if (duringLogin) {
         duringLogin();
     }
@@ -222,8 +222,9 @@ class FakeMailPush::Session : public PushSession {
 public:
     explicit Session(FakeMailPush& push) : push_(push) {}
 
-    Task<PushOpened> open(std::string server, std::string id, std::string password) override {
-        push_.calls.push_back("open " + server + " " + id + " " + password);
+    Task<PushOpened> open(net::Mailbox mailbox, net::Credential credential) override {
+        push_.calls.push_back("open " + mailbox.server + " " + mailbox.id + " " +
+                              credential.secret.reveal());
         PushOpened opened;
         opened.result = PushOpened::Result::Unsupported;
         if (!push_.openings.empty()) {

@@ -46,8 +46,8 @@ public:
     int NMailInitializeWinSock() override;
     int NMailSetOption(int option, int value) override;
     int NMailEndWinSock() override;
-    Task<int> NMailPop3Connect(std::string server) override;
-    Task<int> NMailPop3Authenticate(int handle, std::string id, std::string password,
+    Task<int> NMailPop3Connect(net::Mailbox mailbox) override;
+    Task<int> NMailPop3Authenticate(int handle, std::string id, net::Credential credential,
                                     int apop) override;
     Task<int> NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int flag) override;
     Task<int> NMailPop3GetMailSize(int handle, int number) override;
@@ -107,17 +107,18 @@ private:
 /// the N-th call.
 class FakeSignIn : public SignIn {
 public:
-    Task<AccessToken> accessToken(std::string server, std::string account, bool mayAsk) override {
-        calls.push_back("token " + server + " " + account + (mayAsk ? " ask" : " quiet"));
-        AccessToken token{"token-" + std::to_string(calls.size()), {}, false};
+    Task<AccessToken> accessToken(net::Mailbox mailbox, bool mayAsk) override {
+        calls.push_back("token " + mailbox.server + " " + mailbox.id +
+                        (mayAsk ? " ask" : " quiet"));
+        AccessToken token{Secret("token-" + std::to_string(calls.size())), {}, false};
         if (!tokens.empty()) {
             token = tokens.front();
             tokens.pop_front();
         }
         co_return token;
     }
-    void refused(const std::string&, const std::string&, const std::string& token) override {
-        calls.push_back("refused " + token);
+    void refused(const net::Mailbox&, const Secret& token) override {
+        calls.push_back("refused " + token.reveal());
     }
 
     CallLog calls;

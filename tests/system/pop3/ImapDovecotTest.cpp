@@ -32,10 +32,11 @@ int Call(Task<int> call) {
 /// A check's calls: the count, or -1 with the library's text in failure.
 int Count(MailLibrary& mail, const std::string& server, const std::string& user,
           std::string& failure) {
-    const int handle = Call(mail.NMailPop3Connect(server));
+    const int handle = Call(mail.NMailPop3Connect(net::MailboxAt(server)));
     const int result =
         handle == -1 ? -1
-                     : Call(mail.NMailPop3Authenticate(handle, user, Env("DOVECOT_PASSWORD"), 0));
+                     : Call(mail.NMailPop3Authenticate(
+                           handle, user, net::Credential::ofPassword(Env("DOVECOT_PASSWORD")), 0));
     failure = result < 0 ? mail.NMailGetMessage(0) : "";
     if (handle != -1) {
         EXPECT_TRUE(mail.countsOnly(handle));
@@ -79,8 +80,8 @@ TEST(ImapDovecotTest, PushHearsADeliveryAndCountsItOnTheSameConnection) {
     ImapPush push(TrustingTransports());
     std::unique_ptr<PushSession> session = push.create();
     DovecotLog log;
-    const std::optional<PushOpened> opened =
-        RunTask(session->open(Imaps(), "pushed", Env("DOVECOT_PASSWORD")));
+    const std::optional<PushOpened> opened = RunTask(session->open(
+        net::MailboxAt(Imaps(), "pushed"), net::Credential::ofPassword(Env("DOVECOT_PASSWORD"))));
     ASSERT_TRUE(opened.has_value());
     ASSERT_EQ(opened->result, PushOpened::Result::Watching) << opened->failure;
     EXPECT_EQ(opened->uidNext, 2u) << "one message there already";

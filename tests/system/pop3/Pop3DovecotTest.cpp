@@ -23,9 +23,11 @@ int Call(Task<int> call) {
 /// to log in on. failure: the library's text after a failure.
 int LogIn(MailLibrary& mail, const std::string& server, const std::string& password, int apop,
           std::string& failure) {
-    const int handle = Call(mail.NMailPop3Connect(server));
-    const int result =
-        handle == -1 ? -1 : Call(mail.NMailPop3Authenticate(handle, "box3", password, apop));
+    const int handle = Call(mail.NMailPop3Connect(net::MailboxAt(server)));
+    const int result = handle == -1
+                           ? -1
+                           : Call(mail.NMailPop3Authenticate(
+                                 handle, "box3", net::Credential::ofPassword(password), apop));
     failure = result < 0 ? mail.NMailGetMessage(0) : "";
     if (handle != -1) {
         Call(mail.NMailPop3Close(handle));
@@ -70,11 +72,12 @@ struct Walked {
 /// close. fileSize: the size of each message as the harness wrote it, with bare line feeds.
 Task<Walked> WalkMailbox(MailLibrary& mail, std::string user, int fileSize) {
     Walked walked;
-    const int handle = co_await mail.NMailPop3Connect(DovecotPlain());
+    const int handle = co_await mail.NMailPop3Connect(net::MailboxAt(DovecotPlain()));
     if (handle == -1) {
         co_return walked;
     }
-    walked.count = co_await mail.NMailPop3Authenticate(handle, user, Env("DOVECOT_PASSWORD"), 0);
+    walked.count = co_await mail.NMailPop3Authenticate(
+        handle, user, net::Credential::ofPassword(Env("DOVECOT_PASSWORD")), 0);
     for (int n = 1; n <= walked.count; ++n) {
         walked.failures +=
             co_await mail.NMailPop3GetMailStatus(handle, n, walked.last, 0) < 0 ? 1 : 0;
