@@ -16,6 +16,7 @@
 #include "qt/NetworkManagerDialUp.h"
 #include "qt/OAuthSignIn.h"
 #include "qt/QtProcessControl.h"
+#include "qt/QtSecretStore.h"
 #include "qt/QtServices.h"
 #include "qt/QtTimerDriver.h"
 #include "qt/QtTransportFactory.h"
@@ -83,8 +84,10 @@ int main(int argc, char* argv[]) {
     breezel::StdRandomSource random;
     breezel::QtDesignPictures pictures;
     breezel::QtTrayIcon tray;
+    breezel::QtSecretStore secrets(std::filesystem::path(breezel::ToStdString(folder)) /
+                                   "★MailData");
     breezel::Program program({timers, clock, mail, push, signIn, sound, process, messages, launcher,
-                              dialUp, desktop, random, pictures, tray},
+                              dialUp, desktop, random, pictures, tray, secrets},
                              breezel::ToStdString(folder));
     breezel::ViewHost views(program);
     instance.onActivate([&program] { program.mainForm().BringForward(); });

@@ -90,11 +90,12 @@ int main(int argc, char* argv[]) {
     FakeTray tray(log);
     FakeRandom random;
     FakePictures pictures;
+    FakeSecretStore secrets;
     int failures = 0;
     Figures base;
     {
         Program program(Services{timers, timers, mail, push, signIn, sound, process, messages,
-                                 launcher, dialUp, desktop, random, pictures, tray},
+                                 launcher, dialUp, desktop, random, pictures, tray, secrets},
                         programDir.path().string());
         program.start();
         for (int n = 1; n <= checks; ++n) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,16 @@ class MainForm;
 class MsgForm;
 class OptionForm;
 class SetForm;
+
+/// What the last look at a mailbox came to: for the mailbox window and the board's tip.
+struct MailboxResult {
+    /// What it held (IMAP: its unseen messages); meaningful while failure is empty.
+    int count = 0;
+    /// Why the look failed, as the user's text; empty when it did not.
+    std::string failure;
+    /// The desktop's date and time of the look.
+    std::string when;
+};
 
 /// What the forms and the controllers share: the platform services, the shared settings
 /// variables, the files of the program folder and the forms themselves. Dialogs come into being
@@ -66,6 +77,8 @@ public:
     std::int16_t& chimeSwingTicks() { return chimeSwingTicks_; }
 
     SharedSettings& settings() { return settings_; }
+    /// The last result of each mailbox this run, by its key ("" for the first).
+    std::map<std::string, MailboxResult>& mailboxResults() { return mailboxResults_; }
     const Services& services() const { return services_; }
     const std::string& programFolder() const { return programFolder_; }
 
@@ -114,6 +127,7 @@ private:
     Services services_;
     std::string programFolder_;
     SharedSettings settings_;
+    std::map<std::string, MailboxResult> mailboxResults_;
     std::unique_ptr<MainForm> mainForm_;
     std::unique_ptr<SetForm> setForm_;
     std::unique_ptr<IdPassForm> idPassForm_;

@@ -2,12 +2,25 @@
 
 #include <utility>
 
+#include "platform/SecretStore.h"
 #include "platform/Services.h"
 #include "platform/SignIn.h"
 
 namespace breezel {
 
+std::string NoPasswordText() {
+    return "パスワードが保存されていません。メールボックスの一覧で設定してください";
+}
+
 Task<CredentialAnswer> Credentials::forLogin(net::Mailbox mailbox, bool mayAsk) {
+    if (!mailbox.bearer() && mailbox.secretSource == net::SecretSource::Keyring) {
+        Secret password = co_await services_.secrets.load(mailbox.key);
+        if (password.empty()) {
+            co_return CredentialAnswer{std::nullopt, NoPasswordText(), true};
+        }
+        co_return CredentialAnswer{
+            net::Credential{net::Credential::Kind::Password, std::move(password)}, {}};
+    }
     if (!mailbox.bearer()) {
         co_return CredentialAnswer{
             net::Credential{net::Credential::Kind::Password, std::move(mailbox.password)}, {}};

@@ -21,6 +21,9 @@ struct CredentialAnswer {
     bool tellAlways = false;
 };
 
+/// The failure of a further mailbox whose password is not kept.
+std::string NoPasswordText();
+
 /// How one login with a credential ended, as far as the credential is concerned.
 enum class LoginTry {
     Done,                ///< logged in, or failed for a reason a new credential would not mend

@@ -12,6 +12,7 @@ class MessageBox;
 class ProcessControl;
 class ProgramLauncher;
 class RandomSource;
+class SecretStore;
 class SignIn;
 class SoundDevice;
 class TimerDriver;
@@ -33,6 +34,7 @@ struct Services {
     RandomSource& random;
     DesignPictures& pictures;
     TrayIcon& tray;
+    SecretStore& secrets;
 };
 
 }  // namespace breezel

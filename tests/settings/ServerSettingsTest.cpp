@@ -2,6 +2,8 @@
 
 #include <tuple>
 
+#include "settings/AtomicFile.h"
+#include "settings/MailboxFile.h"
 #include "settings/ServerSettings.h"
 #include "support/TempDir.h"
 
@@ -68,6 +70,51 @@ TEST(ServerSettings, SavesFourCrlfLinesThatLoadBack) {
     LoadServerSettings(loaded, dir / "vbmail.ini");
     EXPECT_EQ(std::tie(loaded.SmtpServer, loaded.Pop3Server, loaded.MailAddress, loaded.ApopFlag),
               std::tie(full.SmtpServer, full.Pop3Server, full.MailAddress, full.ApopFlag));
+}
+
+// The further mailboxes' file: what is saved loads back, Japanese and all; a value cannot smuggle
+// in lines of its own; a person's edits (blanks, case, comments, an unnamed or repeated section)
+// read as in the other settings files; no password is ever written.
+TEST(MailboxFile, SavesSectionsThatLoadBackAndKeepsThemWhole) {
+    TempDir dir;
+    const auto file = dir.path() / "mailboxes.ini";
+    net::Mailbox work = net::MailboxAt("imaps://imap.example.org", "taro");
+    work.key = "mailbox-2";
+    work.name = "仕事\n[mailbox-9]";
+    work.folders = {"仕事", "Archive/2026"};
+    work.password = Secret("secret-pw");
+    work.secretSource = net::SecretSource::Keyring;
+    net::Mailbox old = net::MailboxAt("pop3s://;AUTH=XOAUTH2@pop.example", "me@example");
+    old.key = "mailbox-3";
+    old.enabled = false;
+    ASSERT_TRUE(SaveMailboxes(file, {work, old}));
+
+    const std::string text = *ReadWholeFile(file);
+    EXPECT_EQ(text.find("secret-pw"), std::string::npos);
+    const std::vector<net::Mailbox> loaded = LoadMailboxes(file);
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[0].name, "仕事 [mailbox-9]");
+    EXPECT_EQ(loaded[0].folders, work.folders);
+    EXPECT_EQ(loaded[0].address, work.address);
+    EXPECT_TRUE(loaded[0].password.empty());
+    EXPECT_EQ(loaded[0].secretSource, net::SecretSource::Keyring);
+    EXPECT_FALSE(loaded[1].enabled);
+    EXPECT_TRUE(loaded[1].bearer());
+    EXPECT_EQ(NewMailboxKey(loaded), "mailbox-4");
+
+    ASSERT_TRUE(WriteFileAtomically(file,
+                                    "\xEF\xBB\xBF; mine\n[ Home ]\r\n Server = pop.example \r\n"
+                                    "ID=me\nfolder=\n[]\nserver=x\n[home]\nserver=y\n"
+                                    "[nothing]\nname=no server\n"));
+    const std::vector<net::Mailbox> edited = LoadMailboxes(file);
+    ASSERT_EQ(edited.size(), 1u);
+    EXPECT_EQ(edited[0].key, "Home");
+    EXPECT_EQ(edited[0].server, "pop.example");
+    EXPECT_EQ(edited[0].name, "pop.example");
+    EXPECT_TRUE(edited[0].folders.empty());
+    EXPECT_TRUE(net::TakesPart(edited[0]));
+    EXPECT_EQ(NewMailboxKey(edited), "mailbox-2");
+    EXPECT_TRUE(LoadMailboxes(dir.path() / "missing.ini").empty());
 }
 
 }  // namespace

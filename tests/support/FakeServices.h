@@ -3,6 +3,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "platform/ProcessControl.h"
 #include "platform/ProgramLauncher.h"
 #include "platform/RandomSource.h"
+#include "platform/SecretStore.h"
 #include "platform/SignIn.h"
 #include "platform/SoundDevice.h"
 #include "platform/TrayIcon.h"
@@ -123,6 +125,32 @@ public:
 
     CallLog calls;
     std::deque<AccessToken> tokens;
+};
+
+/// A keyring in memory that records what it is asked ("load KEY", "save KEY SECRET", "forget KEY").
+class FakeSecretStore : public SecretStore {
+public:
+    Task<Secret> load(std::string key) override {
+        calls.push_back("load " + key);
+        const auto kept = kept_.find(key);
+        co_return kept == kept_.end() ? Secret() : kept->second;
+    }
+    Task<> save(std::string key, Secret password) override {
+        calls.push_back("save " + key + " " + password.reveal());
+        kept_[key] = std::move(password);
+        co_return;
+    }
+    Task<> forget(std::string key) override {
+        calls.push_back("forget " + key);
+        kept_.erase(key);
+        co_return;
+    }
+    bool holds(const std::string& key) const { return kept_.count(key) != 0; }
+
+    CallLog calls;
+
+private:
+    std::map<std::string, Secret> kept_;
 };
 
 /// Sound device that records the media commands it is sent, written as command strings

@@ -52,6 +52,7 @@ protected:
     FakeTray tray_{log_};
     FakeRandom random_;
     FakePictures pictures_;
+    FakeSecretStore secrets_;
     std::unique_ptr<Program> program_;
 
 private:
