@@ -24,11 +24,21 @@ public:
         onChange.notify();
     }
 
+    /// What the box tells when the pointer rests on it (plain text; lines end with \n).
+    const std::string& toolTip() const { return toolTip_; }
+    void setToolTip(std::string tip) {
+        if (tip != toolTip_) {
+            toolTip_ = std::move(tip);
+            changed.notify();
+        }
+    }
+
     /// The Change event, for the form's reactions.
     Signal<> onChange;
 
 private:
     std::string text_;
+    std::string toolTip_;
 };
 
 }  // namespace breezel

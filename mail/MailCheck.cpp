@@ -1,6 +1,11 @@
 #include "mail/MailCheck.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "common/AsciiText.h"
 #include "forms/FormContext.h"
@@ -10,6 +15,7 @@
 #include "forms/SetForm.h"
 #include "mail/DialUp.h"
 #include "net/Mailbox.h"
+#include "platform/Desktop.h"
 #include "platform/MailLibrary.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramLauncher.h"
@@ -42,7 +48,10 @@ struct Running {
 };
 }  // namespace
 
-MailCheck::MailCheck(FormContext& context) : context_(context), credentials_(context.services()) {
+MailCheck::MailCheck(FormContext& context)
+    : context_(context),
+      credentials_(context.services()),
+      failureBox_(context.services().messages) {
     mailboxChangedSignal_ =
         context.mailboxChanged.connectScoped([this] { mailboxChanged_ = true; });
 }
@@ -53,19 +62,28 @@ Task<> MailCheck::CheckMail(bool byHand) {
     }
     {
         const Running running(running_);
-        co_await follow(co_await countMailbox(byHand));
+        co_await follow(co_await countAll(byHand));
     }
     co_await checkAgainWhileAsked();
 }
 
-Task<> MailCheck::CheckCounted(int count) {
+Task<> MailCheck::CheckCounted(std::string key, int count) {
     if (running_) {
         checkAgain_ = true;
         co_return;
     }
     {
         const Running running(running_);
-        co_await follow(count);
+        std::vector<net::Mailbox> further = furtherTakingPart();
+        if (further.empty()) {
+            co_await follow(count);
+        } else {
+            // News on one mailbox: the board shows the new total of all.
+            if (count >= 0) {
+                record(key, MailboxCount{count, {}, false, true});
+            }
+            co_await follow(count < 0 ? count : knownTotal(further));
+        }
     }
     co_await checkAgainWhileAsked();
 }
@@ -74,7 +92,7 @@ Task<> MailCheck::checkAgainWhileAsked() {
     while (checkAgain_ && !running_) {
         checkAgain_ = false;
         const Running running(running_);
-        co_await follow(co_await countMailbox(false));
+        co_await follow(co_await countAll(false));
     }
 }
 
@@ -87,12 +105,98 @@ Task<> MailCheck::follow(int count) {
     }
 }
 
-Task<int> MailCheck::countMailbox(bool byHand) {
+std::vector<net::Mailbox> MailCheck::furtherTakingPart() const {
+    std::vector<net::Mailbox> further = context_.furtherMailboxes();
+    std::erase_if(further, [](const net::Mailbox& m) { return !net::TakesPart(m); });
+    return further;
+}
+
+Task<int> MailCheck::countAll(bool byHand) {
+    // The browser opens only on the user's act, or for the first check of a new mailbox.
+    const bool mayAsk = byHand || mailboxChanged_;
+    mailboxChanged_ = false;
+    std::vector<net::Mailbox> further = furtherTakingPart();
+    if (further.empty()) {
+        co_return co_await countFirstAlone(mayAsk);
+    }
+
+    std::vector<Look> looks;
+    if (!context_.settings().Pop3Server.empty()) {
+        looks.push_back(Look{FirstMailbox(context_.settings()), {}});
+    }
+    for (net::Mailbox& mailbox : further) {
+        looks.push_back(Look{std::move(mailbox), {}});
+    }
+    // Side by side, a few sessions at a time: a slow or dead server holds back no other.
+    std::size_t next = 0;
+    std::size_t left = std::min(looks.size(), kSessionsAtOnce);
+    TaskScope lookers;
+    co_await Answer<Done>([this, &looks, &next, &left, &lookers, mayAsk](Answer<Done>::Reply done) {
+        const std::size_t workers = left;
+        for (std::size_t n = 0; n < workers; ++n) {
+            lookers.spawn(lookAt(looks, next, mayAsk), [&left, done] {
+                if (--left == 0) {
+                    done(Done{});
+                }
+            });
+        }
+    });
+
+    std::map<std::string, std::string> failures;
+    bool anyLoggedIn = false;
+    for (const Look& look : looks) {
+        record(look.mailbox.key, look.result);
+        anyLoggedIn = anyLoggedIn || look.result.loggedIn;
+        if (look.result.count < 0 && look.result.tell) {
+            failures[look.mailbox.name] = look.result.failure;
+        }
+    }
+    // Mail found elsewhere is announced all the same; the box does not hold it back.
+    failureBox_.tell(failures, byHand);
+    if (anyLoggedIn) {
+        loggedIn.notify();
+    }
+    co_return knownTotal(furtherTakingPart());
+}
+
+Task<> MailCheck::lookAt(std::vector<Look>& looks, std::size_t& next, bool mayAsk) {
+    while (next < looks.size()) {
+        Look& look = looks[next++];
+        if (look.mailbox.first()) {
+            look.result = co_await countFirst(mayAsk);
+            look.mailbox.name = FirstMailboxName(context_.settings());  // the account just read
+            continue;
+        }
+        int handle = -1;
+        look.result = co_await logInAndCount(look.mailbox, handle, mayAsk);
+        if (handle != -1) {
+            co_await context_.services().mail.NMailPop3Close(handle);
+        }
+    }
+}
+
+Task<int> MailCheck::countFirstAlone(bool mayAsk) {
     const Services& services = context_.services();
-    MailLibrary& mail = services.mail;
+    const MailboxCount result = co_await countFirst(mayAsk);
+    if (!context_.settings().Pop3Server.empty()) {
+        record("", result);
+    }
+    if (result.count < 0 && result.tell) {
+        co_await Answer<Done>([&services, &result](Answer<Done>::Reply dismissed) {
+            services.messages.showOk(result.failure, kErrorTitle, MessageBox::Icon::None,
+                                     [dismissed] { dismissed(Done{}); });
+        });
+    } else if (result.count >= 0 && result.loggedIn) {
+        loggedIn.notify();
+    }
+    co_return result.count;
+}
+
+Task<MailCheck::MailboxCount> MailCheck::countFirst(bool mayAsk) {
+    MailLibrary& mail = context_.services().mail;
     SharedSettings& settings = context_.settings();
     if (settings.Pop3Server.empty()) {
-        co_return 0;
+        co_return MailboxCount{};
     }
     net::Mailbox mailbox = FirstMailbox(settings);
     int handle = -1;
@@ -101,7 +205,7 @@ Task<int> MailCheck::countMailbox(bool byHand) {
     if (!mailbox.bearer()) {
         handle = co_await mail.NMailPop3Connect(mailbox);
         if (handle == -1) {
-            co_return 0;
+            co_return MailboxCount{};
         }
     }
 
@@ -120,37 +224,78 @@ Task<int> MailCheck::countMailbox(bool byHand) {
     if (!net::HasAccount(mailbox)) {
         context_.idPassForm().window.show();
     } else {
-        result = co_await logInAndCount(mailbox, handle, byHand);
+        result = co_await logInAndCount(mailbox, handle, mayAsk);
     }
     // The session ends before the box: a server is not held open for as long as the box is.
     if (handle != -1) {
         co_await mail.NMailPop3Close(handle);
     }
+    co_return result;
+}
 
-    if (result.count < 0 && result.tell) {
-        co_await Answer<Done>([&services, &result](Answer<Done>::Reply dismissed) {
-            services.messages.showOk(result.failure, kErrorTitle, MessageBox::Icon::None,
-                                     [dismissed] { dismissed(Done{}); });
-        });
-    } else if (result.count >= 0 && result.loggedIn) {
-        loggedIn.notify();
+void MailCheck::record(const std::string& key, const MailboxCount& result) {
+    MailboxResult& kept = context_.mailboxResults()[key];
+    kept.count = std::max(result.count, 0);
+    kept.failure = result.count < 0 ? result.failure : std::string();
+    kept.when = context_.services().desktop.localDateTimeText();
+}
+
+int MailCheck::knownTotal(const std::vector<net::Mailbox>& further) {
+    std::int64_t total = 0;
+    const auto add = [&](const std::string& key) {
+        const auto kept = context_.mailboxResults().find(key);
+        if (kept != context_.mailboxResults().end() && kept->second.failure.empty()) {
+            total += kept->second.count;
+        }
+    };
+    if (!context_.settings().Pop3Server.empty()) {
+        add("");
     }
-    co_return result.count;
+    for (const net::Mailbox& mailbox : further) {
+        add(mailbox.key);
+    }
+    return static_cast<int>(std::min<std::int64_t>(total, std::numeric_limits<int>::max()));
+}
+
+std::string MailCheck::countsTip() {
+    std::vector<net::Mailbox> shown = furtherTakingPart();
+    if (shown.empty()) {
+        return {};  // one mailbox: the board says it all
+    }
+    if (!context_.settings().Pop3Server.empty()) {
+        shown.insert(shown.begin(), context_.savedFirstMailbox());
+    }
+    std::string tip;
+    for (const net::Mailbox& mailbox : shown) {
+        const auto kept = context_.mailboxResults().find(mailbox.key);
+        if (kept == context_.mailboxResults().end()) {
+            continue;
+        }
+        if (!tip.empty()) {
+            tip += '\n';
+        }
+        tip += mailbox.name + ": ";
+        tip += kept->second.failure.empty() ? std::to_string(kept->second.count) + " 通"
+                                            : kept->second.failure;
+    }
+    return tip;
 }
 
 Task<MailCheck::MailboxCount> MailCheck::logInAndCount(net::Mailbox mailbox, int& handle,
-                                                       bool byHand) {
+                                                       bool mayAsk) {
     MailLibrary& mail = context_.services().mail;
-    // The browser opens only on the user's act, or for the first check of a new mailbox.
-    const bool mayAsk = byHand || mailboxChanged_;
-    mailboxChanged_ = false;
     MailboxCount result;
     const Credentials::Attempt attempt =
         [&mail, &mailbox, &handle, &result](const net::Credential& credential) -> Task<LoginTry> {
         if (handle == -1) {
             handle = co_await mail.NMailPop3Connect(mailbox);
             if (handle == -1) {
-                result.count = 0;  // the server is gone: nothing to tell, as for any check
+                // The server is gone: nothing to tell, as for any check. A further mailbox's
+                // list shows why; the first keeps its library calls as they always were.
+                result.count = 0;
+                if (!mailbox.first()) {
+                    result.failure = CutAtNul(mail.NMailGetMessage(0));
+                }
                 co_return LoginTry::Done;
             }
         }
@@ -210,6 +355,10 @@ Task<> MailCheck::announce(int count) {
     MsgForm& board = context_.msgForm();
     board.Text1.setText(kNewMailText);
     board.Text2.setText(std::to_string(count));
+    // Where the total comes from, one look away.
+    const std::string tip = countsTip();
+    board.Text1.setToolTip(tip);
+    board.Text2.setToolTip(tip);
     const int autoClose = context_.setForm().Check2.value();
     if (autoClose == 1) {
         board.window.show();

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/Task.h"
 #include "controls/Signal.h"
 #include "mail/Credentials.h"
+#include "mail/FailureBox.h"
 #include "net/Mailbox.h"
 
 namespace breezel {
@@ -34,7 +37,8 @@ public:
     /// follows any check's count follows it. When a check runs already, one more whole check
     /// follows that one instead, however often the server tells meanwhile. A count below 0 (the
     /// link failed) has nothing to follow but the hang-up.
-    Task<> CheckCounted(int count);
+    /// With several mailboxes, key names the one that told, and the board shows the new total.
+    Task<> CheckCounted(std::string key, int count);
     /// Whether a check runs.
     bool running() const { return running_; }
 
@@ -54,12 +58,34 @@ private:
         bool loggedIn = false;
     };
 
-    /// Connects, logs in and learns the count: what the mailbox holds (> 0), 0 when there is
-    /// nothing to tell, or nothing more to do.
-    Task<int> countMailbox(bool byHand);
+    /// A mailbox and what its look came to.
+    struct Look {
+        net::Mailbox mailbox;
+        MailboxCount result;
+    };
+    /// How many sessions a check of several mailboxes keeps open at once.
+    static constexpr std::size_t kSessionsAtOnce = 4;
+
+    /// The further mailboxes that take part now.
+    std::vector<net::Mailbox> furtherTakingPart() const;
+    /// Looks at every mailbox that takes part; the total they hold (> 0), or 0.
+    Task<int> countAll(bool byHand);
+    /// Looks at the mailboxes of looks not yet taken, one after another.
+    Task<> lookAt(std::vector<Look>& looks, std::size_t& next, bool mayAsk);
+    /// The first mailbox when it is the only one: its failure's box is awaited before anything
+    /// follows.
+    Task<int> countFirstAlone(bool mayAsk);
+    /// Connects, reads the account file afresh, logs in and learns the first mailbox's count.
+    Task<MailboxCount> countFirst(bool mayAsk);
     /// Logs mailbox in on handle (connecting when it is -1; handle then changes, -1 when there
     /// is none) with its credential, a refused token renewed once, and walks its messages.
-    Task<MailboxCount> logInAndCount(net::Mailbox mailbox, int& handle, bool byHand);
+    Task<MailboxCount> logInAndCount(net::Mailbox mailbox, int& handle, bool mayAsk);
+    /// Keeps what a mailbox's look came to, for the list and the board's tip.
+    void record(const std::string& key, const MailboxCount& result);
+    /// The sum of the last counts of the mailboxes that take part.
+    int knownTotal(const std::vector<net::Mailbox>& further);
+    /// Each mailbox's count, a line each; empty with one mailbox.
+    std::string countsTip();
     /// What follows the count: the mail program or the board and the alert, then the hang-up.
     Task<> follow(int count);
     Task<> announce(int count);
@@ -68,6 +94,7 @@ private:
 
     FormContext& context_;
     Credentials credentials_;
+    FailureBox failureBox_;
     bool running_ = false;
     bool checkAgain_ = false;
     // The server or the account changed since the last check: the next one may sign in.

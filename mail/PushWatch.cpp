@@ -147,7 +147,7 @@ Task<> PushWatch::announce() {
     }
     // The check's own reaction, not this loop's: a change of settings that ends the loop
     // does not cut the board and the alert short.
-    context_.spawn(check_.CheckCounted(count));
+    context_.spawn(check_.CheckCounted(key_, count));
 }
 
 }  // namespace breezel

@@ -82,6 +82,14 @@ void Bindings::text(QLineEdit* widget, TextBox& control, std::function<void()> s
             const QSignalBlocker block(widget);
             widget->setText(text);
         }
+        // Escaped and kept in its lines: a mailbox's name is shown as written, never as markup.
+        const QString tip = control.toolTip().empty()
+                                ? QString()
+                                : QStringLiteral("<p style='white-space:pre'>%1</p>")
+                                      .arg(ToQString(control.toolTip()).toHtmlEscaped());
+        if (widget->toolTip() != tip) {
+            widget->setToolTip(tip);
+        }
         if (shown) {
             shown();
         }

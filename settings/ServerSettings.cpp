@@ -65,11 +65,15 @@ bool SaveServerSettings(const SharedSettings& s, const std::filesystem::path& fi
     return WriteFileAtomically(file, content);
 }
 
+std::string FirstMailboxName(const SharedSettings& s) {
+    return s.AccountId.empty() ? s.Pop3Server : s.AccountId;
+}
+
 net::Mailbox FirstMailbox(const SharedSettings& s) {
     net::Mailbox mailbox;
     mailbox.server = s.Pop3Server;
     mailbox.address = net::ServerAddress::parse(s.Pop3Server);
-    mailbox.name = s.AccountId.empty() ? s.Pop3Server : s.AccountId;
+    mailbox.name = FirstMailboxName(s);
     mailbox.id = s.AccountId;
     mailbox.password = Secret(s.AccountPassword);
     mailbox.apop = s.ApopFlag != 0;

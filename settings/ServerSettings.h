@@ -33,6 +33,9 @@ void LoadServerSettings(SharedSettings& s, const std::filesystem::path& file);
 /// the account as last read from the account file. The one place its server name is parsed.
 net::Mailbox FirstMailbox(const SharedSettings& s);
 
+/// What the first mailbox is called: its account ID, or its server name before there is one.
+std::string FirstMailboxName(const SharedSettings& s);
+
 /// Replaces file atomically with the four CRLF-ended server lines; false on failure.
 bool SaveServerSettings(const SharedSettings& s, const std::filesystem::path& file);
 

@@ -5,6 +5,8 @@
 #include "forms/IdPassForm.h"
 #include "forms/MsgForm.h"
 #include "forms/OptionForm.h"
+#include "mail/Credentials.h"
+#include "settings/AtomicFile.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {
@@ -292,6 +294,57 @@ TEST_F(MailCheckTest, DisconnectButtonHangsUpEveryConnectionOrNothing) {
     log_.clear();
     main.Command5.click();
     EXPECT_THAT(log_, ElementsAre("list dial-up"));
+}
+
+// Several mailboxes: one check looks at every one that is on, the board shows the total and its
+// tip each count; failures share one box naming their mailboxes, which an automatic check does not
+// open again for the same failure; news on one mailbox shows the new total.
+TEST_F(MailCheckTest, SeveralMailboxesShareOneBoardWithTheTotalAndOneBoxForTheirFailures) {
+    Program& program = configured();
+    WriteFileAtomically(dataFolder() / "mailboxes.ini",
+                        "[mailbox-2]\nname=仕事\nserver=imaps://imap.work\nid=taro\n"
+                        "[mailbox-3]\nname=古い\nserver=pop.old\nid=old\n"
+                        "[mailbox-4]\nname=off\nserver=pop.off\nid=x\non=0\n"
+                        "[mailbox-5]\nname=鍵なし\nserver=pop.none\nid=y\n");
+    program_->spawn(secrets_.save("mailbox-2", "wpw"));
+    program_->spawn(secrets_.save("mailbox-3", "opw"));
+    mail_.countsOnlyResult = true;
+    mail_.loginResults = {3, 2, -1};
+    mail_.errorText = "refused";
+    messages_.keepOpen = true;
+    check();
+
+    EXPECT_THAT(std::vector<std::string>(log_.begin(), log_.begin() + 6),
+                ElementsAre("connect pop.example", "login 7 me pw 0", "close 7",
+                            "connect imaps://imap.work", "login 7 taro wpw 0", "close 7"));
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "connect pop.off"), 0) << "off";
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "connect pop.none"), 0) << "no password";
+    EXPECT_EQ(std::count(log_.begin(), log_.end(),
+                         "box エラー: 古い: refused\n鍵なし: " + NoPasswordText()),
+              1);
+    ASSERT_TRUE(program.hasMsgForm());
+    EXPECT_EQ(program.msgForm().Text2.text(), "5");
+    EXPECT_EQ(program.msgForm().Text2.toolTip(),
+              "me: 3 通\n仕事: 2 通\n古い: refused\n鍵なし: " + NoPasswordText());
+    EXPECT_EQ(program.mailboxResults()["mailbox-2"].count, 2);
+    EXPECT_EQ(program.mailboxResults()["mailbox-3"].failure, "refused");
+
+    // The box is still open: the same failures again open nothing, a new one waits for it.
+    mail_.loginResults = {3, 2, -1};
+    program_->spawn(program.mailCheck().CheckMail());
+    EXPECT_EQ(messages_.open(), 1);
+    mail_.loginResults = {3, 2, -1};
+    mail_.errorText = "gone";
+    program_->spawn(program.mailCheck().CheckMail());
+    EXPECT_EQ(messages_.open(), 1);
+    log_.clear();
+    EXPECT_EQ(messages_.answerOpen(), 1);
+    EXPECT_THAT(log_, ElementsAre("box エラー: 古い: gone"));
+    messages_.answerOpen();
+
+    // News on the work mailbox: its new count, the others' last.
+    program_->spawn(program.mailCheck().CheckCounted("mailbox-2", 4));
+    EXPECT_EQ(program.msgForm().Text2.text(), "7");
 }
 
 }  // namespace
