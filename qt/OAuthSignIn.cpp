@@ -193,10 +193,15 @@ Task<std::string> OAuthSignIn::discover(OAuthProvider& provider, bool fresh) {
 
 Task<AccessToken> OAuthSignIn::keep(std::string key, Secret access, Secret refresh,
                                     std::int64_t expiresIn) {
-    if (!refresh.empty() && refreshTokens_[key] != refresh) {
-        refreshTokens_[key] = refresh;
-        // Kept before it is ever used: the provider has let go of the one before.
-        co_await store_.save(key, std::move(refresh));
+    Secret& kept = refreshTokens_[key];
+    const bool rotated = !refresh.empty() && kept != refresh;
+    if (rotated) {
+        kept = std::move(refresh);
+    }
+    // Kept before it is ever used: the provider has let go of the one before. A keyring found
+    // absent is asked again at each renewal, so one that appeared takes the file's token.
+    if (!kept.empty() && (rotated || store_.keyringAbsent())) {
+        co_await store_.save(key, kept);
     }
     const auto lifetime = std::chrono::seconds(expiresIn > 0 ? expiresIn : kAssumedLifetimeSeconds);
     accessTokens_[key] = {

@@ -88,6 +88,12 @@ struct StandInProvider {
             return {400, R"({"error":"invalid_grant"})"};
         }
         ++issued;
+        if (!rotates) {
+            return {200, QStringLiteral(R"({"access_token":"at-secret-%1","expires_in":%2})")
+                             .arg(issued)
+                             .arg(lifetime)
+                             .toUtf8()};
+        }
         refresh = "rt-secret-" + std::to_string(issued);
         return {200, QStringLiteral(R"({"access_token":"at-secret-%1","token_type":"Bearer",)"
                                     R"("refresh_token":"%2","expires_in":%3})")
@@ -125,6 +131,8 @@ struct StandInProvider {
     std::string refresh;
     int issued = 0;
     int lifetime = 3600;
+    /// Each token request brings a new refresh token.
+    bool rotates = true;
 };
 
 QString Param(const QUrl& url, const char* name) {
@@ -759,6 +767,24 @@ TEST_F(OAuthSignInTest, RequestsDuringASignInShareItsBrowserAndItsToken) {
     }
     EXPECT_EQ(browser.opened.size(), 1u);
     EXPECT_EQ(provider.tokenRequests().size(), 1u);
+}
+
+TEST_F(OAuthSignInTest, AKeyringThatAppearsTakesTheFilesTokenAtTheNextRenewal) {
+    provider.rotates = false;
+    provider.refresh = "rt-secret-0";
+    TempDir::Write(dir / "oauth-tokens.ini", "[" + key + "]\nrefresh=rt-secret-0\n");
+    keyring.mode = FakeKeyring::Mode::Absent;
+    Browser browser;
+    OAuthSignIn signIn(dir.path(), parts(browser.opener()));
+    EXPECT_EQ(RunTask(signIn.accessToken(net::MailboxAt(server, "alice"), false))->token,
+              "at-secret-1");
+    keyring.mode = FakeKeyring::Mode::Working;
+    now += std::chrono::seconds(3600);
+    EXPECT_EQ(RunTask(signIn.accessToken(net::MailboxAt(server, "alice"), false))->token,
+              "at-secret-2");
+    EXPECT_EQ(keyring.secrets[key], "rt-secret-0");
+    EXPECT_EQ(TempDir::Read(dir / "oauth-tokens.ini").find("rt-secret"), std::string::npos);
+    EXPECT_TRUE(browser.opened.empty());
 }
 
 }  // namespace
