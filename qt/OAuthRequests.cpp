@@ -53,7 +53,8 @@ Task<HttpAnswer> Exchange(QNetworkAccessManager& network, std::string url, std::
             sent->deleteLater();
             HttpAnswer answer;
             answer.status = sent->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            answer.body = sent->read(kMaxAnswerBytes);
+            // A reply that never connected is not open: nothing to read.
+            answer.body = sent->isOpen() ? sent->read(kMaxAnswerBytes) : QByteArray();
             const QNetworkReply::NetworkError error = sent->error();
             // An HTTP error status still carries the provider's JSON; only a failed exchange
             // has nothing to read.
