@@ -84,7 +84,8 @@ private:
     /// The one sign-in or renewal under way: it answers everyone who joined it.
     Task<> fly(std::shared_ptr<Flight> flight, std::string host, std::string account, bool mayAsk);
     Task<AccessToken> obtain(std::string host, std::string account, std::string key, bool mayAsk);
-    /// The provider's endpoints: fresh, or, for a renewal, as read a few minutes ago.
+    /// Fills in the provider's endpoints, read afresh or (fresh false) as read a few minutes
+    /// ago; the failure text, empty when they are had.
     Task<std::string> discover(OAuthProvider& provider, bool fresh);
     /// Keeps a new access token (and refresh token) for key.
     Task<AccessToken> keep(std::string key, Secret access, Secret refresh, std::int64_t expiresIn);
