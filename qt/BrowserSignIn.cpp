@@ -1,10 +1,11 @@
 #include "qt/BrowserSignIn.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QOAuth2AuthorizationCodeFlow>
+#include <QPointer>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "qt/Bindings.h"
 #include "qt/LoopbackReplyHandler.h"
 #include "qt/SignInTexts.h"
+#include "qt/SignInWindow.h"
 
 namespace breezel {
 
@@ -54,14 +56,89 @@ struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
 };
 
-}  // namespace
+struct CloseLater {
+    void operator()(QWidget* window) const {
+        window->hide();
+        window->deleteLater();
+    }
+};
 
-std::string NewCodeVerifier() {
-    return RandomUrlSafe(48);
+struct Command {
+    QString program;
+    QStringList arguments;
+};
+
+// xdg-open, then $BROWSER's commands (colon-separated, %s for the address, else it goes last).
+std::vector<Command> BrowserCommands(const QString& url) {
+    std::vector<Command> commands{{QStringLiteral("xdg-open"), {url}}};
+    const QStringList entries = qEnvironmentVariable("BROWSER").split(u':', Qt::SkipEmptyParts);
+    for (const QString& entry : entries) {
+        QStringList words = QProcess::splitCommand(entry);
+        if (words.isEmpty()) {
+            continue;
+        }
+        bool placed = false;
+        for (qsizetype i = 1; i < words.size(); ++i) {
+            placed = placed || words[i].contains(QLatin1String("%s"));
+            words[i].replace(QLatin1String("%s"), url);
+        }
+        if (!placed) {
+            words << url;
+        }
+        const QString program = words.takeFirst();
+        commands.push_back({program, words});
+    }
+    return commands;
 }
 
-std::string CodeChallenge(const std::string& verifier) {
-    return QCryptographicHash::hash(QByteArray::fromStdString(verifier), QCryptographicHash::Sha256)
+void TryCommands(std::shared_ptr<const std::vector<Command>> commands, std::size_t next,
+                 std::function<void()> failed) {
+    if (next >= commands->size()) {
+        failed();
+        return;
+    }
+    // No parent: a browser run in the foreground lives on when the sign-in is over.
+    auto* process = new QProcess;
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    auto tryNext = [process, commands, next, failed] {
+        process->deleteLater();
+        TryCommands(commands, next + 1, failed);
+    };
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, tryNext](int code, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || code != 0) {
+                             tryNext();
+                         } else {
+                             process->deleteLater();
+                         }
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [tryNext](QProcess::ProcessError error) {
+                         if (error == QProcess::FailedToStart) {
+                             tryNext();
+                         }
+                     });
+    process->start((*commands)[next].program, (*commands)[next].arguments);
+}
+
+}  // namespace
+
+UrlOpener DesktopBrowser() {
+    return [](const QUrl& url, std::function<void()> failed) {
+        TryCommands(std::make_shared<const std::vector<Command>>(
+                        BrowserCommands(url.toString(QUrl::FullyEncoded))),
+                    0, std::move(failed));
+    };
+}
+
+Secret NewCodeVerifier() {
+    return Secret(RandomUrlSafe(48));
+}
+
+std::string CodeChallenge(const Secret& verifier) {
+    return QCryptographicHash::hash(QByteArray::fromStdString(verifier.reveal()),
+                                    QCryptographicHash::Sha256)
         .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals)
         .toStdString();
 }
@@ -72,12 +149,13 @@ BrowserSignIn::BrowserSignIn(UrlOpener opener, std::chrono::milliseconds limit,
     SilenceNetworkAuthLog();
 }
 
-Task<SignInOutcome> BrowserSignIn::run(OAuthProvider provider, std::string loginHint) {
+Task<SignInOutcome> BrowserSignIn::run(OAuthProvider provider, std::string loginHint,
+                                       std::string host) {
     QNetworkAccessManager network;
     network.setTransferTimeout(static_cast<int>(requestLimit_.count()));
     QOAuth2AuthorizationCodeFlow flow(&network);
     auto* handler = new LoopbackReplyHandler(&flow);
-    if (!handler->listen()) {
+    if (!handler->listen(provider.redirectToLocalhost)) {
         co_return SignInOutcome{{}, {}, 0, ListenFailedText(ToStdString(handler->listenError()))};
     }
     handler->setCallbackText(ToQString(SignInDonePageText()));
@@ -92,7 +170,7 @@ Task<SignInOutcome> BrowserSignIn::run(OAuthProvider provider, std::string login
     flow.setState(state);
     handler->setExpectedState(state);
 
-    const std::string verifier = NewCodeVerifier();
+    const Secret verifier = NewCodeVerifier();
     flow.setModifyParametersFunction(
         [verifier, challenge = ToQString(CodeChallenge(verifier)), hint = ToQString(loginHint),
          extra = provider.authorizationParameters](QAbstractOAuth::Stage stage,
@@ -108,7 +186,7 @@ Task<SignInOutcome> BrowserSignIn::run(OAuthProvider provider, std::string login
                     parameters->replace(ToQString(name), ToQString(value));
                 }
             } else if (stage == QAbstractOAuth::Stage::RequestingAccessToken) {
-                parameters->replace(QStringLiteral("code_verifier"), ToQString(verifier));
+                parameters->replace(QStringLiteral("code_verifier"), ToQString(verifier.reveal()));
             }
         });
 
@@ -116,6 +194,7 @@ Task<SignInOutcome> BrowserSignIn::run(OAuthProvider provider, std::string login
     // goes as soon as the answer is taken. The guard drops those still to come.
     const std::unique_ptr<QObject, DeleteLater> guard(new QObject);
     QObject* const context = guard.get();
+    std::unique_ptr<SignInWindow, CloseLater> window;
     SignInOutcome outcome = co_await Answer<SignInOutcome>([&](auto reply) {
         auto later = [context, reply](SignInOutcome answer) {
             QMetaObject::invokeMethod(
@@ -123,19 +202,28 @@ Task<SignInOutcome> BrowserSignIn::run(OAuthProvider provider, std::string login
                 Qt::QueuedConnection);
         };
         QObject::connect(&flow, &QAbstractOAuth::authorizeWithBrowser, context,
-                         [this, later](const QUrl& url) {
-                             if (!opener_(url)) {
-                                 later({{}, {}, 0, BrowserFailedText()});
-                             }
+                         [this, context, later, &window, &loginHint, &host](const QUrl& url) {
+                             window.reset(new SignInWindow(loginHint, host, url));
+                             QObject::connect(window.get(), &SignInWindow::cancelled, context,
+                                              [later] {
+                                                  later({{}, {}, 0, SignInCancelledText()});
+                                              });
+                             window->show();
+                             opener_(url, [shown = QPointer<SignInWindow>(window.get())] {
+                                 if (shown) {
+                                     shown->showOpenerFailed();
+                                 }
+                             });
                          });
-        QObject::connect(&flow, &QAbstractOAuth::granted, context, [&flow, later] {
-            const QDateTime expires = flow.expirationAt();
-            const std::int64_t seconds =
-                expires.isValid() ? QDateTime::currentDateTime().secsTo(expires) : 0;
-            later({ToStdString(flow.token()),
-                   ToStdString(flow.refreshToken()),
-                   seconds > 0 ? seconds : 0,
-                   {}});
+        handler->setTokenAnswerHandler([later](TokenGrant grant) {
+            if (!grant.failure.empty()) {
+                later({{}, {}, 0, TokenRequestFailedText(grant.failure)});
+            } else {
+                later({std::move(grant.accessToken),
+                       std::move(grant.refreshToken),
+                       grant.expiresIn,
+                       {}});
+            }
         });
         QObject::connect(&flow, &QAbstractOAuth2::error, context,
                          [later](const QString& error, const QString& description, const QUrl&) {
@@ -145,13 +233,10 @@ Task<SignInOutcome> BrowserSignIn::run(OAuthProvider provider, std::string login
                                     SignInDeniedText(ToStdString(error.left(80)),
                                                      ToStdString(description.left(120)))});
                          });
-        QObject::connect(handler, &LoopbackReplyHandler::tokenRequestFailed, context,
-                         [later](const QString& why) {
-                             later({{}, {}, 0, TokenRequestFailedText(ToStdString(why))});
-                         });
         QTimer::singleShot(limit_, context, [later] { later({{}, {}, 0, SignInTimedOutText()}); });
         flow.grant();
     });
+    handler->setTokenAnswerHandler({});
     handler->close();
     co_return outcome;
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "common/Secret.h"
+
 namespace breezel {
 
 class Keyring {
@@ -19,7 +21,7 @@ public:
     struct Reply {
         Outcome outcome = Outcome::Failed;
         /// What a read found.
-        std::string secret;
+        Secret secret;
     };
     using Done = std::function<void(Reply)>;
 
@@ -27,7 +29,7 @@ public:
     /// The secret kept under key.
     virtual void read(const std::string& key, Done done) = 0;
     /// Keeps secret under key, in place of what was there.
-    virtual void write(const std::string& key, const std::string& secret, Done done) = 0;
+    virtual void write(const std::string& key, const Secret& secret, Done done) = 0;
     /// Forgets what is kept under key.
     virtual void remove(const std::string& key, Done done) = 0;
 };

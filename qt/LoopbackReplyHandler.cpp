@@ -19,6 +19,8 @@ constexpr qsizetype kMaxHeadBytes = 16 * 1024;
 // A connection that sends no whole request in this time is dropped.
 constexpr int kRequestLimitMs = 10'000;
 constexpr qint64 kMaxTokenAnswerBytes = 256 * 1024;
+// Tries at a port free on both loopback addresses.
+constexpr int kPortTries = 8;
 
 QByteArray ReasonPhrase(int status) {
     switch (status) {
@@ -36,7 +38,10 @@ QByteArray ReasonPhrase(int status) {
 }  // namespace
 
 LoopbackReplyHandler::LoopbackReplyHandler(QObject* parent) : QOAuthOobReplyHandler(parent) {
-    QObject::connect(&server_, &QTcpServer::newConnection, this, &LoopbackReplyHandler::accept);
+    for (QTcpServer* server : {&server_, &server6_}) {
+        QObject::connect(server, &QTcpServer::newConnection, this,
+                         [this, server] { accept(*server); });
+    }
 }
 
 LoopbackReplyHandler::~LoopbackReplyHandler() {
@@ -48,7 +53,21 @@ LoopbackReplyHandler::~LoopbackReplyHandler() {
     }
 }
 
-bool LoopbackReplyHandler::listen() {
+bool LoopbackReplyHandler::listen(bool localhost) {
+    localhost_ = localhost;
+    for (int tries = 0; tries < kPortTries; ++tries) {
+        if (!server_.listen(QHostAddress::LocalHost, 0)) {
+            return false;
+        }
+        if (!localhost || server6_.listen(QHostAddress::LocalHostIPv6, server_.serverPort())) {
+            return true;
+        }
+        // Without IPv6, localhost is 127.0.0.1 alone; a port taken on ::1 is tried again.
+        if (server6_.serverError() != QAbstractSocket::AddressInUseError) {
+            return true;
+        }
+        server_.close();
+    }
     return server_.listen(QHostAddress::LocalHost, 0);
 }
 
@@ -62,10 +81,17 @@ quint16 LoopbackReplyHandler::port() const {
 
 void LoopbackReplyHandler::close() {
     server_.close();
+    server6_.close();
 }
 
 QString LoopbackReplyHandler::callback() const {
-    return QStringLiteral("http://127.0.0.1:%1/").arg(server_.serverPort());
+    return (localhost_ ? QStringLiteral("http://localhost:%1/")
+                       : QStringLiteral("http://127.0.0.1:%1/"))
+        .arg(server_.serverPort());
+}
+
+void LoopbackReplyHandler::setTokenAnswerHandler(std::function<void(TokenGrant)> handler) {
+    tokenAnswer_ = std::move(handler);
 }
 
 void LoopbackReplyHandler::setExpectedState(const QString& state) {
@@ -76,8 +102,8 @@ void LoopbackReplyHandler::setCallbackText(const QString& text) {
     callbackText_ = text;
 }
 
-void LoopbackReplyHandler::accept() {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+void LoopbackReplyHandler::accept(QTcpServer& server) {
+    while (QTcpSocket* socket = server.nextPendingConnection()) {
         // Not our child: a page being written outlives the sign-in that answered it.
         socket->setParent(nullptr);
         reading_.insert(socket);
@@ -140,8 +166,10 @@ void LoopbackReplyHandler::answer(QTcpSocket* socket, const QByteArray& head) {
         respond(socket, 404, QString());
         return;
     }
-    const QUrlQuery query(
-        QString::fromUtf8(question < 0 ? QByteArray() : target.mid(question + 1)));
+    QByteArray form = question < 0 ? QByteArray() : target.mid(question + 1);
+    // Form encoding: a '+' is a blank ("The+user+said+no"), a true plus comes as %2B.
+    form.replace('+', "%20");
+    const QUrlQuery query(QString::fromUtf8(form));
     const QString state = query.queryItemValue(QStringLiteral("state"), QUrl::FullyDecoded);
     const bool hasCode = query.hasQueryItem(QStringLiteral("code"));
     const bool hasError = query.hasQueryItem(QStringLiteral("error"));
@@ -180,21 +208,10 @@ void LoopbackReplyHandler::networkReplyFinished(QNetworkReply* reply) {
                              ? QStringLiteral("時間切れ")
                              : reply->errorString();
     }
-    const TokenGrant grant =
-        ReadTokenAnswer(status, reply->read(kMaxTokenAnswerBytes), transportError);
-    if (!grant.failure.empty()) {
-        Q_EMIT tokenRequestFailed(QString::fromStdString(grant.failure));
-        return;
+    TokenGrant grant = ReadTokenAnswer(status, reply->read(kMaxTokenAnswerBytes), transportError);
+    if (tokenAnswer_) {
+        tokenAnswer_(std::move(grant));
     }
-    QVariantMap tokens{{QStringLiteral("access_token"), QString::fromStdString(grant.accessToken)},
-                       {QStringLiteral("token_type"), QStringLiteral("Bearer")}};
-    if (!grant.refreshToken.empty()) {
-        tokens.insert(QStringLiteral("refresh_token"), QString::fromStdString(grant.refreshToken));
-    }
-    if (grant.expiresIn > 0) {
-        tokens.insert(QStringLiteral("expires_in"), static_cast<qlonglong>(grant.expiresIn));
-    }
-    Q_EMIT tokensReceived(tokens);
 }
 
 }  // namespace breezel

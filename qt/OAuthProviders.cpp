@@ -115,6 +115,7 @@ ProviderChoice OAuthProviders::forHost(const std::string& host) const {
     provider.clientSecret =
         ini.readString(provider.section, "client_secret",
                        google && !fileClient ? clients_.googleSecret : std::string());
+    provider.redirectToLocalhost = !google;
     if (google) {
         provider.authorizationParameters = {{"access_type", "offline"}, {"prompt", "consent"}};
     }

@@ -34,6 +34,9 @@ struct OAuthProvider {
     std::string clientSecret;
     /// Further parameters of the browser's request (offline access: a refresh token).
     std::vector<std::pair<std::string, std::string>> authorizationParameters;
+    /// The browser comes back to http://localhost:<port>/, the one loopback address the
+    /// provider's registration offers, rather than to 127.0.0.1.
+    bool redirectToLocalhost = false;
 };
 
 /// A provider, or the user's text saying what to set.

@@ -53,7 +53,8 @@ Task<HttpAnswer> Exchange(QNetworkAccessManager& network, std::string url, std::
             sent->deleteLater();
             HttpAnswer answer;
             answer.status = sent->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            answer.body = sent->read(kMaxAnswerBytes);
+            // A reply that never connected is not open: nothing to read.
+            answer.body = sent->isOpen() ? sent->read(kMaxAnswerBytes) : QByteArray();
             const QNetworkReply::NetworkError error = sent->error();
             // An HTTP error status still carries the provider's JSON; only a failed exchange
             // has nothing to read.
@@ -142,8 +143,8 @@ TokenGrant ReadTokenAnswer(int httpStatus, const QByteArray& body, const QString
         grant.failure = "応答にトークンがありません";
         return grant;
     }
-    grant.accessToken = ToStdString(access);
-    grant.refreshToken = ToStdString(refresh);
+    grant.accessToken = Secret(ToStdString(access));
+    grant.refreshToken = Secret(ToStdString(refresh));
     // A number by the RFC, but some providers send a string.
     const QJsonValue expires = json.value(QLatin1String("expires_in"));
     grant.expiresIn = expires.isString() ? expires.toString().toLongLong()
@@ -199,9 +200,9 @@ Task<OAuthEndpoints> OAuthRequests::discover(std::string issuer) {
     co_return endpoints;
 }
 
-Task<TokenGrant> OAuthRequests::refresh(OAuthProvider provider, std::string refreshToken) {
+Task<TokenGrant> OAuthRequests::refresh(OAuthProvider provider, Secret refreshToken) {
     std::string form = "grant_type=refresh_token";
-    AddField(form, "refresh_token", refreshToken);
+    AddField(form, "refresh_token", refreshToken.reveal());
     AddField(form, "client_id", provider.clientId);
     if (!provider.clientSecret.empty()) {
         AddField(form, "client_secret", provider.clientSecret);

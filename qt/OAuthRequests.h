@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/Secret.h"
 #include "common/Task.h"
 #include "qt/OAuthProviders.h"
 
@@ -23,9 +24,9 @@ struct OAuthEndpoints {
 
 /// What a token endpoint answered.
 struct TokenGrant {
-    std::string accessToken;
+    Secret accessToken;
     /// Empty when the provider kept the refresh token as it was.
-    std::string refreshToken;
+    Secret refreshToken;
     /// Seconds the access token lasts; 0 when the provider did not say.
     std::int64_t expiresIn = 0;
     /// The provider refused the refresh token itself (invalid_grant): it is dead.
@@ -45,11 +46,11 @@ public:
     /// limit bounds each request (Qt's transfer timeout: no byte for that long ends it).
     explicit OAuthRequests(std::chrono::milliseconds limit);
 
-    /// The endpoints named by issuer + "/.well-known/openid-configuration".
+    /// The endpoints named by issuer + "/.well-known/openid-configuration", read afresh.
     Task<OAuthEndpoints> discover(std::string issuer);
 
     /// A new access token for refreshToken (grant_type=refresh_token).
-    Task<TokenGrant> refresh(OAuthProvider provider, std::string refreshToken);
+    Task<TokenGrant> refresh(OAuthProvider provider, Secret refreshToken);
 
 private:
     QNetworkAccessManager network_;

@@ -1,6 +1,5 @@
 #include "qt/OAuthSignIn.h"
 
-#include <QDesktopServices>
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -10,6 +9,7 @@
 #include "net/ErrorText.h"
 #include "net/ServerAddress.h"
 #include "qt/QtKeyring.h"
+#include "qt/QtServices.h"
 #include "qt/SignInTexts.h"
 
 namespace breezel {
@@ -21,9 +21,14 @@ namespace {
 constexpr auto kExpiryMargin = std::chrono::seconds(60);
 // For a provider that does not say how long its tokens last.
 constexpr std::int64_t kAssumedLifetimeSeconds = 3600;
+// How long renewals trust endpoints read before.
+constexpr auto kDiscoveryLife = std::chrono::minutes(10);
 
-UrlOpener DesktopOpener() {
-    return [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+TokenStore::Tell NoticeBox() {
+    return [](const std::string& text) {
+        static QtMessageBox box;
+        box.showOk(text, {}, MessageBox::Icon::Exclamation, [] {});
+    };
 }
 
 }  // namespace
@@ -43,9 +48,10 @@ OAuthSignIn::OAuthSignIn(const std::filesystem::path& dataFolder, SignInParts pa
                       ? nullptr
                       : std::make_unique<QtKeyring>(QStringLiteral("breezel"))),
       store_(parts.keyring != nullptr ? *parts.keyring : *ownKeyring_,
-             dataFolder / "oauth-tokens.ini", parts.limits.keyring),
+             dataFolder / "oauth-tokens.ini", parts.limits.keyring,
+             parts.tell ? std::move(parts.tell) : NoticeBox()),
       requests_(parts.limits.request),
-      browser_(parts.openUrl ? std::move(parts.openUrl) : DesktopOpener(), parts.limits.browser,
+      browser_(parts.openUrl ? std::move(parts.openUrl) : DesktopBrowser(), parts.limits.browser,
                parts.limits.request) {}
 
 OAuthSignIn::~OAuthSignIn() = default;
@@ -62,7 +68,7 @@ Task<AccessToken> OAuthSignIn::accessToken(net::Mailbox mailbox, bool mayAsk) {
     for (;;) {
         if (const auto kept = accessTokens_.find(key);
             kept != accessTokens_.end() && now_() < kept->second.usableUntil) {
-            co_return AccessToken{Secret(kept->second.token), {}};
+            co_return AccessToken{kept->second.token, {}};
         }
         std::shared_ptr<Flight> flight = flight_;
         const bool started = !flight;
@@ -98,7 +104,7 @@ void OAuthSignIn::refused(const net::Mailbox& mailbox, const Secret& token) {
     key += '@';
     key += address->host;
     if (const auto kept = accessTokens_.find(key);
-        kept != accessTokens_.end() && kept->second.token == token.reveal()) {
+        kept != accessTokens_.end() && kept->second.token == token) {
         accessTokens_.erase(kept);
     }
 }
@@ -119,12 +125,12 @@ Task<> OAuthSignIn::fly(std::shared_ptr<Flight> flight, std::string host, std::s
 
 Task<AccessToken> OAuthSignIn::obtain(std::string host, std::string account, std::string key,
                                       bool mayAsk) {
-    const ProviderChoice choice = co_await provider(host);
+    ProviderChoice choice = providers_.forHost(host);
     if (!choice.provider) {
         co_return AccessToken{{}, choice.failure};
     }
-    const OAuthProvider& provider = *choice.provider;
-    std::string refresh;
+    OAuthProvider& provider = *choice.provider;
+    Secret refresh;
     if (const auto kept = refreshTokens_.find(key); kept != refreshTokens_.end()) {
         refresh = kept->second;
     } else {
@@ -134,10 +140,16 @@ Task<AccessToken> OAuthSignIn::obtain(std::string host, std::string account, std
         }
     }
     if (!refresh.empty()) {
-        const TokenGrant grant = co_await requests_.refresh(provider, refresh);
-        if (!grant.accessToken.empty()) {
-            co_return co_await keep(key, grant.accessToken, grant.refreshToken, grant.expiresIn);
+        std::string failure = co_await discover(provider, false);
+        if (!failure.empty()) {
+            co_return AccessToken{{}, std::move(failure)};
         }
+        TokenGrant grant = co_await requests_.refresh(provider, refresh);
+        if (!grant.accessToken.empty()) {
+            co_return co_await keep(key, std::move(grant.accessToken),
+                                    std::move(grant.refreshToken), grant.expiresIn);
+        }
+        endpoints_.erase(provider.issuer);
         if (grant.refused) {
             refreshTokens_.erase(key);
             co_await store_.forget(key);
@@ -148,43 +160,53 @@ Task<AccessToken> OAuthSignIn::obtain(std::string host, std::string account, std
     if (!mayAsk) {
         co_return AccessToken{{}, SignInNeededText()};
     }
-    const SignInOutcome outcome = co_await browser_.run(provider, account);
+    std::string failure = co_await discover(provider, true);
+    if (!failure.empty()) {
+        co_return AccessToken{{}, std::move(failure)};
+    }
+    SignInOutcome outcome = co_await browser_.run(provider, account, host);
     if (outcome.accessToken.empty()) {
         co_return AccessToken{{}, outcome.failure};
     }
-    co_return co_await keep(key, outcome.accessToken, outcome.refreshToken, outcome.expiresIn);
+    co_return co_await keep(key, std::move(outcome.accessToken), std::move(outcome.refreshToken),
+                            outcome.expiresIn);
 }
 
-Task<ProviderChoice> OAuthSignIn::provider(std::string host) {
-    ProviderChoice choice = providers_.forHost(host);
-    if (!choice.provider || choice.provider->issuer.empty()) {
-        co_return choice;
+Task<std::string> OAuthSignIn::discover(OAuthProvider& provider, bool fresh) {
+    if (provider.issuer.empty()) {
+        co_return std::string();
     }
-    OAuthProvider& provider = *choice.provider;
     auto found = endpoints_.find(provider.issuer);
-    if (found == endpoints_.end()) {
+    if (fresh || found == endpoints_.end() || now_() - found->second.readAt >= kDiscoveryLife) {
+        endpoints_.erase(provider.issuer);
         OAuthEndpoints discovered = co_await requests_.discover(provider.issuer);
         if (!discovered.failure.empty()) {
-            co_return ProviderChoice{std::nullopt, discovered.failure};
+            co_return discovered.failure;
         }
-        found = endpoints_.emplace(provider.issuer, std::move(discovered)).first;
+        found =
+            endpoints_.emplace(provider.issuer, Discovered{std::move(discovered), now_()}).first;
     }
-    provider.authorizationUrl = found->second.authorizationUrl;
-    provider.tokenUrl = found->second.tokenUrl;
-    co_return choice;
+    provider.authorizationUrl = found->second.endpoints.authorizationUrl;
+    provider.tokenUrl = found->second.endpoints.tokenUrl;
+    co_return std::string();
 }
 
-Task<AccessToken> OAuthSignIn::keep(std::string key, std::string access, std::string refresh,
+Task<AccessToken> OAuthSignIn::keep(std::string key, Secret access, Secret refresh,
                                     std::int64_t expiresIn) {
-    if (!refresh.empty() && refreshTokens_[key] != refresh) {
-        refreshTokens_[key] = refresh;
-        // Kept before it is ever used: the provider has let go of the one before.
-        co_await store_.save(key, refresh);
+    Secret& kept = refreshTokens_[key];
+    const bool rotated = !refresh.empty() && kept != refresh;
+    if (rotated) {
+        kept = std::move(refresh);
+    }
+    // Kept before it is ever used: the provider has let go of the one before. A keyring found
+    // absent is asked again at each renewal, so one that appeared takes the file's token.
+    if (!kept.empty() && (rotated || store_.keyringAbsent())) {
+        co_await store_.save(key, kept);
     }
     const auto lifetime = std::chrono::seconds(expiresIn > 0 ? expiresIn : kAssumedLifetimeSeconds);
     accessTokens_[key] = {
         access, now_() + lifetime - std::min<std::chrono::seconds>(kExpiryMargin, lifetime / 4)};
-    co_return AccessToken{Secret(std::move(access)), {}};
+    co_return AccessToken{std::move(access), {}};
 }
 
 }  // namespace breezel

@@ -11,6 +11,10 @@
 //
 // One sign-in or renewal runs at a time: a request that comes meanwhile for the same account
 // shares its answer (no second browser), any other waits for it to end and looks again.
+//
+// A provider's endpoints from OpenID discovery are read afresh for every browser sign-in, and
+// kept for renewals a few minutes at most and only while they work: a provider that has moved
+// or gone is found out at once, not after the user's five minutes in a dead page.
 
 #include <QUrl>
 #include <chrono>
@@ -35,8 +39,8 @@ class Keyring;
 struct SignInLimits {
     /// The user's time in the browser.
     std::chrono::milliseconds browser = kSignInLimit;
-    /// Each request to the provider (discovery, tokens).
-    std::chrono::milliseconds request = std::chrono::seconds(30);
+    /// Each request to the provider (discovery, tokens): no byte for this long ends it.
+    std::chrono::milliseconds request = std::chrono::seconds(15);
     /// Each keyring call.
     std::chrono::milliseconds keyring = std::chrono::seconds(5);
 };
@@ -46,8 +50,10 @@ struct SignInParts {
     BuiltInClients clients = BuiltInClients::FromBuild();
     /// The keyring; none: the desktop's Secret Service through QtKeychain.
     Keyring* keyring = nullptr;
-    /// The browser; none: QDesktopServices::openUrl.
+    /// The browser; none: DesktopBrowser().
     UrlOpener openUrl;
+    /// Hears notices for the user (the tokens' file was tightened); none: a message box.
+    TokenStore::Tell tell;
     SignInLimits limits;
     /// The clock the access tokens' lifetimes are judged by; none: the steady clock.
     std::function<std::chrono::steady_clock::time_point()> now;
@@ -67,18 +73,22 @@ private:
     using Clock = std::chrono::steady_clock;
     struct Flight;
     struct Remembered {
-        std::string token;
+        Secret token;
         Clock::time_point usableUntil;
+    };
+    struct Discovered {
+        OAuthEndpoints endpoints;
+        Clock::time_point readAt;
     };
 
     /// The one sign-in or renewal under way: it answers everyone who joined it.
     Task<> fly(std::shared_ptr<Flight> flight, std::string host, std::string account, bool mayAsk);
     Task<AccessToken> obtain(std::string host, std::string account, std::string key, bool mayAsk);
-    /// The provider with its endpoints, discovered once per run.
-    Task<ProviderChoice> provider(std::string host);
+    /// Fills in the provider's endpoints, read afresh or (fresh false) as read a few minutes
+    /// ago; the failure text, empty when they are had.
+    Task<std::string> discover(OAuthProvider& provider, bool fresh);
     /// Keeps a new access token (and refresh token) for key.
-    Task<AccessToken> keep(std::string key, std::string access, std::string refresh,
-                           std::int64_t expiresIn);
+    Task<AccessToken> keep(std::string key, Secret access, Secret refresh, std::int64_t expiresIn);
 
     std::function<Clock::time_point()> now_;
     OAuthProviders providers_;
@@ -88,9 +98,9 @@ private:
     BrowserSignIn browser_;
     std::map<std::string, Remembered> accessTokens_;
     // Refresh tokens as last kept, so that a renewal needs no keyring call.
-    std::map<std::string, std::string> refreshTokens_;
+    std::map<std::string, Secret> refreshTokens_;
     // Discovered endpoints by issuer.
-    std::map<std::string, OAuthEndpoints> endpoints_;
+    std::map<std::string, Discovered> endpoints_;
     std::shared_ptr<Flight> flight_;
     // Last: the flights go before anything they use.
     TaskScope flights_;

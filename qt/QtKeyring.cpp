@@ -34,7 +34,7 @@ void Run(QKeychain::Job* job, const std::string& key, Keyring::Done done) {
                          Keyring::Reply reply{OutcomeOf(finished->error()), {}};
                          if (auto* read = qobject_cast<QKeychain::ReadPasswordJob*>(finished);
                              read != nullptr && reply.outcome == Keyring::Outcome::Done) {
-                             reply.secret = ToStdString(read->textData());
+                             reply.secret = Secret(ToStdString(read->textData()));
                          }
                          done(std::move(reply));
                      });
@@ -49,9 +49,9 @@ void QtKeyring::read(const std::string& key, Done done) {
     Run(new QKeychain::ReadPasswordJob(service_), key, std::move(done));
 }
 
-void QtKeyring::write(const std::string& key, const std::string& secret, Done done) {
+void QtKeyring::write(const std::string& key, const Secret& secret, Done done) {
     auto* job = new QKeychain::WritePasswordJob(service_);
-    job->setTextData(ToQString(secret));
+    job->setTextData(ToQString(secret.reveal()));
     Run(job, key, std::move(done));
 }
 

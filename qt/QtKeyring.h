@@ -14,7 +14,7 @@ public:
     explicit QtKeyring(QString service);
 
     void read(const std::string& key, Done done) override;
-    void write(const std::string& key, const std::string& secret, Done done) override;
+    void write(const std::string& key, const Secret& secret, Done done) override;
     void remove(const std::string& key, Done done) override;
 
 private:

@@ -1,5 +1,7 @@
 #include "qt/SignInTexts.h"
 
+#include <cstdio>
+
 #include "common/Utf8.h"
 
 namespace breezel {
@@ -60,7 +62,45 @@ std::string SignInDeniedText(std::string_view error, std::string_view descriptio
 }
 
 std::string BrowserFailedText() {
-    return "サインインのページをブラウザーで開けません";
+    return "サインインのページをブラウザーで開けません: "
+           "上のアドレスをコピーしてブラウザーで開いてください";
+}
+
+std::string SignInCancelledText() {
+    return "サインインをキャンセルしました";
+}
+
+std::string SignInWindowTitle() {
+    return "サインイン";
+}
+
+std::string SignInWaitingText(std::string_view account, std::string_view host) {
+    std::string text = "ブラウザーで ";
+    text += Clean(account);
+    text += "（";
+    text += Clean(host);
+    text += "）のサインインのページを開きました。ブラウザーでサインインしてください。";
+    return text;
+}
+
+std::string SignInAddressText() {
+    return "ページが開かないときは、このアドレスをブラウザーで開いてください:";
+}
+
+std::string SignInCancelCaption() {
+    return "キャンセル";
+}
+
+std::string TokenFileWidenedText(const std::filesystem::path& file, unsigned mode, bool tightened) {
+    char octal[8];
+    std::snprintf(octal, sizeof octal, "%04o", mode & 07777u);
+    std::string text = tightened ? "トークンのファイルがほかのユーザーにも読める設定でした（"
+                                 : "トークンのファイルがほかのユーザーにも読める設定です（";
+    text += octal;
+    text += tightened ? "）: 本人だけが読めるようにしました: "
+                      : "）: 本人だけが読めるようにできません: ";
+    text += Clean(file.string());
+    return text;
 }
 
 std::string ListenFailedText(std::string_view detail) {

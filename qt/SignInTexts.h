@@ -25,8 +25,26 @@ std::string SignInTimedOutText();
 /// The provider sent the browser back with an error (the user said no, for one).
 std::string SignInDeniedText(std::string_view error, std::string_view description);
 
-/// The desktop could not open the provider's page.
+/// The desktop could not open the provider's page: the sign-in window says so and waits on.
 std::string BrowserFailedText();
+
+/// The user cancelled the sign-in in its window.
+std::string SignInCancelledText();
+
+/// The sign-in window's caption.
+std::string SignInWindowTitle();
+
+/// What the sign-in window says while the browser is open for account at host.
+std::string SignInWaitingText(std::string_view account, std::string_view host);
+
+/// Above the address to open by hand.
+std::string SignInAddressText();
+
+/// The sign-in window's cancel button.
+std::string SignInCancelCaption();
+
+/// The tokens' file was readable by others (mode); tightened: it is now the owner's alone.
+std::string TokenFileWidenedText(const std::filesystem::path& file, unsigned mode, bool tightened);
 
 /// No port on 127.0.0.1 to hear the provider's answer on.
 std::string ListenFailedText(std::string_view detail);

@@ -16,8 +16,8 @@ run_packages=(
 )
 # And to test it: GoogleTest, a private X desktop, screenshots and their reading, a Wayland
 # compositor with XWayland and Qt's Wayland plugin; for OAuth2 an OpenID provider on Node.js
-# (npm comes with it), a browser driven over DevTools, a keyring, and the accessibility bus to
-# read a box's text.
+# (npm comes with it), a browser driven over DevTools, the desktop's URL opener, a keyring, and
+# the accessibility bus to read a box's text.
 test_packages=(
     googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
     xvfb openbox x11-utils x11-xserver-utils xdotool wmctrl imagemagick trayer
@@ -25,6 +25,7 @@ test_packages=(
     dovecot-core dovecot-pop3d dovecot-imapd openssl python3 python3-dbusmock dbus
     weston xwayland qt6-wayland
     nodejs chromium python3-websocket gnome-keyring libsecret-tools at-spi2-core python3-pyatspi
+    xdg-utils
 )
 # And Debian's checks of the package: lintian, hardening-check (devscripts), the metainfo's
 # validator; the menu entry's is desktop-file-utils above. Installed without what they

@@ -1,13 +1,21 @@
 // The OAuth2 sign-in on real loopback sockets: the listener that hears the browser, PKCE, the
-// bounds, where refresh tokens are kept, the providers, and whole sign-ins against a stand-in
-// provider. Every message written meanwhile (debug included) is checked for secrets.
+// bounds, the sign-in window, where refresh tokens are kept, the providers, and whole sign-ins
+// against a stand-in provider. Every message written meanwhile (debug included) is checked for
+// secrets.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QApplication>
+#include <QLabel>
 #include <QLoggingCategory>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QUrlQuery>
+#include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "platform/TinyHttpServer.h"
 #include "qt/BrowserSignIn.h"
@@ -15,6 +23,7 @@
 #include "qt/OAuthSignIn.h"
 #include "qt/QtKeyring.h"
 #include "qt/SignInTexts.h"
+#include "qt/SignInWindow.h"
 #include "qt/TokenStore.h"
 #include "support/TempDir.h"
 #include "system/pop3/RunTask.h"
@@ -82,6 +91,12 @@ struct StandInProvider {
             return {400, R"({"error":"invalid_grant"})"};
         }
         ++issued;
+        if (!rotates) {
+            return {200, QStringLiteral(R"({"access_token":"at-secret-%1","expires_in":%2})")
+                             .arg(issued)
+                             .arg(lifetime)
+                             .toUtf8()};
+        }
         refresh = "rt-secret-" + std::to_string(issued);
         return {200, QStringLiteral(R"({"access_token":"at-secret-%1","token_type":"Bearer",)"
                                     R"("refresh_token":"%2","expires_in":%3})")
@@ -102,7 +117,7 @@ struct StandInProvider {
         return forms;
     }
 
-    OAuthProvider provider() const {
+    OAuthProvider provider(bool localhost = false) const {
         const std::string url = http.url().toStdString();
         return {"127.0.0.1",
                 "",
@@ -111,13 +126,16 @@ struct StandInProvider {
                 "openid email offline_access",
                 "breezel-test",
                 "",
-                {{"prompt", "consent"}}};
+                {{"prompt", "consent"}},
+                localhost};
     }
 
     TinyHttpServer http;
     std::string refresh;
     int issued = 0;
     int lifetime = 3600;
+    /// Each token request brings a new refresh token.
+    bool rotates = true;
 };
 
 QString Param(const QUrl& url, const char* name) {
@@ -137,9 +155,11 @@ QByteArray Answer(const QUrl& opened, const char* code = "good-code") {
 // The desktop's browser: notes what it was asked to open.
 struct Browser {
     UrlOpener opener() {
-        return [this](const QUrl& url) {
+        return [this](const QUrl& url, const std::function<void()>& failed) {
             opened.push_back(url);
-            return works;
+            if (!works) {
+                failed();
+            }
         };
     }
     std::vector<QUrl> opened;
@@ -156,12 +176,41 @@ bool PortIsFree(quint16 port) {
     return RunUntil([&] { return probe.over; }) && probe.refused;
 }
 
+/// Whether a process this one started still runs or waits to be reaped.
+bool HasChildren() {
+    const std::string parent = std::to_string(::getpid());
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // pid (name) state ppid ...
+        std::istringstream fields(line.substr(line.rfind(')') + 1));
+        std::string state;
+        std::string ppid;
+        if (fields >> state >> ppid && ppid == parent) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// The sign-in window on the screen, if any.
+SignInWindow* ShownWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<SignInWindow*>(widget); window && window->isVisible()) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
 TEST_F(SignInTest, TheListenerTakesOnlyThisSignInsAnswer) {
     struct Row {
         const char* name;
         QByteArray request;  // {S}: this sign-in's state
         QByteArray status;
-        std::string ends;  // empty: the sign-in still waits
+        std::string ends;        // empty: the sign-in still waits
+        bool localhost = false;  // redirected to localhost: the request goes to ::1
     };
     const Row rows[] = {
         {"wrong state", "GET /?code=stolen-code&state=WRONG HTTP/1.1\r\n\r\n", "400", ""},
@@ -177,6 +226,13 @@ TEST_F(SignInTest, TheListenerTakesOnlyThisSignInsAnswer) {
          "GET /?error=access_denied&error_description=The%20user%20said%20no&state={S} "
          "HTTP/1.1\r\n\r\n",
          "200", SignInDeniedText("access_denied", "The user said no")},
+        {"the provider's error, form-encoded",
+         "GET /?error=access_denied&error_description=No+C%2B%2B+today&state={S} HTTP/1.1\r\n\r\n",
+         "200", SignInDeniedText("access_denied", "No C++ today")},
+        {"a wrong state on ::1, for a provider that takes only localhost",
+         "GET /?code=stolen-code&state=WRONG HTTP/1.1\r\n\r\n", "400", "", true},
+        {"the provider's error on ::1", "GET /?error=access_denied&state={S} HTTP/1.1\r\n\r\n",
+         "200", SignInDeniedText("access_denied", ""), true},
         {"a code the token endpoint refuses", "GET /?code=stolen-code&state={S} HTTP/1.1\r\n\r\n",
          "200", TokenRequestFailedText("invalid_grant")},
     };
@@ -187,13 +243,17 @@ TEST_F(SignInTest, TheListenerTakesOnlyThisSignInsAnswer) {
         BrowserSignIn signIn(browser.opener(), 10s, 5s);
         std::optional<SignInOutcome> outcome;
         TaskScope scope;
-        scope.spawn(Keep(signIn.run(provider.provider(), "alice@example.org"), outcome));
+        scope.spawn(
+            Keep(signIn.run(provider.provider(row.localhost), "alice@example.org", "h"), outcome));
         ASSERT_TRUE(RunUntil([&] { return !browser.opened.empty(); }));
         const QUrl opened = browser.opened.front();
         secrets << Param(opened, "state");
+        EXPECT_EQ(QUrl(Param(opened, "redirect_uri")).host(),
+                  row.localhost ? "localhost" : "127.0.0.1");
         QByteArray request = row.request;
         request.replace("{S}", Param(opened, "state").toUtf8());
-        RawExchange bad(RedirectPort(opened), request);
+        RawExchange bad(RedirectPort(opened), request,
+                        row.localhost ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost);
         ASSERT_TRUE(RunUntil([&] { return bad.over; }));
         EXPECT_TRUE(bad.answer.startsWith("HTTP/1.1 " + row.status)) << bad.answer.left(60).data();
 
@@ -201,22 +261,23 @@ TEST_F(SignInTest, TheListenerTakesOnlyThisSignInsAnswer) {
             // Still waiting: the true answer ends it, with the true code's token.
             RawExchange good(RedirectPort(opened), Answer(opened));
             ASSERT_TRUE(RunUntil([&] { return outcome.has_value(); }));
-            EXPECT_EQ(outcome->accessToken, "at-secret-1");
+            EXPECT_EQ(outcome->accessToken.reveal(), "at-secret-1");
             ASSERT_EQ(provider.tokenRequests().size(), 1u);
             EXPECT_EQ(provider.tokenRequests()[0].queryItemValue(QStringLiteral("code")),
                       QStringLiteral("good-code"));
         } else {
             ASSERT_TRUE(RunUntil([&] { return outcome.has_value(); }));
             EXPECT_EQ(outcome->failure, row.ends);
-            EXPECT_EQ(outcome->accessToken, "");
+            EXPECT_TRUE(outcome->accessToken.empty());
         }
         EXPECT_TRUE(PortIsFree(RedirectPort(opened)));
+        EXPECT_EQ(ShownWindow(), nullptr) << "the window closes with the sign-in";
     }
 }
 
 TEST_F(SignInTest, EachSignInSendsAFreshS256ChallengeAndItsVerifier) {
     // RFC 7636, appendix B.
-    EXPECT_EQ(CodeChallenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
+    EXPECT_EQ(CodeChallenge(Secret("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk")),
               "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
     StandInProvider provider;
     Browser browser;
@@ -226,7 +287,7 @@ TEST_F(SignInTest, EachSignInSendsAFreshS256ChallengeAndItsVerifier) {
     for (std::size_t i = 1; i <= 2; ++i) {
         std::optional<SignInOutcome> outcome;
         TaskScope scope;
-        scope.spawn(Keep(signIn.run(provider.provider(), "alice@example.org"), outcome));
+        scope.spawn(Keep(signIn.run(provider.provider(), "alice@example.org", "h"), outcome));
         ASSERT_TRUE(RunUntil([&] { return browser.opened.size() == i; }));
         const QUrl asked = browser.opened.back();
         EXPECT_EQ(asked.toString(QUrl::RemoveQuery), provider.http.url() + "/auth");
@@ -244,7 +305,7 @@ TEST_F(SignInTest, EachSignInSendsAFreshS256ChallengeAndItsVerifier) {
         RawExchange answer(RedirectPort(asked), Answer(asked));
         ASSERT_TRUE(RunUntil([&] { return outcome.has_value(); }));
         EXPECT_TRUE(answer.answer.contains(SignInDonePageText().c_str()));
-        EXPECT_EQ(outcome->refreshToken, "rt-secret-" + std::to_string(i));
+        EXPECT_EQ(outcome->refreshToken.reveal(), "rt-secret-" + std::to_string(i));
         EXPECT_NEAR(static_cast<double>(outcome->expiresIn), 3600, 2);
 
         const QUrlQuery sent = provider.tokenRequests().back();
@@ -254,7 +315,7 @@ TEST_F(SignInTest, EachSignInSendsAFreshS256ChallengeAndItsVerifier) {
                         .match(verifier)
                         .hasMatch())
             << verifier.toStdString();
-        EXPECT_EQ(QString::fromStdString(CodeChallenge(verifier.toStdString())),
+        EXPECT_EQ(QString::fromStdString(CodeChallenge(Secret(verifier.toStdString()))),
                   Param(asked, "code_challenge"));
         EXPECT_EQ(sent.queryItemValue(QStringLiteral("redirect_uri"), QUrl::FullyDecoded),
                   Param(asked, "redirect_uri"));
@@ -265,28 +326,108 @@ TEST_F(SignInTest, EachSignInSendsAFreshS256ChallengeAndItsVerifier) {
     EXPECT_EQ(states.size(), 2u);
 }
 
-TEST_F(SignInTest, AnAbandonedSignInOrAnUnopenedBrowserEndsAndFreesThePort) {
+TEST_F(SignInTest, AnAbandonedSignInEndsAndFreesThePort) {
+    StandInProvider provider;
+    Browser browser;
+    BrowserSignIn signIn(browser.opener(), 50ms, 5s);
+    const std::optional<SignInOutcome> outcome =
+        RunTask(signIn.run(provider.provider(), "alice", "h"), 5s);
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->failure, SignInTimedOutText());
+    ASSERT_EQ(browser.opened.size(), 1u);
+    EXPECT_TRUE(PortIsFree(RedirectPort(browser.opened[0])));
+    EXPECT_EQ(ShownWindow(), nullptr);
+}
+
+TEST_F(SignInTest, TheWindowShowsTheAddressTellsAtOnceWhenNoBrowserOpensAndCancels) {
+    // The desktop's programs: an xdg-open that notes its address and fails, a $BROWSER that
+    // notes it and works.
+    TempDir bin;
+    const std::string noted = (bin / "noted").string();
+    TempDir::Write(bin / "xdg-open", "#!/bin/sh\nprintf %s \"$1\" >" + noted + "\nexit 3\n");
+    TempDir::Write(bin / "browser", "#!/bin/sh\nprintf %s \"$1\" >" + noted + ".browser\n");
+    for (const char* program : {"xdg-open", "browser"}) {
+        std::filesystem::permissions(bin / program, std::filesystem::perms::owner_all);
+    }
+    const QByteArray path = qgetenv("PATH");
+    const QByteArray browserVariable = qgetenv("BROWSER");
+    qputenv("PATH", QByteArray::fromStdString(bin.path().string()) + ':' + path);
+    Browser failing;
+    failing.works = false;
     struct Row {
         const char* name;
-        bool browserWorks;
-        std::chrono::milliseconds limit;
-        std::string ends;
+        UrlOpener opener;
+        QByteArray browser;   // $BROWSER
+        std::string notedBy;  // the file the address is found in; empty: the fake's
+        bool fails;
     };
-    const Row rows[] = {{"abandoned", true, 50ms, SignInTimedOutText()},
-                        {"no browser", false, 10s, BrowserFailedText()}};
+    const Row rows[] = {
+        {"a browser that fails", failing.opener(), "", "", true},
+        {"xdg-open fails, no $BROWSER", DesktopBrowser(), "", noted, true},
+        {"xdg-open fails, $BROWSER opens it", DesktopBrowser(),
+         QByteArray::fromStdString("/nonexistent/browser:" + (bin / "browser").string() + " %s"),
+         noted + ".browser", false},
+    };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
+        qputenv("BROWSER", row.browser);
+        std::filesystem::remove(noted);
         StandInProvider provider;
-        Browser browser;
-        browser.works = row.browserWorks;
-        BrowserSignIn signIn(browser.opener(), row.limit, 5s);
-        const std::optional<SignInOutcome> outcome =
-            RunTask(signIn.run(provider.provider(), "alice"), 5s);
-        ASSERT_TRUE(outcome.has_value());
-        EXPECT_EQ(outcome->failure, row.ends);
-        ASSERT_EQ(browser.opened.size(), 1u);
-        EXPECT_TRUE(PortIsFree(RedirectPort(browser.opened[0])));
+        BrowserSignIn signIn(row.opener, 10s, 5s);
+        std::optional<SignInOutcome> outcome;
+        TaskScope scope;
+        scope.spawn(Keep(signIn.run(provider.provider(), "alice@example.org", "mail.example.org"),
+                         outcome));
+        ASSERT_TRUE(RunUntil([] { return ShownWindow() != nullptr; }));
+        SignInWindow* window = ShownWindow();
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("サインイン"));
+        auto* failure = window->findChild<QLabel*>(QStringLiteral("failure"));
+        ASSERT_NE(failure, nullptr);
+        // Told as soon as the opener fails (bench/signin times it), and only then.
+        ASSERT_TRUE(RunUntil([&] {
+            return failure->isVisible() ||
+                   (!row.fails && std::filesystem::exists(row.notedBy) && !HasChildren());
+        }));
+        EXPECT_EQ(failure->isVisible(), row.fails);
+        EXPECT_EQ(failure->text().toStdString(), BrowserFailedText());
+        QStringList texts;
+        for (const QLabel* label : window->findChildren<QLabel*>()) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+            texts << label->text();
+        }
+        EXPECT_TRUE(texts.contains(QStringLiteral(
+            "ブラウザーで alice@example.org（mail.example.org）のサインインのページを開きました。"
+            "ブラウザーでサインインしてください。")))
+            << texts.join('\n').toStdString();
+
+        // The address as the browser got it: plain text to select and copy, nothing secret.
+        auto* address = window->findChild<QPlainTextEdit*>(QStringLiteral("address"));
+        ASSERT_NE(address, nullptr);
+        EXPECT_TRUE(address->isReadOnly());
+        EXPECT_TRUE(address->textInteractionFlags() & Qt::TextSelectableByMouse);
+        const QUrl shown(address->toPlainText());
+        if (row.notedBy.empty()) {
+            EXPECT_EQ(shown, failing.opened.back());
+        } else {
+            ASSERT_TRUE(RunUntil([&] { return std::filesystem::exists(row.notedBy); }));
+            EXPECT_EQ(address->toPlainText().toStdString(), TempDir::Read(row.notedBy));
+        }
+        EXPECT_FALSE(Param(shown, "code_challenge").isEmpty());
+        EXPECT_FALSE(QUrlQuery(shown).hasQueryItem(QStringLiteral("code_verifier")));
+
+        // Cancelled: the sign-in ends at once, its port and its window with it.
+        auto* cancel = window->findChild<QPushButton*>();
+        ASSERT_NE(cancel, nullptr);
+        EXPECT_EQ(cancel->text(), QStringLiteral("キャンセル"));
+        EXPECT_FALSE(outcome.has_value()) << "a failed browser leaves the address to the user";
+        cancel->click();
+        ASSERT_TRUE(RunUntil([&] { return outcome.has_value(); }, 1s));
+        EXPECT_EQ(outcome->failure, SignInCancelledText());
+        EXPECT_TRUE(PortIsFree(RedirectPort(shown)));
+        EXPECT_EQ(ShownWindow(), nullptr);
     }
+    qputenv("PATH", path);
+    qputenv("BROWSER", browserVariable);
 }
 
 // A keyring that keeps secrets in memory, finds no keyring, says no, or never answers.
@@ -302,16 +443,16 @@ struct FakeKeyring : Keyring {
         done({mode == Mode::Absent     ? Outcome::Unavailable
               : mode == Mode::Refusing ? Outcome::Failed
                                        : outcome,
-              std::move(secret)});
+              Secret(std::move(secret))});
     }
     void read(const std::string& key, Done done) override {
         const auto kept = secrets.find(key);
         kept == secrets.end() ? answer(done, Outcome::NotFound)
                               : answer(done, Outcome::Done, kept->second);
     }
-    void write(const std::string& key, const std::string& secret, Done done) override {
+    void write(const std::string& key, const Secret& secret, Done done) override {
         if (mode == Mode::Working) {
-            secrets[key] = secret;
+            secrets[key] = secret.reveal();
         }
         answer(done, Outcome::Done);
     }
@@ -326,6 +467,11 @@ struct FakeKeyring : Keyring {
     std::map<std::string, std::string> secrets;
     int calls = 0;
 };
+
+std::string Load(TokenStore& store, const std::string& key) {
+    const std::optional<Secret> token = RunTask(store.load(key), 5s);
+    return token ? token->reveal() : "(no answer)";
+}
 
 TEST_F(SignInTest, RefreshTokensLiveInTheKeyringOrElseInAFileForTheOwnerOnly) {
     // Without a session bus QtKeychain fails at once; on a desktop the bus is named away.
@@ -356,7 +502,7 @@ TEST_F(SignInTest, RefreshTokensLiveInTheKeyringOrElseInAFileForTheOwnerOnly) {
         TempDir::Write(file, "[" + key + "]\nrefresh=rt-secret-0\n");
         FakeKeyring fake(row.mode);
         TokenStore store(row.real ? static_cast<Keyring&>(desktop) : fake, file, 50ms);
-        ASSERT_TRUE(RunTask(store.save(key, "rt-secret-1"), 5s));
+        ASSERT_TRUE(RunTask(store.save(key, Secret("rt-secret-1")), 5s));
         EXPECT_EQ(fake.secrets.count(key), row.inKeyring ? 1u : 0u);
         EXPECT_EQ(TempDir::Read(file).find("rt-secret-0"), std::string::npos);
         EXPECT_EQ(TempDir::Read(file).find("rt-secret-1") != std::string::npos, row.inFile);
@@ -365,14 +511,13 @@ TEST_F(SignInTest, RefreshTokensLiveInTheKeyringOrElseInAFileForTheOwnerOnly) {
         EXPECT_EQ(store.keyringAbsent(), absent);
 
         const int calls = fake.calls;
-        EXPECT_EQ(RunTask(store.load(key), 5s),
-                  row.inKeyring || row.inFile ? "rt-secret-1" : std::string());
+        EXPECT_EQ(Load(store, key), row.inKeyring || row.inFile ? "rt-secret-1" : std::string());
         RunTask(store.forget(key), 5s);
-        EXPECT_EQ(RunTask(store.load(key), 5s), std::string());
+        EXPECT_EQ(Load(store, key), std::string());
         EXPECT_EQ(fake.secrets.count(key), 0u);
         EXPECT_EQ(TempDir::Read(file).find("rt-secret-1"), std::string::npos);
         if (absent) {
-            EXPECT_EQ(fake.calls, calls) << "a keyring found absent is asked no more";
+            EXPECT_EQ(fake.calls, calls) << "a keyring found absent is not read";
         }
     }
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus);
@@ -381,13 +526,48 @@ TEST_F(SignInTest, RefreshTokensLiveInTheKeyringOrElseInAFileForTheOwnerOnly) {
 TEST_F(SignInTest, ATokenKeptWithoutAKeyringMovesIntoOneThatAnswers) {
     TempDir dir;
     const std::string key = "alice@mail.example.org";
-    TempDir::Write(dir / "oauth-tokens.ini", "[" + key + "]\nrefresh=rt-secret-2\n");
+    const auto file = dir / "oauth-tokens.ini";
+    TempDir::Write(file, "[" + key + "]\nrefresh=rt-secret-2\n");
     FakeKeyring keyring(FakeKeyring::Mode::Working);
     keyring.secrets[key] = "rt-secret-1";  // written late by a keyring that timed out
-    TokenStore store(keyring, dir / "oauth-tokens.ini", 5s);
-    EXPECT_EQ(RunTask(store.load(key), 5s), "rt-secret-2");
+    TokenStore store(keyring, file, 5s);
+    EXPECT_EQ(Load(store, key), "rt-secret-2");
     EXPECT_EQ(keyring.secrets[key], "rt-secret-2");
-    EXPECT_EQ(TempDir::Read(dir / "oauth-tokens.ini").find("rt-secret"), std::string::npos);
+    EXPECT_EQ(TempDir::Read(file).find("rt-secret"), std::string::npos);
+
+    // A keyring that appears while the program runs holds the tokens from the next save on, and
+    // the others' move into it when read.
+    keyring.mode = FakeKeyring::Mode::Absent;
+    RunTask(store.save(key, Secret("rt-secret-3")), 5s);
+    RunTask(store.save("bob@mail.example.org", Secret("rt-secret-b")), 5s);
+    EXPECT_TRUE(store.keyringAbsent());
+    keyring.mode = FakeKeyring::Mode::Working;
+    EXPECT_EQ(Load(store, key), "rt-secret-3") << "read from the file while it was absent";
+    RunTask(store.save(key, Secret("rt-secret-4")), 5s);
+    EXPECT_FALSE(store.keyringAbsent());
+    EXPECT_EQ(keyring.secrets[key], "rt-secret-4");
+    EXPECT_EQ(Load(store, "bob@mail.example.org"), "rt-secret-b");
+    EXPECT_EQ(keyring.secrets["bob@mail.example.org"], "rt-secret-b");
+    EXPECT_EQ(TempDir::Read(file).find("rt-secret"), std::string::npos);
+}
+
+TEST_F(SignInTest, ATokenFileOthersCouldReadIsMadeTheOwnersAloneAndTheUserToldOnce) {
+    TempDir dir;
+    const auto file = dir / "oauth-tokens.ini";
+    TempDir::Write(file, "[alice@mail.example.org]\nrefresh=rt-secret-1\n");
+    std::filesystem::permissions(file, std::filesystem::perms(0644));
+    FakeKeyring keyring(FakeKeyring::Mode::Absent);
+    std::vector<std::string> told;
+    TokenStore store(keyring, file, 5s, [&](const std::string& text) { told.push_back(text); });
+    EXPECT_EQ(Load(store, "alice@mail.example.org"), "rt-secret-1");
+    EXPECT_EQ(TempDir::Mode(file), 0600u);
+    std::filesystem::permissions(file, std::filesystem::perms(0640));
+    EXPECT_EQ(Load(store, "alice@mail.example.org"), "rt-secret-1");
+    EXPECT_EQ(TempDir::Mode(file), 0600u);
+    EXPECT_EQ(told, std::vector<std::string>{
+                        "トークンのファイルがほかのユーザーにも読める設定でした（0644）: "
+                        "本人だけが読めるようにしました: " +
+                        file.string()});
 }
 
 TEST(OAuthProviders, ChosenByTheServersHostWithTheClientOfTheFileOrTheBuild) {
@@ -443,6 +623,7 @@ TEST(OAuthProviders, ChosenByTheServersHostWithTheClientOfTheFileOrTheBuild) {
         EXPECT_EQ(choice.provider->issuer, row.issuer);
         EXPECT_EQ(choice.provider->authorizationParameters.size(), row.extraParameters);
         EXPECT_EQ(choice.provider->tokenUrl.empty(), !row.issuer.empty());
+        EXPECT_EQ(choice.provider->redirectToLocalhost, row.section == "microsoft");
     }
 
     const std::filesystem::path data = "/home/alice/breezel/★MailData";
@@ -505,6 +686,7 @@ protected:
         SignInParts parts;
         parts.keyring = &keyring;
         parts.openUrl = std::move(opener);
+        parts.tell = [](const std::string&) {};
         parts.now = [this] { return now; };
         return parts;
     }
@@ -524,10 +706,9 @@ TEST_F(OAuthSignInTest, SignsInOnceRenewsWithRotatedTokensAndAsksAgainOnlyAfterA
     std::vector<std::unique_ptr<RawExchange>> pages;
     int opened = 0;
     OAuthSignIn signIn(
-        dir.path(), parts([&](const QUrl& url) {
+        dir.path(), parts([&](const QUrl& url, const std::function<void()>&) {
             ++opened;
             pages.push_back(std::make_unique<RawExchange>(RedirectPort(url), Answer(url)));
-            return true;
         }));
     auto ask = [&](bool mayAsk) {
         return *RunTask(signIn.accessToken(net::MailboxAt(server, "alice"), mayAsk));
@@ -582,6 +763,17 @@ TEST_F(OAuthSignInTest, SignsInOnceRenewsWithRotatedTokensAndAsksAgainOnlyAfterA
 
     EXPECT_EQ(ask(true).token, "at-secret-6");
     EXPECT_EQ(opened, 2);
+
+    // A provider gone since its endpoints were read is found out before a browser opens.
+    provider.http.stop();
+    got = *RunTask(signIn.accessToken(net::MailboxAt(server, "bob"), true));
+    EXPECT_EQ(got.failure.rfind(
+                  DiscoveryFailedText(
+                      provider.http.url().toStdString() + "/.well-known/openid-configuration", ""),
+                  0),
+              0u)
+        << got.failure;
+    EXPECT_EQ(opened, 2);
 }
 
 TEST_F(OAuthSignInTest, RequestsDuringASignInShareItsBrowserAndItsToken) {
@@ -600,6 +792,24 @@ TEST_F(OAuthSignInTest, RequestsDuringASignInShareItsBrowserAndItsToken) {
     }
     EXPECT_EQ(browser.opened.size(), 1u);
     EXPECT_EQ(provider.tokenRequests().size(), 1u);
+}
+
+TEST_F(OAuthSignInTest, AKeyringThatAppearsTakesTheFilesTokenAtTheNextRenewal) {
+    provider.rotates = false;
+    provider.refresh = "rt-secret-0";
+    TempDir::Write(dir / "oauth-tokens.ini", "[" + key + "]\nrefresh=rt-secret-0\n");
+    keyring.mode = FakeKeyring::Mode::Absent;
+    Browser browser;
+    OAuthSignIn signIn(dir.path(), parts(browser.opener()));
+    EXPECT_EQ(RunTask(signIn.accessToken(net::MailboxAt(server, "alice"), false))->token,
+              "at-secret-1");
+    keyring.mode = FakeKeyring::Mode::Working;
+    now += std::chrono::seconds(3600);
+    EXPECT_EQ(RunTask(signIn.accessToken(net::MailboxAt(server, "alice"), false))->token,
+              "at-secret-2");
+    EXPECT_EQ(keyring.secrets[key], "rt-secret-0");
+    EXPECT_EQ(TempDir::Read(dir / "oauth-tokens.ini").find("rt-secret"), std::string::npos);
+    EXPECT_TRUE(browser.opened.empty());
 }
 
 }  // namespace

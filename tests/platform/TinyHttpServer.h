@@ -32,6 +32,7 @@ public:
 
     explicit TinyHttpServer(Handler handler) : handler_(std::move(handler)) {
         server_.listen(QHostAddress::LocalHost, 0);
+        port_ = server_.serverPort();
         QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
                 auto buffer = std::make_shared<QByteArray>();
@@ -43,7 +44,10 @@ public:
     }
 
     /// "http://127.0.0.1:<port>"
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(server_.serverPort()); }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(port_); }
+
+    /// Gone: nobody listens on its port any more.
+    void stop() { server_.close(); }
 
     std::vector<HttpRequest> requests;
 
@@ -76,11 +80,14 @@ private:
 
     Handler handler_;
     QTcpServer server_;
+    quint16 port_ = 0;
 };
 
-/// Sends raw bytes to 127.0.0.1:port and gathers the answer until the other side closes.
+/// Sends raw bytes to 127.0.0.1:port (or another address) and gathers the answer until the
+/// other side closes.
 struct RawExchange {
-    RawExchange(quint16 port, QByteArray request) {
+    RawExchange(quint16 port, QByteArray request,
+                const QHostAddress& address = QHostAddress(QHostAddress::LocalHost)) {
         QObject::connect(&socket, &QTcpSocket::connected, &socket,
                          [this, request] { socket.write(request); });
         QObject::connect(&socket, &QTcpSocket::readyRead, &socket,
@@ -91,7 +98,7 @@ struct RawExchange {
                              refused = error == QAbstractSocket::ConnectionRefusedError;
                              over = true;
                          });
-        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.connectToHost(address, port);
     }
 
     QTcpSocket socket;

@@ -6,8 +6,9 @@
 # token it has; once that token nears its end a check renews it without the browser; a withdrawn
 # grant gives one box that says so, and the next manual check signs in again in the browser; the
 # refresh token is in the keyring, always the newest. Over POP3 with no keyring: one sign-in and
-# the board, the refresh token only in the owner's file. No token or code anywhere else: not in a
-# log, a box, a URL or another file.
+# the board, the refresh token only in the owner's file; where the desktop's browser fails, the
+# sign-in window says so and cancels, and $BROWSER is tried. No token or code anywhere else: not
+# in a log, a box, a URL or another file.
 set -uo pipefail
 built=$(dirname "$1")
 here=$(dirname "$(readlink -f "$0")")
@@ -189,13 +190,43 @@ check "the keyring holds the newest refresh token" wait_until 5 keyring_holds_ne
 check "no token file beside the keyring" test ! -e "$a/program/★MailData/oauth-tokens.ini"
 stop_breezel
 
-# --- POP3, with no keyring: a bus with no Secret Service on it.
+# --- POP3, with no keyring: a bus with no Secret Service on it. The desktop's registered browser
+# fails from here on.
 session_bus_start "$work/without-keyring" || exit 1
 b=$work/pop3
 prepare "$b" "pop3://;AUTH=XOAUTH2@127.0.0.1:$DOVECOT_POP3_PORT"
+oauth_registered_browser_fails
+sign_in_window() { first_line xdotool search --onlyvisible --name '^サインイン$'; }
+
+# No browser opens at all ($BROWSER fails too): the sign-in window says so at once, and its
+# cancel ends the sign-in, with a box that says so.
+BROWSER=false start_breezel "$b"
+menu_command 0
+if shown=$(wait_for 30 sign_in_window); then
+    check "the sign-in window says the browser did not open" \
+        wait_until 3 eval 'window_text サインイン | grep -q 開けません'
+    check "it shows the page's address" eval 'window_text サインイン | grep -q "^$OAUTH_ISSUER/"'
+    xdotool windowactivate --sync "$shown" key Escape
+    check "cancel closes the window" wait_until 5 eval '! sign_in_window'
+    if shown=$(wait_for 10 box); then
+        check "a box says the sign-in was cancelled" \
+            eval 'box_text | grep -q サインインをキャンセルしました'
+        xdotool windowactivate --sync "$shown" key Return
+        wait_until 10 no_box
+    else
+        check "a box after the cancel" false
+    fi
+else
+    check "a sign-in window" false
+fi
+check "no browser was asked" test "$(opened)" = 2
+stop_breezel
+
+# xdg-open fails, $BROWSER works: the sign-in goes through it.
 start_breezel "$b"
 check_shows_board "POP3, first manual check"
-check "it opened the browser once more" test "$(opened)" = 3
+check "it opened the browser once more, through \$BROWSER" test "$(opened)" = 3
+check "the sign-in window closed with the sign-in" eval '! sign_in_window'
 check "Dovecot took the token (XOAUTH2 over POP3)" above pop3_logins 0
 tokens=$b/program/★MailData/oauth-tokens.ini
 check "without a keyring the refresh token is in oauth-tokens.ini, under the account" \
