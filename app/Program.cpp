@@ -21,7 +21,7 @@ void Program::start() {
     wire(main);
     main.Form_Load();
     // Push once the settings are all loaded; from here on it follows their changes.
-    push_.follow();
+    pushes_.follow();
 }
 
 void Program::wire(MainForm& main) {
@@ -30,7 +30,7 @@ void Program::wire(MainForm& main) {
     main.Timer3.onTimer.connect([this] { schedule_.secondTick(); });
     main.Timer5.setWork([this] { return lamp_.step(); });
     main.silenceAlert.connect([this] { alert_.silence(); });
-    main.closing.connect([this] { push_.stop(); });
+    main.closing.connect([this] { pushes_.stop(); });
     main.Check4.onClick.connect([this] { alert_.silence(); });
     main.Command2.onClick.connect([this] { alert_.start(); });
     main.Command3.onClick.connect([this] { alert_.reset(); });

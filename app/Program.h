@@ -7,7 +7,7 @@
 #include "forms/FormContext.h"
 #include "mail/CheckSchedule.h"
 #include "mail/MailCheck.h"
-#include "mail/PushWatch.h"
+#include "mail/PushWatches.h"
 
 namespace breezel {
 
@@ -26,7 +26,9 @@ public:
 
     MailCheck& mailCheck() { return mailCheck_; }
     CheckSchedule& schedule() { return schedule_; }
-    PushWatch& push() { return push_; }
+    /// The first mailbox's push watch.
+    PushWatch& push() { return pushes_.first(); }
+    PushWatches& pushes() { return pushes_; }
     Alert& alert() { return alert_; }
     StatusLamp& lamp() { return lamp_; }
 
@@ -35,7 +37,7 @@ private:
 
     MailCheck mailCheck_{*this};
     CheckSchedule schedule_{*this, mailCheck_};
-    PushWatch push_{*this, mailCheck_};
+    PushWatches pushes_{*this, mailCheck_};
     Alert alert_{*this};
     StatusLamp lamp_{*this};
 };

@@ -45,7 +45,15 @@ void PushWatch::follow() {
     if (!following_ && context_.hasMainForm()) {
         following_ = true;
         checksSwitched_ = context_.mainForm().Check3.changed.connectScoped([this] { follow(); });
-        mailboxChanged_ = context_.mailboxChanged.connectScoped([this] { follow(); });
+        mailboxChanged_ = context_.mailboxChanged.connectScoped([this] {
+            // Set anew (a password kept elsewhere may have changed): a resting watch tries again.
+            if (resting_) {
+                end();
+                resting_ = false;
+                account_.reset();
+            }
+            follow();
+        });
         loggedIn_ = check_.loggedIn.connectScoped([this] {
             // The server and the account are good now: a connection that rests or waits to
             // try again tries at once.

@@ -8,6 +8,7 @@
 #include "forms/OptionForm.h"
 #include "forms/SetForm.h"
 #include "mail/PushWatch.h"
+#include "settings/AtomicFile.h"
 #include "support/ProgramFixture.h"
 
 namespace breezel {
@@ -249,6 +250,35 @@ TEST_F(PushWatchTest, ARefusedLoginRestsUntilTheSettingsChangeOrACheckLogsIn) {
     mail_.connectResult = -1;
     timers_.advance(30 * 60 * 1000);
     EXPECT_EQ(push_.calls.size(), 3u);
+}
+
+// Every mailbox pushes on a connection of its own; news on one recounts it there and the board
+// shows the total; a mailbox taken out of the file logs its connection out.
+TEST_F(PushWatchTest, EachFurtherMailboxWatchesOnItsOwnConnection) {
+    WriteFileAtomically(dataFolder() / "mailboxes.ini",
+                        "[mailbox-2]\nname=仕事\nserver=imaps://imap.work\nid=taro\n"
+                        "[mailbox-3]\nname=off\nserver=imaps://imap.off\nid=x\non=0\n");
+    Program& program = startWatching();
+    // Its password comes only now: the window's OK tells, and the resting watch tries again.
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait", "close"));
+    program_->spawn(secrets_.save("mailbox-2", "wpw"));
+    push_.openings = {Opened(Result::Watching)};
+    push_.calls.clear();
+    program.mailboxChanged.notify();
+    EXPECT_THAT(push_.calls, ElementsAre("open imaps://imap.work taro wpw", "wait"));
+
+    push_.unseen = 4;
+    ASSERT_TRUE(push_.tell(PushNews::NewMail));
+    EXPECT_EQ(checks(), 0);
+    ASSERT_TRUE(program.hasMsgForm());
+    EXPECT_EQ(program.msgForm().Text2.text(), "4");
+    EXPECT_EQ(program.mailboxResults()["mailbox-2"].count, 4);
+
+    push_.calls.clear();
+    WriteFileAtomically(dataFolder() / "mailboxes.ini", "");
+    program.mailboxChanged.notify();
+    EXPECT_THAT(push_.calls, ElementsAre("close"));
+    EXPECT_TRUE(program.push().watching()) << "the first mailbox's connection stays";
 }
 
 }  // namespace
