@@ -147,7 +147,11 @@ Task<int> MailCheck::countAll(bool byHand) {
     for (const Look& look : looks) {
         record(look.mailbox.key, look.result);
         anyLoggedIn = anyLoggedIn || look.result.loggedIn;
-        if (look.result.count < 0 && look.result.tell) {
+        // A further mailbox's server that cannot be reached is named when the user asked; an
+        // automatic check leaves that to the list, as a flaky network would otherwise box every
+        // interval.
+        const bool unreachable = look.result.count == 0 && !look.result.failure.empty();
+        if ((look.result.count < 0 && look.result.tell) || (byHand && unreachable)) {
             failures[look.mailbox.name] = look.result.failure;
         }
     }
@@ -236,7 +240,7 @@ Task<MailCheck::MailboxCount> MailCheck::countFirst(bool mayAsk) {
 void MailCheck::record(const std::string& key, const MailboxCount& result) {
     MailboxResult& kept = context_.mailboxResults()[key];
     kept.count = std::max(result.count, 0);
-    kept.failure = result.count < 0 ? result.failure : std::string();
+    kept.failure = result.failure;
     kept.when = context_.services().desktop.localDateTimeText();
 }
 

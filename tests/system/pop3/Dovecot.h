@@ -12,6 +12,7 @@
 
 #include "RunTask.h"
 #include "imap/ImapMailLibrary.h"
+#include "imap/ImapPush.h"
 #include "library/MailEngines.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "qt/QtTransportFactory.h"
@@ -92,8 +93,8 @@ protected:
         writeServerFile("POP3=" + server + "\r\n");
         writeAccount("NAME=" + user + "\nNAME2=" + Env("DOVECOT_PASSWORD") + "\n");
         program_ = std::make_unique<Program>(
-            Services{timers_, timers_, mail_, push_, signIn_, sound_, process_, messages, launcher_,
-                     dialUp_, desktop_, random_, pictures_, tray_, secrets_},
+            Services{timers_, timers_, mail_, imapPush_, signIn_, sound_, process_, messages,
+                     launcher_, dialUp_, desktop_, random_, pictures_, tray_, secrets_},
             programDir_.path().string());
         program_->start();
         log_.clear();
@@ -103,6 +104,7 @@ protected:
     Pop3MailLibrary pop3_;
     ImapMailLibrary imap_;
     MailEngines mail_;
+    ImapPush imapPush_{TrustingTransports()};
 };
 
 }  // namespace breezel

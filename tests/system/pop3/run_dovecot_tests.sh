@@ -19,5 +19,9 @@ dovecot_add_user box1000 "$DOVECOT_PASSWORD" 1000 2048
 # For IMAP: five messages, the first two seen; one message for push to add to.
 dovecot_add_user mixed "$DOVECOT_PASSWORD" 5 600 2
 dovecot_add_user pushed "$DOVECOT_PASSWORD" 1 600
+# Several mailboxes: an old POP3 box of two messages, a work box with one unseen, an empty home.
+dovecot_add_user old "$DOVECOT_PASSWORD" 2 600
+dovecot_add_user work "$DOVECOT_PASSWORD" 2 600 1
+dovecot_add_user home "$DOVECOT_PASSWORD" 0 0
 dovecot_start
 "$test_executable" "$@"

@@ -1,0 +1,106 @@
+// Several mailboxes against the private Dovecot, through the real engines (POP3 with STLS,
+// imaps, IMAP with STARTTLS) and real push: one board with the total and each mailbox's count,
+// a stopped server named in the one box while the others are still announced, and push on two
+// mailboxes at once.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QTcpServer>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "Dovecot.h"
+#include "forms/MainForm.h"
+#include "forms/MsgForm.h"
+#include "mail/PushWatch.h"
+#include "settings/AtomicFile.h"
+
+namespace breezel {
+namespace {
+
+// Delivered the maildir way, as a mail server's delivery agent does.
+void Deliver(const std::string& user) {
+    static int sequence = 0;
+    const auto maildir = std::filesystem::path(Env("DOVECOT_MAIL")) / user;
+    const std::string name =
+        std::to_string(::getpid()) + "." + std::to_string(++sequence) + ".breezel-mailboxes";
+    const auto tmp = maildir / "tmp" / name;
+    std::ofstream(tmp) << "From: a@example.org\nSubject: news " << sequence << "\n\nHello\n";
+    ASSERT_EQ(::chown(tmp.c_str(), 65534, 65534), 0);
+    std::filesystem::rename(tmp, maildir / "new" / name);
+}
+
+// A port where nobody listens: a server that stopped.
+int DeadPort() {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    return server.serverPort();
+}
+
+class MailboxesDovecotTest : public DovecotProgramFixture {
+protected:
+    void writeMailboxes(const std::string& homePort) {
+        ASSERT_TRUE(WriteFileAtomically(dataFolder() / "mailboxes.ini",
+                            "[work]\nname=仕事\nserver=imaps://127.0.0.1:" +
+                                Env("DOVECOT_IMAPS_PORT") + "\nid=work\n[home]\nname=家\n" +
+                                "server=imap://127.0.0.1:" + homePort + "\nid=home\n"));
+    }
+    /// A check by hand, to its end.
+    void check(Program& program) {
+        program.mainForm().Command8.click();
+        ASSERT_TRUE(RunUntil([&] { return !program.mailCheck().running(); }));
+    }
+    std::string board(Program& program) {
+        return program.hasMsgForm() ? program.msgForm().Text2.text() : "";
+    }
+};
+
+TEST_F(MailboxesDovecotTest, ThreeMailboxesOneBoardWithTheTotalAndEachCount) {
+    writePreferences("NUMBER2=999\n");  // automatic checks on, far away: push watches
+    Program& program = startFor("old", DovecotPlain(), messages_);
+    writeMailboxes(Env("DOVECOT_IMAP_PORT"));
+    program_->spawn(secrets_.save("work", Env("DOVECOT_PASSWORD")));
+    program_->spawn(secrets_.save("home", Env("DOVECOT_PASSWORD")));
+    program.mailboxChanged.notify();
+
+    check(program);
+    ASSERT_EQ(board(program), "3") << "old: 2 by POP3, work: 1 unseen, home: none; work: "
+                                   << program.mailboxResults()["work"].failure
+                                   << "; home: " << program.mailboxResults()["home"].failure;
+    Deliver("work");
+    Deliver("work");
+    Deliver("home");
+    check(program);
+    EXPECT_EQ(board(program), "6");
+    EXPECT_EQ(program.msgForm().Text2.toolTip(), "old: 2 通\n仕事: 3 通\n家: 1 通");
+    EXPECT_EQ(program.mailboxResults()["work"].count, 3);
+
+    // Push on both IMAP mailboxes at once: news on either shows the new total at once.
+    ASSERT_TRUE(RunUntil([&] {
+        return program.pushes().find("work")->watching() &&
+               program.pushes().find("home")->watching();
+    }));
+    Deliver("home");
+    EXPECT_TRUE(RunUntil([&] { return board(program) == "7"; })) << board(program);
+    Deliver("work");
+    EXPECT_TRUE(RunUntil([&] { return board(program) == "8"; })) << board(program);
+
+    // Home's server stops: the others are still announced, and one box names it.
+    log_.clear();
+    writeMailboxes(std::to_string(DeadPort()));
+    program.mailboxChanged.notify();
+    check(program);
+    EXPECT_EQ(board(program), "6") << "old 2 and work 4";
+    int boxes = 0;
+    for (const std::string& line : log_) {
+        if (line.starts_with("box エラー: 家: ")) {
+            ++boxes;
+        }
+    }
+    EXPECT_EQ(boxes, 1);
+    EXPECT_FALSE(program.mailboxResults()["home"].failure.empty());
+}
+
+}  // namespace
+}  // namespace breezel
