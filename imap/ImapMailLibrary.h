@@ -3,8 +3,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imap/ImapLimits.h"
+#include "net/CallResult.h"
 #include "net/Transport.h"
 #include "platform/MailLibrary.h"
 
@@ -12,7 +14,6 @@ namespace breezel {
 
 namespace imap {
 class ImapSession;
-struct CallResult;
 }  // namespace imap
 
 /// The mail library for IMAP servers (imap:// and imaps:// names): a check logs in and counts
@@ -49,13 +50,14 @@ public:
 private:
     imap::ImapSession* find(int handle);
     Task<int> refuseMessageCall(int handle);
-    int report(const imap::CallResult& result);
+    int report(const net::CallResult& result);
     int fail(std::string text);
     int newHandle() const;
 
     net::TransportFactory& transports_;
     imap::ImapLimits limits_;
     std::map<int, std::unique_ptr<imap::ImapSession>> sessions_;
+    std::map<int, std::vector<std::string>> folders_;  // counted with INBOX, per handle
     int lastHandle_ = 0;
     std::string lastFailure_;
 };

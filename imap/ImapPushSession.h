@@ -11,7 +11,7 @@
 namespace breezel {
 
 namespace imap {
-class ImapSession;
+class IdleSession;
 }  // namespace imap
 
 /// Push over IMAP IDLE (RFC 2177): one connection logged in with INBOX open read-only
@@ -35,7 +35,7 @@ public:
 private:
     net::TransportFactory& transports_;
     imap::ImapLimits limits_;
-    std::unique_ptr<imap::ImapSession> session_;
+    std::unique_ptr<imap::IdleSession> session_;
 };
 
 }  // namespace breezel

@@ -131,7 +131,7 @@ TEST(ImapLibraryTest, ImapNamesOnlyAndTheConnectionGoesWhereTheNameSays) {
     ImapHarness t;
     t.talk().failConnect(TransportCode::Refused);
     EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(net::MailboxAt(ImapHarness::kServer))), -1);
-    EXPECT_EQ(t.message(), "サーバーに接続できません: imap.example.jp:143");
+    EXPECT_EQ(t.message(), "サーバーに接続できません: localhost:143");
 }
 
 TEST(ImapLibraryTest, MessageCallsFailAtOnceAndCloseLogsOutWithoutWaiting) {
