@@ -224,49 +224,97 @@ TEST(ImapPushTest, TheKeepAliveRenewsIdleOnTimeAndNoticesADeadLink) {
     }
 }
 
-// After news the count leaves the IDLE in the same write, and takes the EXISTS it sees as known.
-TEST(ImapPushTest, TheCountLeavesIdleInTheSameWrite) {
+// After news the count leaves the IDLE in the same write. What the server told before the
+// IDLE's end, however much, the count includes; what it tells while the count is in flight is
+// one pending news for the next wait, however many lines it takes.
+TEST(ImapPushTest, TheCountLeavesIdleInTheSameWriteAndTheServerDoesNotSetThePace) {
     struct Case {
         const char* name;
         std::string capabilities;
+        std::string idle;    // what the server says in the IDLE, in one read
         std::string count;   // the command after DONE
         std::string answer;  // after the IDLE's answer
         int unseen;
+        bool pending;       // the next wait ends at once
+        std::string after;  // what the server says in the next IDLE
     };
+    std::string flood;
+    for (int n = 6; n <= 10005; ++n) {
+        flood += "* " + std::to_string(n) + " EXISTS\r\n";
+    }
+    const std::string search = "a5 SEARCH RETURN (COUNT) UNSEEN\r\n";
+    const std::string status = "a5 STATUS INBOX (UNSEEN)\r\n";
     const Case cases[] = {
-        {"ESEARCH", "IMAP4rev1 IDLE ESEARCH", "a5 SEARCH RETURN (COUNT) UNSEEN\r\n",
-         "* 7 EXISTS\r\n* ESEARCH (TAG \"a5\") COUNT 3\r\na5 OK Search completed\r\n", 3},
-        {"ESEARCH, none unseen", "IMAP4rev1 IDLE ESEARCH", "a5 SEARCH RETURN (COUNT) UNSEEN\r\n",
-         "* 7 EXISTS\r\n* ESEARCH (TAG \"a5\")\r\na5 OK\r\n", 0},
-        {"STATUS without ESEARCH", "IMAP4rev1 IDLE", "a5 STATUS INBOX (UNSEEN)\r\n",
-         "* 7 EXISTS\r\n* STATUS INBOX (UNSEEN 2)\r\na5 OK\r\n", 2},
-        {"the link fails", "IMAP4rev1 IDLE", "a5 STATUS INBOX (UNSEEN)\r\n", "", -1},
+        {"ESEARCH", "IMAP4rev1 IDLE ESEARCH", "* 6 EXISTS\r\n", search,
+         "* ESEARCH (TAG \"a5\") COUNT 3\r\na5 OK Search completed\r\n", 3, false,
+         "* 6 EXISTS\r\n* 7 EXISTS\r\n"},
+        {"ESEARCH, none unseen", "IMAP4rev1 IDLE ESEARCH", "* 6 EXISTS\r\n", search,
+         "* ESEARCH (TAG \"a5\")\r\na5 OK\r\n", 0, false, "* 7 EXISTS\r\n"},
+        {"STATUS without ESEARCH", "IMAP4rev1 IDLE", "* 6 EXISTS\r\n", status,
+         "* STATUS INBOX (UNSEEN 2)\r\na5 OK\r\n", 2, false, "* 7 EXISTS\r\n"},
+        {"a flood of 10 000 in one read: one count", "IMAP4rev1 IDLE", flood, status,
+         "* STATUS INBOX (UNSEEN 9)\r\na5 OK\r\n", 9, false,
+         "* 10005 EXISTS\r\n* 10006 EXISTS\r\n"},
+        {"two during the count: one pending news", "IMAP4rev1 IDLE", "* 6 EXISTS\r\n", status,
+         "* 7 EXISTS\r\n* 8 EXISTS\r\n* STATUS INBOX (UNSEEN 2)\r\na5 OK\r\n", 2, true,
+         "* 9 EXISTS\r\n"},
+        {"the link fails", "IMAP4rev1 IDLE", "* 6 EXISTS\r\n", status, "", -1, false, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ImapHarness t;
         t.scriptWatching(5, c.capabilities);
         t.client(kIdle);
-        t.server("+ idling\r\n* 6 EXISTS\r\n");
+        t.server("+ idling\r\n" + c.idle);
         t.client("DONE\r\n" + c.count);
         if (c.unseen < 0) {
             t.talk().drop();
         } else {
             t.server("a4 OK Idle completed\r\n" + c.answer);
-            // The 7 seen during the count is no news; 8 is.
             t.client("a6 IDLE\r\n");
-            t.server("+ idling\r\n* 7 EXISTS\r\n* 8 EXISTS\r\n");
+            t.server("+ idling\r\n" + c.after);
         }
         EXPECT_EQ(t.open().result, Result::Watching);
         EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::NewMail);
         EXPECT_EQ(RunNow(t.push().countUnseen()), c.unseen);
         EXPECT_EQ(t.talk().writes(), 3);
         const int reads = t.talk().reads();
-        EXPECT_EQ(RunNow(t.push().waitForNews()),
-                  c.unseen < 0 ? PushNews::Lost : PushNews::NewMail);
         if (c.unseen < 0) {
+            EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::Lost);
             EXPECT_EQ(t.talk().reads(), reads);  // Lost at once
+            continue;
         }
+        EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::NewMail);
+        if (c.pending) {
+            EXPECT_EQ(t.talk().reads(), reads);
+            EXPECT_EQ(t.talk().writes(), 3);
+            EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::NewMail);
+        }
+        EXPECT_EQ(t.talk().writes(), 4);
+        EXPECT_TRUE(t.talk().finished());
+    }
+}
+
+// A server that offers IDLE and then refuses it refuses push; that is not a lost link, which
+// would be tried again at once.
+TEST(ImapPushTest, IdleRefusedRefusesPush) {
+    for (const std::string answer : {"a4 BAD Unknown command\r\n", "a4 NO IDLE not allowed\r\n"}) {
+        SCOPED_TRACE(answer);
+        ImapHarness t;
+        t.scriptWatching(5);
+        t.client(kIdle);
+        t.server(answer);
+        EXPECT_EQ(t.open().result, Result::Watching);
+        EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::Refused);
+        const int reads = t.talk().reads();
+        EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::Refused);
+        EXPECT_EQ(RunNow(t.push().countUnseen()), -1);
+        EXPECT_EQ(t.talk().reads(), reads);
+        EXPECT_EQ(t.talk().writes(), 2);
+        // The link still works: closing logs out.
+        t.client("a5 LOGOUT\r\n");
+        t.push().close();
+        EXPECT_TRUE(t.talk().finished());
     }
 }
 
