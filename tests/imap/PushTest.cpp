@@ -5,8 +5,11 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "ImapHarness.h"
+#include "imap/IdleSession.h"
 
 namespace breezel::imap {
 namespace {
@@ -291,6 +294,57 @@ TEST(ImapPushTest, TheCountLeavesIdleInTheSameWriteAndTheServerDoesNotSetThePace
             EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::NewMail);
         }
         EXPECT_EQ(t.talk().writes(), 4);
+        EXPECT_TRUE(t.talk().finished());
+    }
+}
+
+// Where the server offers NOTIFY, new mail in a watched folder is news too: its STATUS counts
+// first, then a rise. Elsewhere INBOX alone is watched.
+TEST(ImapPushTest, NotifyWatchesTheFoldersWhereOffered) {
+    struct Case {
+        const char* name;
+        std::string capabilities;
+        std::string notifyAnswer;  // "" when NOTIFY is not asked
+        std::string idle;          // what the server says in the IDLE, then BYE
+        std::string waits;
+        bool notifying;
+    };
+    const std::string notified = "* STATUS \"&TtVOiw-\" (MESSAGES 3 UIDNEXT 7)\r\na4 OK\r\n";
+    const Case cases[] = {
+        {"a folder gains a message", "IMAP4rev1 IDLE NOTIFY", notified,
+         "* STATUS \"&TtVOiw-\" (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost", true},
+        {"a folder loses one", "IMAP4rev1 IDLE NOTIFY", notified,
+         "* STATUS \"&TtVOiw-\" (MESSAGES 2 UIDNEXT 7)\r\n", "Lost", true},
+        {"INBOX still by EXISTS", "IMAP4rev1 IDLE NOTIFY", notified, "* 6 EXISTS\r\n",
+         "NewMail Lost", true},
+        {"NOTIFY refused: INBOX alone", "IMAP4rev1 IDLE NOTIFY", "a4 BAD what\r\n",
+         "* 6 EXISTS\r\n", "NewMail Lost", false},
+        {"no NOTIFY: INBOX alone", "IMAP4rev1 IDLE", "", "* 6 EXISTS\r\n", "NewMail Lost", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapHarness t;
+        t.scriptWatching(5, c.capabilities);
+        if (!c.notifyAnswer.empty()) {
+            t.client(
+                "a4 NOTIFY SET STATUS (SELECTED (MessageNew MessageExpunge)) "
+                "(MAILBOXES (\"&TtVOiw-\") (MessageNew MessageExpunge))\r\n");
+            t.server(c.notifyAnswer);
+        }
+        t.client(c.notifyAnswer.empty() ? "a4 IDLE\r\n" : "a5 IDLE\r\n");
+        t.server("+ idling\r\n" + c.idle + "* BYE Shutting down\r\n");
+        IdleSession session(t.create(), *ServerAddress::parse(ImapHarness::kServer), t.limits);
+        EXPECT_EQ(RunNow(session.open()).value, 1);
+        std::vector<std::string> folders{"仕事"};
+        EXPECT_EQ(RunNow(session.logInAndExamine("taro", Secret("secret"), folders)).value, 1);
+        EXPECT_EQ(session.notifying(), c.notifying);
+        std::string waits;
+        for (PushNews news = PushNews::NewMail; news == PushNews::NewMail;) {
+            news = RunNow(session.waitForNews());
+            waits += std::string(waits.empty() ? "" : " ") +
+                     (news == PushNews::NewMail ? "NewMail" : "Lost");
+        }
+        EXPECT_EQ(waits, c.waits);
         EXPECT_TRUE(t.talk().finished());
     }
 }
