@@ -3,7 +3,6 @@
 #include <limits>
 #include <utility>
 
-#include "common/AsciiText.h"
 #include "imap/CommandText.h"
 #include "imap/ErrorText.h"
 #include "net/Connect.h"

@@ -58,12 +58,10 @@ std::string Mailboxes::refusalText(std::size_t i, const Response& answer) const 
 }
 
 std::string Mailboxes::notifyCommand() const {
-    std::string mailboxes;
-    for (const Folder& folder : folders_) {
-        mailboxes += (mailboxes.empty() ? "" : " ") + Quoted(folder.wire);
-    }
-    return "NOTIFY SET STATUS (SELECTED (MessageNew MessageExpunge)) (MAILBOXES (" + mailboxes +
-           ") (MessageNew MessageExpunge))";
+    // PERSONAL rather than the folders by name: Dovecot 2.3 matches no name that is not ASCII
+    // there. What it tells of other mailboxes is let pass.
+    return "NOTIFY SET STATUS (SELECTED (MessageNew MessageExpunge)) "
+           "(PERSONAL (MessageNew MessageExpunge))";
 }
 
 void Mailboxes::take(const Data& d, bool selected) {
@@ -102,14 +100,33 @@ void Mailboxes::takeExists(std::uint32_t exists, bool selected) {
     exists_ = exists;
 }
 
+std::string Mailboxes::keyOf(std::string_view mailbox) const {
+    // Dovecot names the mailbox of a NOTIFY STATUS in UTF-8, not in modified UTF-7.
+    for (const Folder& folder : folders_) {
+        if (folder.name == mailbox) {
+            return folder.wire;
+        }
+    }
+    return MailboxKey(mailbox);
+}
+
+bool Mailboxes::watched(const std::string& key) const {
+    for (const Folder& folder : folders_) {
+        if (folder.wire == key) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void Mailboxes::takeStatus(const Data& status) {
-    const std::string key = MailboxKey(status.mailbox);
+    const std::string key = keyOf(status.mailbox);
     for (Count& count : counts_) {
         if (!count.search && count.mailbox == key && status.unseen) {
             count.unseen = status.unseen;
         }
     }
-    if (key == kInbox || (!status.messages && !status.uidNext)) {
+    if (!watched(key) || (!status.messages && !status.uidNext)) {
         return;  // INBOX's news comes as EXISTS; a count's STATUS tells none
     }
     // NOTIFY's STATUS for a watched folder: news when it gained a message.

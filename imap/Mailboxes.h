@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,8 +34,9 @@ public:
     std::optional<std::uint32_t> counted(std::size_t i) const { return counts_[i].unseen; }
     /// The text for a refusal of command i: the server's for INBOX, one naming the folder else.
     std::string refusalText(std::size_t i, const Response& answer) const;
-    /// NOTIFY's command: new and removed messages of the selected INBOX and of the folders,
-    /// with the folders' counts first so that only a rise is news.
+    /// NOTIFY's command: new and removed messages of the selected INBOX and of the other
+    /// mailboxes, which tell their counts first where the server can, so that only a rise of a
+    /// watched folder's is news.
     std::string notifyCommand() const;
 
     /// Learns from untagged data; selected: whether INBOX is open.
@@ -64,6 +66,9 @@ private:
         std::optional<std::uint32_t> uidNext;
     };
 
+    /// The key of a mailbox named in a response: "INBOX", a folder's wire name, or as named.
+    std::string keyOf(std::string_view mailbox) const;
+    bool watched(const std::string& key) const;
     void takeExists(std::uint32_t exists, bool selected);
     void takeStatus(const Data& status);
 

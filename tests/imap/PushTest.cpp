@@ -298,8 +298,8 @@ TEST(ImapPushTest, TheCountLeavesIdleInTheSameWriteAndTheServerDoesNotSetThePace
     }
 }
 
-// Where the server offers NOTIFY, new mail in a watched folder is news too: its STATUS counts
-// first, then a rise. Elsewhere INBOX alone is watched.
+// Where the server offers NOTIFY, new mail in a watched folder is news too: a rise from the
+// counts told first, or any new mail where none were. Elsewhere INBOX alone is watched.
 TEST(ImapPushTest, NotifyWatchesTheFoldersWhereOffered) {
     struct Case {
         const char* name;
@@ -313,6 +313,12 @@ TEST(ImapPushTest, NotifyWatchesTheFoldersWhereOffered) {
     const Case cases[] = {
         {"a folder gains a message", "IMAP4rev1 IDLE NOTIFY", notified,
          "* STATUS \"&TtVOiw-\" (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost", true},
+        {"a folder named in UTF-8 gains one", "IMAP4rev1 IDLE NOTIFY", notified,
+         "* STATUS {6}\r\n仕事 (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost", true},
+        {"told first without counts", "IMAP4rev1 IDLE NOTIFY", "a4 OK\r\n",
+         "* STATUS \"&TtVOiw-\" (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost", true},
+        {"another mailbox is no news", "IMAP4rev1 IDLE NOTIFY", notified,
+         "* STATUS Sent (MESSAGES 4 UIDNEXT 8)\r\n", "Lost", true},
         {"a folder loses one", "IMAP4rev1 IDLE NOTIFY", notified,
          "* STATUS \"&TtVOiw-\" (MESSAGES 2 UIDNEXT 7)\r\n", "Lost", true},
         {"INBOX still by EXISTS", "IMAP4rev1 IDLE NOTIFY", notified, "* 6 EXISTS\r\n",
@@ -328,7 +334,7 @@ TEST(ImapPushTest, NotifyWatchesTheFoldersWhereOffered) {
         if (!c.notifyAnswer.empty()) {
             t.client(
                 "a4 NOTIFY SET STATUS (SELECTED (MessageNew MessageExpunge)) "
-                "(MAILBOXES (\"&TtVOiw-\") (MessageNew MessageExpunge))\r\n");
+                "(PERSONAL (MessageNew MessageExpunge))\r\n");
             t.server(c.notifyAnswer);
         }
         t.client(c.notifyAnswer.empty() ? "a4 IDLE\r\n" : "a5 IDLE\r\n");

@@ -5,10 +5,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "Dovecot.h"
+#include "imap/IdleSession.h"
 #include "imap/ImapPush.h"
 #include "platform/MailPush.h"
 
@@ -101,6 +105,47 @@ TEST(ImapDovecotTest, PushHearsADeliveryAndCountsItOnTheSameConnection) {
 
     session->close();
     EXPECT_NE(log.lineWith("imap(pushed)").find("Logged out"), std::string::npos);
+}
+
+// Folders on the real server: the check counts INBOX and 「仕事」 and names a folder that is
+// not there; push hears, by NOTIFY, a delivery into 「仕事」 and counts both.
+TEST(ImapDovecotTest, TheFoldersAreCountedAndWatched) {
+    using imap::IdleSession;
+    const auto address = net::ServerAddress::parse(Imaps());
+    ASSERT_TRUE(address.has_value());
+    const auto check = [&](std::vector<std::string> folders) {
+        imap::ImapSession session(TrustingTransports().create(), *address, {});
+        EXPECT_EQ(RunTask(session.open())->value, 1);
+        const auto counted = RunTask(
+            session.logInAndCount("folders", Secret(Env("DOVECOT_PASSWORD")), std::move(folders)));
+        RunTask(session.logOut());
+        return counted.value_or(net::CallResult{-100, {}});
+    };
+    EXPECT_EQ(check({"仕事"}).value, 3);
+    const net::CallResult missing = check({"仕事", "遊び"});
+    EXPECT_EQ(missing.value, -1);
+    // Dovecot's STATUS refuses it without a code, so its own words say why.
+    EXPECT_THAT(missing.failure.text,
+                ::testing::StartsWith(
+                    "フォルダー「遊び」の未読メールを数えられません: Mailbox doesn't exist"));
+
+    IdleSession session(TrustingTransports().create(), *address, {});
+    EXPECT_EQ(RunTask(session.open())->value, 1);
+    std::vector<std::string> folders{"仕事"};
+    const auto opened =
+        RunTask(session.logInAndExamine("folders", Secret(Env("DOVECOT_PASSWORD")), folders));
+    ASSERT_EQ(opened->value, 1) << opened->failure.text;
+    ASSERT_TRUE(session.notifying()) << "Dovecot offers NOTIFY with the mailbox list index";
+    // Delivered through Dovecot, as its LDA would: a file renamed into a folder that is not
+    // selected reaches no index, and NOTIFY hears of indexes.
+    ASSERT_EQ(std::system("printf 'Subject: work\\n\\nbody\\n' | "
+                          "doveadm -c \"$DOVECOT_CONF\" save -u folders -m 仕事"),
+              0);
+    const std::optional<PushNews> news = RunTask(session.waitForNews());
+    ASSERT_TRUE(news.has_value()) << "no word of the delivery within 30 s";
+    EXPECT_EQ(*news, PushNews::NewMail);
+    EXPECT_EQ(RunTask(session.countUnseen())->value, 4);
+    session.hangUp();
 }
 
 using ImapCheckDovecotTest = DovecotProgramFixture;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts a private Dovecot with mailboxes box0, box3, box100 and box1000 (the number is the
-# count of messages), mixed and pushed for IMAP, runs a test executable against it and stops it.
+# count of messages), mixed, pushed and folders for IMAP, runs a test executable against it and stops it.
 # Usage: run_dovecot_tests.sh TEST_EXECUTABLE [gtest options]
 set -euo pipefail
 test_executable=$1
@@ -19,5 +19,8 @@ dovecot_add_user box1000 "$DOVECOT_PASSWORD" 1000 2048
 # For IMAP: five messages, the first two seen; one message for push to add to.
 dovecot_add_user mixed "$DOVECOT_PASSWORD" 5 600 2
 dovecot_add_user pushed "$DOVECOT_PASSWORD" 1 600
+# One unseen message in INBOX and two in 「仕事」, whose modified UTF-7 name is &TtVOiw-.
+dovecot_add_user folders "$DOVECOT_PASSWORD" 1 600
+dovecot_add_folder folders '&TtVOiw-' 2
 dovecot_start
 "$test_executable" "$@"
