@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "ImapHarness.h"
-#include "imap/ImapSession.h"
 
 namespace breezel::imap {
 namespace {
@@ -158,12 +157,13 @@ TEST(ImapCheckTest, TheFoldersCountWithInbox) {
                      c.statuses);
             t.server("a1 OK\r\n* STATUS INBOX (UNSEEN 3)\r\na2 OK\r\n" + c.answers);
         }
-        ImapSession session(t.create(), *ServerAddress::parse(ImapHarness::kServer), t.limits);
-        EXPECT_EQ(RunNow(session.open()).value, 1);
-        const CallResult result =
-            RunNow(session.logInAndCount("taro", Secret("secret"), c.folders));
-        EXPECT_EQ(result.value, c.value);
-        EXPECT_EQ(result.failure.text, c.text);
+        net::Mailbox mailbox = net::MailboxAt(ImapHarness::kServer, "taro");
+        mailbox.folders = c.folders;
+        const int handle = RunNow(t.lib().NMailPop3Connect(mailbox));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro",
+                                                       net::Credential::ofPassword("secret"), 0)),
+                  c.value);
+        EXPECT_EQ(t.message(), c.text);
         EXPECT_TRUE(t.talk().finished());
     }
 }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "ImapHarness.h"
-#include "imap/IdleSession.h"
 
 namespace breezel::imap {
 namespace {
@@ -307,25 +306,24 @@ TEST(ImapPushTest, NotifyWatchesTheFoldersWhereOffered) {
         std::string notifyAnswer;  // "" when NOTIFY is not asked
         std::string idle;          // what the server says in the IDLE, then BYE
         std::string waits;
-        bool notifying;
     };
     const std::string notified = "* STATUS \"&TtVOiw-\" (MESSAGES 3 UIDNEXT 7)\r\na4 OK\r\n";
     const Case cases[] = {
         {"a folder gains a message", "IMAP4rev1 IDLE NOTIFY", notified,
-         "* STATUS \"&TtVOiw-\" (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost", true},
+         "* STATUS \"&TtVOiw-\" (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost"},
         {"a folder named in UTF-8 gains one", "IMAP4rev1 IDLE NOTIFY", notified,
-         "* STATUS {6}\r\n仕事 (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost", true},
+         "* STATUS {6}\r\n仕事 (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost"},
         {"told first without counts", "IMAP4rev1 IDLE NOTIFY", "a4 OK\r\n",
-         "* STATUS \"&TtVOiw-\" (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost", true},
+         "* STATUS \"&TtVOiw-\" (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost"},
         {"another mailbox is no news", "IMAP4rev1 IDLE NOTIFY", notified,
-         "* STATUS Sent (MESSAGES 4 UIDNEXT 8)\r\n", "Lost", true},
+         "* STATUS Sent (MESSAGES 4 UIDNEXT 8)\r\n", "Lost"},
         {"a folder loses one", "IMAP4rev1 IDLE NOTIFY", notified,
-         "* STATUS \"&TtVOiw-\" (MESSAGES 2 UIDNEXT 7)\r\n", "Lost", true},
+         "* STATUS \"&TtVOiw-\" (MESSAGES 2 UIDNEXT 7)\r\n", "Lost"},
         {"INBOX still by EXISTS", "IMAP4rev1 IDLE NOTIFY", notified, "* 6 EXISTS\r\n",
-         "NewMail Lost", true},
+         "NewMail Lost"},
         {"NOTIFY refused: INBOX alone", "IMAP4rev1 IDLE NOTIFY", "a4 BAD what\r\n",
-         "* 6 EXISTS\r\n", "NewMail Lost", false},
-        {"no NOTIFY: INBOX alone", "IMAP4rev1 IDLE", "", "* 6 EXISTS\r\n", "NewMail Lost", false},
+         "* 6 EXISTS\r\n", "NewMail Lost"},
+        {"no NOTIFY: INBOX alone", "IMAP4rev1 IDLE", "", "* 6 EXISTS\r\n", "NewMail Lost"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -339,18 +337,11 @@ TEST(ImapPushTest, NotifyWatchesTheFoldersWhereOffered) {
         }
         t.client(c.notifyAnswer.empty() ? "a4 IDLE\r\n" : "a5 IDLE\r\n");
         t.server("+ idling\r\n" + c.idle + "* BYE Shutting down\r\n");
-        IdleSession session(t.create(), *ServerAddress::parse(ImapHarness::kServer), t.limits);
-        EXPECT_EQ(RunNow(session.open()).value, 1);
-        std::vector<std::string> folders{"仕事"};
-        EXPECT_EQ(RunNow(session.logInAndExamine("taro", Secret("secret"), folders)).value, 1);
-        EXPECT_EQ(session.notifying(), c.notifying);
-        std::string waits;
-        for (PushNews news = PushNews::NewMail; news == PushNews::NewMail;) {
-            news = RunNow(session.waitForNews());
-            waits += std::string(waits.empty() ? "" : " ") +
-                     (news == PushNews::NewMail ? "NewMail" : "Lost");
-        }
-        EXPECT_EQ(waits, c.waits);
+        net::Mailbox mailbox = net::MailboxAt(ImapHarness::kServer, "taro");
+        mailbox.folders = {"仕事"};
+        EXPECT_EQ(RunNow(t.push().open(mailbox, net::Credential::ofPassword("secret"))).result,
+                  Result::Watching);
+        EXPECT_EQ(WaitUntilLost(t.push()), c.waits);
         EXPECT_TRUE(t.talk().finished());
     }
 }
