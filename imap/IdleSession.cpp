@@ -8,8 +8,8 @@ namespace breezel::imap {
 
 Task<CallResult> IdleSession::logInAndExamine(std::string id, Secret password,
                                               std::vector<std::string> folders) {
-    if (auto refused = mailboxes_.follow(folders)) {
-        co_return refuseWith(*refused);
+    if (auto refused = follow(folders)) {
+        co_return *refused;
     }
     std::vector<std::string> tags;
     // The capabilities may grow with the login (IDLE, ESEARCH): asked again in the same write.

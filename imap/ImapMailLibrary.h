@@ -17,7 +17,8 @@ class ImapSession;
 }  // namespace imap
 
 /// The mail library for IMAP servers (imap:// and imaps:// names): a check logs in and counts
-/// the unseen messages of INBOX (STATUS), reading no message, so the message calls fail at once.
+/// the unseen messages of INBOX and the mailbox's folders (STATUS), reading no message, so the
+/// message calls fail at once.
 /// For a name with ;AUTH= the password is an OAuth2 access token.
 /// Plain C++ over a byte-stream transport. The library must outlive the tasks of its calls; the
 /// calls on one handle run one at a time.
@@ -31,8 +32,8 @@ public:
     int NMailEndWinSock() override;
     /// Connects to an imap:// or imaps:// server and reads its greeting.
     Task<int> NMailPop3Connect(net::Mailbox mailbox) override;
-    /// Logs in and gives the number of unseen messages in INBOX (apop is POP3's and ignored);
-    /// password is the token for a bearer name.
+    /// Logs in and gives the number of unseen messages in INBOX and the folders the connected
+    /// mailbox names (apop is POP3's and ignored); the credential is a token for a bearer name.
     Task<int> NMailPop3Authenticate(int handle, std::string id, net::Credential credential,
                                     int apop) override;
     /// The message calls send nothing and fail: an IMAP check reads no message.

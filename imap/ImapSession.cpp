@@ -60,8 +60,8 @@ Task<CallResult> ImapSession::open() {
 
 Task<CallResult> ImapSession::logInAndCount(std::string id, Secret password,
                                             std::vector<std::string> folders) {
-    if (auto refused = mailboxes_.follow(folders)) {
-        co_return refuseWith(*refused);
+    if (auto refused = follow(folders)) {
+        co_return *refused;
     }
     std::vector<std::string> tags;
     CallResult login =
@@ -77,6 +77,16 @@ Task<CallResult> ImapSession::logInAndCount(std::string id, Secret password,
         co_return refuseWith(count.failure.text);
     }
     co_return count;
+}
+
+std::optional<CallResult> ImapSession::follow(const std::vector<std::string>& folders) {
+    if (state_ == SessionState::Broken || state_ == SessionState::Refused) {
+        return repeatFailure();
+    }
+    if (auto refused = mailboxes_.follow(folders)) {
+        return refuseWith(*refused);
+    }
+    return std::nullopt;
 }
 
 Task<> ImapSession::logOut() {

@@ -82,6 +82,9 @@ protected:
     /// tags) in then, whose tags land in tags.
     Task<CallResult> logIn(std::string id, Secret password, std::vector<std::string> then,
                            std::vector<std::string>& tags);
+    /// Counts and watches folders besides INBOX; a refusal when a name cannot go on the wire,
+    /// or the failure again when the session already failed.
+    std::optional<CallResult> follow(const std::vector<std::string>& folders);
     /// Reads the answers to the count's commands; value their sum.
     Task<CallResult> readCounts();
     CallResult breakWith(std::string text, Failure::Kind kind = Failure::Kind::Broken);
