@@ -10,7 +10,8 @@
 // credentials of 8-bit characters, which LOGIN sends as literals; bit 2 names an imaps:// server;
 // bit 9 names it with ;AUTH=*, so that the login is an OAuth2 token's by AUTHENTICATE (XOAUTH2
 // or OAUTHBEARER, as the input's capabilities offer them). Bit 9 is the lowest that no seed of a
-// password login has set.
+// password login has set. Bit 3 names two folders besides INBOX, counted by STATUS and watched
+// by NOTIFY where the input offers it.
 
 #include <cstddef>
 #include <cstdint>
@@ -38,14 +39,14 @@ private:
     bool dropAtEnd_;
 };
 
-void Check(SameStream& transports, const std::string& server, const std::string& id,
+void Check(SameStream& transports, const breezel::net::Mailbox& mailbox,
            const std::string& password) {
     breezel::ImapMailLibrary lib(transports);
     lib.NMailInitializeWinSock();
-    const int handle = Finish(lib.NMailPop3Connect(net::MailboxAt(server)));
+    const int handle = Finish(lib.NMailPop3Connect(mailbox));
     if (handle != -1) {
-        if (Finish(lib.NMailPop3Authenticate(handle, id, net::Credential::ofPassword(password),
-                                             0)) < -1) {
+        if (Finish(lib.NMailPop3Authenticate(
+                handle, mailbox.id, breezel::net::Credential::ofPassword(password), 0)) < -1) {
             __builtin_trap();  // a count, or -1
         }
         breezel::MailTexts texts;
@@ -59,14 +60,15 @@ void Check(SameStream& transports, const std::string& server, const std::string&
     lib.NMailEndWinSock();
 }
 
-void Push(SameStream& transports, const std::string& server, const std::string& id,
+void Push(SameStream& transports, const breezel::net::Mailbox& mailbox,
           const std::string& password) {
     breezel::ImapPush push(transports);
     const std::unique_ptr<breezel::PushSession> session = push.create();
-    const breezel::PushOpened opened = Finish(session->open(server, id, password));
+    const breezel::PushOpened opened =
+        Finish(session->open(mailbox, breezel::net::Credential::ofPassword(password)));
     if (opened.result == breezel::PushOpened::Result::Watching) {
         for (int i = 0; i < 4; ++i) {
-            if (Finish(session->waitForNews()) == breezel::PushNews::Lost) {
+            if (Finish(session->waitForNews()) != breezel::PushNews::NewMail) {
                 break;
             }
             if (Finish(session->countUnseen()) < -1) {
@@ -87,12 +89,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (bearer) {
         server += ";AUTH=*@";
     }
-    server += "imap.example.jp";
+    // This machine: a plain connection elsewhere would stop before the login without STARTTLS.
+    server += "localhost";
     const bool wide = (size & 2) != 0;
     const std::string id = wide ? "たろう" : "taro";
     const std::string password = bearer ? "ya29.token" : wide ? "秘密のpass" : "secret";
     // The program's own limits: what a real check and a real push would do with these bytes.
-    Check(transports, server, id, password);
-    Push(transports, server, id, password);
+    breezel::net::Mailbox mailbox = breezel::net::MailboxAt(server, id);
+    if ((size & 8) != 0) {
+        mailbox.folders = {"仕事", "Lists/ruby"};
+    }
+    Check(transports, mailbox, password);
+    Push(transports, mailbox, password);
     return 0;
 }

@@ -55,10 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lib.NMailSetOption(1, 8192);
     const bool bearer = (size & 256) != 0;
     const int handle = Finish(lib.NMailPop3Connect(
-        net::MailboxAt(bearer ? "pop3://;AUTH=*@pop.example.jp" : "pop.example.jp")));
+        breezel::net::MailboxAt(bearer ? "pop3://;AUTH=*@pop.example.jp" : "pop.example.jp")));
     if (handle != -1) {
         const int count = Finish(lib.NMailPop3Authenticate(
-            handle, "taro", net::Credential::ofPassword(bearer ? "ya29.token" : "秘密のpass"),
+            handle, "taro",
+            breezel::net::Credential::ofPassword(bearer ? "ya29.token" : "秘密のpass"),
             (size & 2) != 0 ? -1 : 0));
         // As the mail check does: each call whatever the one before returned.
         breezel::MailTexts texts;

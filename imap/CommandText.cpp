@@ -21,6 +21,8 @@ bool Quotable(std::string_view text) {
     return true;
 }
 
+}  // namespace
+
 std::string Quoted(std::string_view text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -31,8 +33,6 @@ std::string Quoted(std::string_view text) {
     }
     return out + "\"";
 }
-
-}  // namespace
 
 std::vector<std::string> CommandPieces(std::string_view command,
                                        const std::vector<std::string_view>& strings,

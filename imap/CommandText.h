@@ -20,6 +20,9 @@ enum class Literals {
     Minus,             ///< LITERAL-: those of up to 4096 bytes
 };
 
+/// text, which must be printable ASCII, as a quoted string: '"' and '\\' escaped.
+std::string Quoted(std::string_view text);
+
 /// The pieces of command (e.g. "a2 LOGIN") followed by strings, each piece after the server's
 /// "+" to the one before; the last ends the command with CRLF.
 std::vector<std::string> CommandPieces(std::string_view command,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "net/Connect.h"
 #include "net/ErrorText.h"
 
 namespace breezel::imap {
@@ -17,12 +18,14 @@ SessionLimits IdleBounds(const ImapLimits& limits) {
 
 }  // namespace
 
-ImapChannel::ImapChannel(std::unique_ptr<Transport> transport, ImapLimits limits)
+ImapChannel::ImapChannel(std::unique_ptr<Transport> transport, ImapLimits limits,
+                         UntaggedSink& untagged)
     : limits_(limits),
       pace_(limits_),
       idlePace_(IdleBounds(limits_)),
       transport_(std::move(transport)),
-      reader_(limits_) {}
+      reader_(limits_),
+      untagged_(untagged) {}
 
 Task<TransportStatus> ImapChannel::connect(std::string host, std::uint16_t port, bool tls) {
     return transport_->connect(std::move(host), port, tls, limits_.connectTimeout, pace_);
@@ -48,6 +51,42 @@ Task<LinkFault> ImapChannel::read(Response& response, std::chrono::milliseconds 
     return readWith(response, timeout, pace_);
 }
 
+Task<LinkFault> ImapChannel::answerOf(const std::string& tag, Response& answer, bool continuation) {
+    for (auto it = early_.begin(); it != early_.end(); ++it) {
+        if (it->tag == tag) {
+            answer = std::move(*it);
+            early_.erase(it);
+            co_return std::nullopt;
+        }
+    }
+    for (;;) {
+        Response response;
+        if (auto fault = co_await read(response)) {
+            co_return fault;
+        }
+        switch (response.kind) {
+            case Response::Kind::Continuation:
+                if (!continuation) {
+                    co_return ProtocolErrorText(response.opening);
+                }
+                answer = std::move(response);
+                co_return std::nullopt;
+            case Response::Kind::Tagged:
+                if (response.tag == tag) {
+                    answer = std::move(response);
+                    co_return std::nullopt;
+                }
+                early_.push_back(std::move(response));  // read() knows it is due
+                break;
+            case Response::Kind::Untagged:
+                if (auto fault = untagged_.absorb(response)) {
+                    co_return fault;
+                }
+                break;
+        }
+    }
+}
+
 Task<LinkFault> ImapChannel::readIdle(Response& response) {
     return readWith(response, limits_.idleKeepAlive, idlePace_);
 }
@@ -71,6 +110,9 @@ Task<LinkFault> ImapChannel::readWith(Response& response, std::chrono::milliseco
                 break;
         }
         response = std::move(reader_.response());
+        if (!response.typeData()) {
+            co_return ProtocolErrorText(response.opening);
+        }
         if (response.kind == Response::Kind::Tagged) {
             const auto due = std::find(due_.begin(), due_.end(), response.tag);
             if (due == due_.end()) {
@@ -83,16 +125,7 @@ Task<LinkFault> ImapChannel::readWith(Response& response, std::chrono::milliseco
 }
 
 Task<LinkFault> ImapChannel::startTls(std::string host) {
-    const TransportStatus status =
-        co_await transport_->startTls(std::move(host), limits_.connectTimeout);
-    if (status.code == TransportCode::Tls) {
-        co_return LinkFailureText(status);
-    }
-    if (!status.ok()) {
-        co_return LinkFailureText(TransportStatus{TransportCode::Tls, {}}) + ": " +
-            LinkFailureText(status);
-    }
-    co_return std::nullopt;
+    return UpgradeToTls(*transport_, std::move(host), limits_.connectTimeout);
 }
 
 void ImapChannel::close() {

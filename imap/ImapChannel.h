@@ -30,10 +30,21 @@ namespace breezel::imap {
 
 using net::LinkFault;
 
+/// Takes what the untagged responses tell that come while an answer is awaited.
+class UntaggedSink {
+public:
+    /// A fault when the response ends or breaks the session.
+    virtual LinkFault absorb(const Response& response) = 0;
+
+protected:
+    ~UntaggedSink() = default;
+};
+
 /// Reads and writes IMAP on one transport within the limits.
 class ImapChannel {
 public:
-    ImapChannel(std::unique_ptr<Transport> transport, ImapLimits limits);
+    /// untagged, which must outlive the channel, takes the untagged responses of answerOf.
+    ImapChannel(std::unique_ptr<Transport> transport, ImapLimits limits, UntaggedSink& untagged);
 
     /// Opens the connection, which starts the session's pace; the transport's own status.
     Task<TransportStatus> connect(std::string host, std::uint16_t port, bool tls);
@@ -48,6 +59,10 @@ public:
     Task<LinkFault> read(Response& response, std::chrono::milliseconds timeout);
     /// Reads the next whole response within the response timeout.
     Task<LinkFault> read(Response& response) { return read(response, limits_.responseTimeout); }
+    /// Reads until tag's tagged answer comes, into answer; untagged responses go to the sink on
+    /// the way and answers to other due tags are kept for their own answerOf. With continuation
+    /// a "+" ends the read too; otherwise it breaks the protocol.
+    Task<LinkFault> answerOf(const std::string& tag, Response& answer, bool continuation = false);
     /// Reads the next whole response in IDLE, within the idle pace only.
     Task<LinkFault> readIdle(Response& response);
     /// Whether the last readIdle ended because idleKeepAlive had passed since startIdle().
@@ -75,6 +90,8 @@ private:
     std::string line_;
     std::uint32_t lastTag_ = 0;
     std::vector<std::string> due_;  // tags sent and not yet answered
+    std::vector<Response> early_;   // tagged answers that came before they were awaited
+    UntaggedSink& untagged_;
     bool idleExpired_ = false;
 };
 

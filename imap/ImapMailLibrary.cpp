@@ -1,6 +1,7 @@
 #include "imap/ImapMailLibrary.h"
 
 #include <limits>
+#include <vector>
 
 #include "imap/ErrorText.h"
 #include "imap/ImapSession.h"
@@ -40,6 +41,7 @@ Task<int> ImapMailLibrary::NMailPop3Connect(net::Mailbox mailbox) {
     }
     const int handle = newHandle();
     sessions_[handle] = std::move(session);
+    folders_[handle] = std::move(mailbox.folders);
     lastHandle_ = handle;
     co_return handle;
 }
@@ -50,7 +52,8 @@ Task<int> ImapMailLibrary::NMailPop3Authenticate(int handle, std::string id,
     if (session == nullptr) {
         co_return -1;
     }
-    co_return report(co_await session->logInAndCount(std::move(id), credential.secret.reveal()));
+    co_return report(co_await session->logInAndCount(std::move(id), std::move(credential.secret),
+                                                     folders_[handle]));
 }
 
 Task<int> ImapMailLibrary::NMailPop3GetMailStatus(int handle, int, MailTexts& texts, int) {
@@ -81,6 +84,7 @@ Task<int> ImapMailLibrary::NMailPop3Close(int handle) {
     }
     co_await session->logOut();
     sessions_.erase(handle);
+    folders_.erase(handle);
     co_return 1;
 }
 
@@ -107,9 +111,9 @@ imap::ImapSession* ImapMailLibrary::find(int handle) {
     return it->second.get();
 }
 
-int ImapMailLibrary::report(const imap::CallResult& result) {
-    if (!result.failure.empty()) {
-        lastFailure_ = result.failure;
+int ImapMailLibrary::report(const net::CallResult& result) {
+    if (result.failure) {
+        lastFailure_ = result.failure.text;
     }
     return result.value;
 }

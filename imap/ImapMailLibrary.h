@@ -3,8 +3,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imap/ImapLimits.h"
+#include "net/CallResult.h"
 #include "net/Transport.h"
 #include "platform/MailLibrary.h"
 
@@ -12,11 +14,11 @@ namespace breezel {
 
 namespace imap {
 class ImapSession;
-struct CallResult;
 }  // namespace imap
 
 /// The mail library for IMAP servers (imap:// and imaps:// names): a check logs in and counts
-/// the unseen messages of INBOX (STATUS), reading no message, so the message calls fail at once.
+/// the unseen messages of INBOX and the mailbox's folders (STATUS), reading no message, so the
+/// message calls fail at once.
 /// For a name with ;AUTH= the password is an OAuth2 access token.
 /// Plain C++ over a byte-stream transport. The library must outlive the tasks of its calls; the
 /// calls on one handle run one at a time.
@@ -30,8 +32,8 @@ public:
     int NMailEndWinSock() override;
     /// Connects to an imap:// or imaps:// server and reads its greeting.
     Task<int> NMailPop3Connect(net::Mailbox mailbox) override;
-    /// Logs in and gives the number of unseen messages in INBOX (apop is POP3's and ignored);
-    /// password is the token for a bearer name.
+    /// Logs in and gives the number of unseen messages in INBOX and the folders the connected
+    /// mailbox names (apop is POP3's and ignored); the credential is a token for a bearer name.
     Task<int> NMailPop3Authenticate(int handle, std::string id, net::Credential credential,
                                     int apop) override;
     /// The message calls send nothing and fail: an IMAP check reads no message.
@@ -49,13 +51,14 @@ public:
 private:
     imap::ImapSession* find(int handle);
     Task<int> refuseMessageCall(int handle);
-    int report(const imap::CallResult& result);
+    int report(const net::CallResult& result);
     int fail(std::string text);
     int newHandle() const;
 
     net::TransportFactory& transports_;
     imap::ImapLimits limits_;
     std::map<int, std::unique_ptr<imap::ImapSession>> sessions_;
+    std::map<int, std::vector<std::string>> folders_;  // counted with INBOX, per handle
     int lastHandle_ = 0;
     std::string lastFailure_;
 };

@@ -1,7 +1,9 @@
 #include "imap/ImapPushSession.h"
 
+#include <vector>
+
 #include "imap/ErrorText.h"
-#include "imap/ImapSession.h"
+#include "imap/IdleSession.h"
 #include "net/ServerAddress.h"
 
 namespace breezel {
@@ -10,8 +12,9 @@ namespace {
 
 using Result = PushOpened::Result;
 
-PushOpened Failure(const imap::CallResult& result) {
-    return PushOpened{result.refused ? Result::Refused : Result::Failed, result.failure};
+PushOpened Failure(const net::CallResult& result) {
+    return PushOpened{result.failure.refused() ? Result::Refused : Result::Failed,
+                      result.failure.text};
 }
 
 }  // namespace
@@ -35,12 +38,13 @@ Task<PushOpened> ImapPushSession::open(net::Mailbox mailbox, net::Credential cre
         co_return PushOpened{Result::Failed,
                              imap::LinkFailureText({net::TransportCode::Other, {}})};
     }
-    session_ = std::make_unique<imap::ImapSession>(std::move(transport), *address, limits_);
-    imap::CallResult result = co_await session_->open();
-    if (result.failure.empty()) {
-        result = co_await session_->logInAndExamine(mailbox.id, credential.secret.reveal());
+    session_ = std::make_unique<imap::IdleSession>(std::move(transport), *address, limits_);
+    net::CallResult result = co_await session_->open();
+    if (!result.failure) {
+        result = co_await session_->logInAndExamine(mailbox.id, std::move(credential.secret),
+                                                    mailbox.folders);
     }
-    if (!result.failure.empty()) {
+    if (result.failure) {
         PushOpened failed = Failure(result);
         failed.credentialsRefused = session_->loginRefused();
         close();

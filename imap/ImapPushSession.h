@@ -11,11 +11,12 @@
 namespace breezel {
 
 namespace imap {
-class ImapSession;
+class IdleSession;
 }  // namespace imap
 
 /// Push over IMAP IDLE (RFC 2177): one connection logged in with INBOX open read-only
-/// (EXAMINE), told by the server when a message arrives. The wait renews its IDLE every
+/// (EXAMINE), told by the server when a message arrives, in the mailbox's folders too where the
+/// server offers NOTIFY (RFC 5465). The wait renews its IDLE every
 /// ImapLimits::idleKeepAlive, which also proves the link alive; each exchange on the connection
 /// is bounded like a check, the wait itself only by that renewal. Nothing runs at rest but the
 /// renewal. Must outlive the tasks of its calls.
@@ -26,8 +27,8 @@ public:
 
     Task<PushOpened> open(net::Mailbox mailbox, net::Credential credential) override;
     Task<PushNews> waitForNews() override;
-    /// SEARCH RETURN (COUNT) UNSEEN with ESEARCH, else STATUS INBOX (UNSEEN), sent in the same
-    /// write as the DONE that ends the IDLE.
+    /// SEARCH RETURN (COUNT) UNSEEN with ESEARCH, else STATUS INBOX (UNSEEN), and a STATUS for
+    /// each folder, sent in the same write as the DONE that ends the IDLE.
     Task<int> countUnseen() override;
     std::uint32_t expectedUidNext() const override;
     void close() override;
@@ -35,7 +36,7 @@ public:
 private:
     net::TransportFactory& transports_;
     imap::ImapLimits limits_;
-    std::unique_ptr<imap::ImapSession> session_;
+    std::unique_ptr<imap::IdleSession> session_;
 };
 
 }  // namespace breezel

@@ -32,6 +32,49 @@ struct Value {
     std::optional<std::uint32_t> number() const;
 };
 
+/// The capabilities that change what a session does.
+struct Capabilities {
+    bool startTls = false;
+    bool loginDisabled = false;
+    bool authPlain = false;
+    bool authXOAuth2 = false;
+    bool authOAuthBearer = false;
+    bool saslIr = false;
+    bool literalPlus = false;
+    bool literalMinus = false;
+    bool idle = false;
+    bool esearch = false;
+    bool notify = false;
+
+    /// Those among the capability names in words.
+    static Capabilities of(const std::vector<std::string_view>& words);
+};
+
+/// What a response tells that a session acts on, typed once as it is read.
+struct Data {
+    enum class Kind {
+        None,         ///< nothing a session acts on (FLAGS, FETCH, RECENT, a plain OK ...)
+        Bye,          ///< BYE: the server ends the session
+        Alert,        ///< an untagged [ALERT]: text for the user
+        Capability,   ///< CAPABILITY data or code: capabilities
+        UidValidity,  ///< an untagged [UIDVALIDITY n]: number
+        UidNext,      ///< an untagged [UIDNEXT n]: number
+        Exists,       ///< n EXISTS: number
+        Expunge,      ///< n EXPUNGE: number
+        Status,       ///< STATUS: mailbox, and those of messages, unseen, uidNext it gave
+        ESearch,      ///< ESEARCH for tag: number is its COUNT (0 when it has none)
+    };
+    Kind kind = Kind::None;
+    std::uint32_t number = 0;
+    Capabilities capabilities;
+    /// A STATUS's mailbox as sent (modified UTF-7), or an ESEARCH's tag.
+    std::string mailbox;
+    std::string tag;
+    std::optional<std::uint32_t> messages;
+    std::optional<std::uint32_t> unseen;
+    std::optional<std::uint32_t> uidNext;
+};
+
 /// A whole response, literals included.
 struct Response {
     enum class Kind {
@@ -57,9 +100,14 @@ struct Response {
     std::vector<Value> values;
     /// The response's first bytes as sent, for the excerpt of a failure.
     std::string opening;
+    /// What it tells that a session acts on.
+    Data data;
 
     /// OK, NO, BAD, PREAUTH or BYE: a status response, whose text is for people.
     bool isStatus() const;
+    /// Fills data from the rest; false when what a session would act on is malformed (a
+    /// missing or bad number).
+    bool typeData();
 };
 
 /// A number of 1 to 10 digits up to 2^32-1, and nothing else.

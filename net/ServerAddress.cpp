@@ -1,6 +1,9 @@
 #include "net/ServerAddress.h"
 
+#include <vector>
+
 #include "common/AsciiText.h"
+#include "net/Syntax.h"
 
 namespace breezel::net {
 
@@ -45,20 +48,79 @@ bool IsV6Char(char c) {
 }
 
 std::optional<std::uint16_t> ParsePort(std::string_view text) {
-    if (text.empty() || text.size() > 5) {
+    const auto value = ParseDecimal(text, 65535);
+    if (!value || *value == 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(*value);
+}
+
+// 127.0.0.0/8 written as four decimal parts.
+bool IsLoopbackV4(std::string_view host) {
+    int parts = 0;
+    bool first127 = false;
+    for (;;) {
+        const auto dot = host.find('.');
+        const auto part = ParseDecimal(host.substr(0, dot), 255);
+        if (!part || ++parts > 4) {
+            return false;
+        }
+        first127 = parts == 1 ? *part == 127 : first127;
+        if (dot == std::string_view::npos) {
+            return parts == 4 && first127;
+        }
+        host.remove_prefix(dot + 1);
+    }
+}
+
+// One to four hex digits.
+std::optional<unsigned> HexGroup(std::string_view text) {
+    if (text.empty() || text.size() > 4) {
         return std::nullopt;
     }
     unsigned value = 0;
     for (const char c : text) {
-        if (!IsDigit(c)) {
+        if (!IsHexDigit(c)) {
             return std::nullopt;
         }
-        value = value * 10 + static_cast<unsigned>(c - '0');
+        const char low = static_cast<char>(c | 0x20);
+        value = value * 16 + static_cast<unsigned>(IsDigit(c) ? c - '0' : low - 'a' + 10);
     }
-    if (value < 1 || value > 65535) {
-        return std::nullopt;
+    return value;
+}
+
+// The groups of text, separated by ':'; none for an empty text.
+std::optional<std::vector<unsigned>> HexGroups(std::string_view text) {
+    std::vector<unsigned> groups;
+    while (!text.empty()) {
+        const auto colon = text.find(':');
+        const auto group = HexGroup(text.substr(0, colon));
+        if (!group || colon + 1 == text.size()) {
+            return std::nullopt;
+        }
+        groups.push_back(*group);
+        text.remove_prefix(colon == std::string_view::npos ? text.size() : colon + 1);
     }
-    return static_cast<std::uint16_t>(value);
+    return groups;
+}
+
+// ::1 in any of its spellings: seven groups of zero, then 1, "::" standing for missing zeros.
+bool IsLoopbackV6(std::string_view host) {
+    const auto gap = host.find("::");
+    const auto head = HexGroups(host.substr(0, gap));
+    const auto tail =
+        gap == std::string_view::npos ? std::vector<unsigned>{} : HexGroups(host.substr(gap + 2));
+    if (!head || !tail) {
+        return false;
+    }
+    const std::size_t given = head->size() + tail->size();
+    if (gap == std::string_view::npos ? given != 8 : given > 7) {
+        return false;
+    }
+    std::vector<unsigned> all = *head;
+    all.resize(8 - tail->size(), 0);
+    all.insert(all.end(), tail->begin(), tail->end());
+    return all == std::vector<unsigned>{0, 0, 0, 0, 0, 0, 0, 1};
 }
 
 }  // namespace
@@ -138,6 +200,10 @@ std::optional<ServerAddress> ServerAddress::parse(std::string_view text) {
     }
     address.host = std::string(host);
     return address;
+}
+
+bool ServerAddress::loopback() const {
+    return ascii::EqualNoCase(host, "localhost") || IsLoopbackV4(host) || IsLoopbackV6(host);
 }
 
 }  // namespace breezel::net

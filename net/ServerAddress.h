@@ -39,6 +39,9 @@ struct ServerAddress {
 
     /// Whether the login takes an OAuth2 token rather than a password.
     bool bearer() const { return auth != Auth::Password; }
+    /// Whether host is this machine ("localhost", 127.0.0.0/8, ::1), where nothing sent can be
+    /// read on the way.
+    bool loopback() const;
 
     /// The address named by text, or nothing when the text is not a usable server name.
     static std::optional<ServerAddress> parse(std::string_view text);

@@ -1,5 +1,6 @@
 #include "pop3/Pop3Channel.h"
 
+#include "net/Connect.h"
 #include "pop3/ErrorText.h"
 
 namespace breezel::pop3 {
@@ -103,16 +104,7 @@ Task<LinkFault> Pop3Channel::readLines(LineSink sink, std::size_t maxLines) {
 }
 
 Task<LinkFault> Pop3Channel::startTls(std::string host) {
-    const TransportStatus status =
-        co_await transport_->startTls(std::move(host), limits_.connectTimeout);
-    if (status.code == TransportCode::Tls) {
-        co_return LinkFailureText(status);
-    }
-    if (!status.ok()) {
-        co_return LinkFailureText(TransportStatus{TransportCode::Tls, {}}) + ": " +
-            LinkFailureText(status);
-    }
-    co_return std::nullopt;
+    return UpgradeToTls(*transport_, std::move(host), limits_.connectTimeout);
 }
 
 void Pop3Channel::close() {

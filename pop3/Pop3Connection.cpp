@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "common/AsciiText.h"
+#include "net/Connect.h"
 #include "net/Sasl.h"
+#include "net/Syntax.h"
 #include "pop3/ErrorText.h"
 #include "pop3/HeaderCollector.h"
 #include "pop3/Md5.h"
@@ -39,34 +41,13 @@ std::string_view FirstWord(std::string_view text) {
 }
 
 // A decimal 0..INT32_MAX and nothing else: no sign, no blanks, no overflow.
-std::optional<int> ParseCount(std::string_view text) {
-    if (text.empty() || text.size() > 10) {
-        return std::nullopt;
-    }
-    std::int64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    if (value > std::numeric_limits<std::int32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<int>(value);
+std::optional<std::uint64_t> ParseCount(std::string_view text) {
+    return ParseDecimal(text, static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()));
 }
 
-// The words of text, blank-separated.
-std::vector<std::string_view> Words(std::string_view text) {
-    std::vector<std::string_view> words;
-    while (!text.empty()) {
-        const auto blank = text.find(' ');
-        if (blank != 0) {
-            words.push_back(text.substr(0, blank));
-        }
-        text.remove_prefix(blank == std::string_view::npos ? text.size() : blank + 1);
-    }
-    return words;
+// A call the server or the rules turned down; the session goes on.
+CallResult Failed(std::string text) {
+    return CallResult{-1, {Failure::Kind::Refused, std::move(text)}};
 }
 
 // A login's -ERR that blames the server rather than the credentials: a fault of its own (RFC
@@ -84,51 +65,47 @@ Pop3Connection::Pop3Connection(std::unique_ptr<Transport> transport, ServerAddre
 Task<CallResult> Pop3Connection::open() {
     const TransportStatus status =
         co_await channel_.connect(address_.host, address_.port, address_.tls);
-    if (!status.ok()) {
-        const std::string text = ConnectFailureText(status, address_.host, address_.port);
-        if (status.code != TransportCode::Tls) {
-            co_return CallResult{-1, text};
-        }
-        // The server is there but TLS failed: the user learns why at login.
-        breakWith(text);
-        co_return CallResult{1, text};
+    if (const auto failed = ConnectFailure(status, address_)) {
+        CallResult result = breakWith(failed->failure.text, failed->failure.kind);
+        result.value = failed->value;
+        co_return result;
     }
     tls_ = address_.tls;
     // Nothing goes out before the greeting: servers that refuse early talkers drop such a
     // client, and the greeting decides APOP.
     Reply greeting;
-    if (auto fault = co_await channel_.readReply(greeting)) {
-        breakWith(*fault);
-        co_return CallResult{1, *fault};
+    LinkFault fault = co_await channel_.readReply(greeting);
+    if (!fault && !greeting.ok) {
+        fault = GreetingRefusedText(greeting.text);
     }
-    if (!greeting.ok) {
-        breakWith(GreetingRefusedText(greeting.text));
-        co_return CallResult{1, failure_};
+    if (!fault) {
+        timestamp_ = TimestampOf(greeting.text);
+        // CAPA goes out at once, so its answer travels while the caller reads the account.
+        fault = channel_.send("CAPA\r\n");
+        capaSent_ = !fault;
     }
-    timestamp_ = TimestampOf(greeting.text);
-    // CAPA goes out at once, so its answer travels while the caller reads the account.
-    if (auto fault = channel_.send("CAPA\r\n")) {
-        breakWith(*fault);
-        co_return CallResult{1, *fault};
+    if (fault) {
+        CallResult result = breakWith(*fault);
+        result.value = 1;  // a connection was made: the failure is told at login
+        co_return result;
     }
-    capaSent_ = true;
-    co_return CallResult{1, {}};
+    co_return Succeeded(1);
 }
 
-Task<CallResult> Pop3Connection::authenticate(std::string id, std::string password, bool apop) {
+Task<CallResult> Pop3Connection::authenticate(std::string id, Secret password, bool apop) {
     if (state_ == ConnectionState::Broken || state_ == ConnectionState::Refused) {
         co_return CallResult{-1, failure_};
     }
     if (state_ == ConnectionState::Transaction) {
-        co_return CallResult{-1, LoginAlreadyDoneText()};
+        co_return Failed(LoginAlreadyDoneText());
     }
     // Both checks come before any byte goes out: nothing is sent that cannot succeed.
     const bool bearer = address_.bearer();
     if (apop && !bearer && timestamp_.empty()) {
-        co_return CallResult{-1, ApopWithoutTimestampText()};
+        co_return Failed(ApopWithoutTimestampText());
     }
-    if (!UsableCredentials(id, password, bearer)) {
-        co_return CallResult{-1, BadCredentialsText()};
+    if (!UsableCredentials(id, password.reveal(), bearer)) {
+        co_return Failed(BadCredentialsText());
     }
     if (auto fault = co_await askCapabilities()) {
         co_return breakWith(*fault);
@@ -184,22 +161,23 @@ Task<> Pop3Connection::quit() {
     channel_.close();
 }
 
-CallResult Pop3Connection::breakWith(std::string text) {
+CallResult Pop3Connection::breakWith(std::string text, Failure::Kind kind) {
     state_ = ConnectionState::Broken;
-    failure_ = std::move(text);
+    failure_ = Failure{kind, std::move(text)};
     channel_.close();
     return CallResult{-1, failure_};
 }
 
-CallResult Pop3Connection::refuseWith(std::string text, bool credentials) {
+CallResult Pop3Connection::refuseWith(std::string text, Failure::Kind kind) {
     state_ = ConnectionState::Refused;
-    failure_ = std::move(text);
-    credentialsRefused_ = credentials;
+    failure_ = Failure{kind, std::move(text)};
     return CallResult{-1, failure_};
 }
 
 CallResult Pop3Connection::refuseLogin(const std::string& text) {
-    return refuseWith(ServerErrorText(text), !BlamesServer(text));
+    return refuseWith(ServerErrorText(text), BlamesServer(text)
+                                                 ? Failure::Kind::Refused
+                                                 : Failure::Kind::CredentialsRefused);
 }
 
 Task<LinkFault> Pop3Connection::askCapabilities() {
@@ -250,23 +228,23 @@ Task<CallResult> Pop3Connection::upgradeToTls() {
         co_return refuseWith(TlsRefusedText("STLS", reply.text));
     }
     if (auto fault = co_await channel_.startTls(address_.host)) {
-        co_return breakWith(*fault);
+        co_return breakWith(*fault, Failure::Kind::Refused);
     }
     tls_ = true;
     // What the server said before the handshake may have been forged: ask again (RFC 2595).
     if (auto fault = co_await askCapabilities()) {
         co_return breakWith(*fault);
     }
-    co_return CallResult{1, {}};
+    co_return Succeeded(1);
 }
 
-Task<CallResult> Pop3Connection::logIn(std::string id, std::string password, bool apop) {
+Task<CallResult> Pop3Connection::logIn(std::string id, Secret password, bool apop) {
     std::vector<std::string> commands;
     if (apop) {
-        commands.push_back("APOP " + id + " " + Md5::hex(timestamp_ + password) + "\r\n");
+        commands.push_back("APOP " + id + " " + Md5::hex(timestamp_ + password.reveal()) + "\r\n");
     } else {
         commands.push_back("USER " + id + "\r\n");
-        commands.push_back("PASS " + password + "\r\n");
+        commands.push_back("PASS " + password.reveal() + "\r\n");
     }
 
     if (!offersPipelining_) {
@@ -313,8 +291,9 @@ Task<CallResult> Pop3Connection::logIn(std::string id, std::string password, boo
     co_return takeCount(reply);
 }
 
-Task<CallResult> Pop3Connection::logInWithToken(std::string id, std::string token) {
-    const auto login = ChooseBearerLogin(address_, offersXOAuth2_, offersOAuthBearer_, id, token);
+Task<CallResult> Pop3Connection::logInWithToken(std::string id, Secret token) {
+    const auto login =
+        ChooseBearerLogin(address_, offersXOAuth2_, offersOAuthBearer_, id, token.reveal());
     if (!login) {
         co_return refuseWith(MechanismNotOfferedText(address_.auth));
     }
@@ -385,12 +364,12 @@ CallResult Pop3Connection::takeCount(const Reply& stat) {
     if (!count) {
         return breakWith(ProtocolErrorText("+OK " + stat.text));
     }
-    count_ = *count;
+    count_ = static_cast<int>(*count);
     state_ = ConnectionState::Transaction;
     if (offersPipelining_) {
         pipeline_.emplace(count_, channel_.limits().pipelineWindow);
     }
-    return CallResult{count_, {}};
+    return Succeeded(count_);
 }
 
 std::optional<CallResult> Pop3Connection::refuseMessageCall(int number) const {
@@ -399,12 +378,12 @@ std::optional<CallResult> Pop3Connection::refuseMessageCall(int number) const {
         case ConnectionState::Refused:
             return CallResult{-1, failure_};
         case ConnectionState::Greeted:
-            return CallResult{-1, NotLoggedInText()};
+            return Failed(NotLoggedInText());
         case ConnectionState::Transaction:
             break;
     }
     if (number < 1 || number > count_) {
-        return CallResult{-1, BadMessageNumberText(number)};
+        return Failed(BadMessageNumberText(number));
     }
     return std::nullopt;
 }
@@ -458,7 +437,7 @@ Task<CallResult> Pop3Connection::readAnswer(Request request, HeaderCollector* he
         co_return breakWith(*fault);
     }
     if (!reply.ok) {
-        co_return CallResult{-1, ServerErrorText(reply.text)};
+        co_return Failed(ServerErrorText(reply.text));
     }
     if (request.kind == RequestKind::List) {
         // "+OK n size" for the message asked about, size within the caller's 32 bits.
@@ -470,7 +449,7 @@ Task<CallResult> Pop3Connection::readAnswer(Request request, HeaderCollector* he
         if (!size || FirstWord(text) != std::to_string(request.number)) {
             co_return breakWith(ProtocolErrorText("+OK " + reply.text));
         }
-        co_return CallResult{*size, {}};
+        co_return Succeeded(static_cast<int>(*size));
     }
     const std::size_t maxLines =
         request.kind == RequestKind::Top ? channel_.limits().maxListLines : kNoLineLimit;
@@ -481,7 +460,7 @@ Task<CallResult> Pop3Connection::readAnswer(Request request, HeaderCollector* he
     if (auto fault = co_await channel_.readLines(std::move(sink), maxLines)) {
         co_return breakWith(*fault);
     }
-    co_return CallResult{1, {}};
+    co_return Succeeded(1);
 }
 
 Task<LinkFault> Pop3Connection::discardAnswer(Request request) {

@@ -16,7 +16,9 @@
 #include <optional>
 #include <string>
 
+#include "common/Secret.h"
 #include "common/Task.h"
+#include "net/CallResult.h"
 #include "net/ServerAddress.h"
 #include "net/Transport.h"
 #include "platform/MailLibrary.h"
@@ -27,12 +29,6 @@
 namespace breezel::pop3 {
 
 class HeaderCollector;
-
-/// The outcome of one call: the caller's number and, on failure, the text for the user.
-struct CallResult {
-    int value = -1;
-    std::string failure;
-};
 
 /// Where a session stands.
 enum class ConnectionState {
@@ -52,7 +48,7 @@ public:
     Task<CallResult> open();
     /// Logs in and asks the message count; value count (0 for none) or -1. For a bearer name
     /// password is the token and apop is ignored.
-    Task<CallResult> authenticate(std::string id, std::string password, bool apop);
+    Task<CallResult> authenticate(std::string id, Secret password, bool apop);
     /// Fills texts, which must outlive the task, from the headers of message number (TOP n 0);
     /// value 1 or -1.
     Task<CallResult> status(int number, MailTexts& texts);
@@ -66,19 +62,19 @@ public:
     ConnectionState state() const { return state_; }
     /// Whether the server refused the credentials (USER's, PASS's, APOP's or AUTH's -ERR, a
     /// refused token); not a refused STLS, a missing mechanism, a fault of its own or the link.
-    bool loginRefused() const { return credentialsRefused_; }
+    bool loginRefused() const { return failure_.kind == Failure::Kind::CredentialsRefused; }
 
 private:
     /// A call whose answer carries headers (TOP, RETR): the header texts go into texts.
     Task<CallResult> withHeaders(RequestKind kind, int number, MailTexts& texts);
-    CallResult breakWith(std::string text);
-    CallResult refuseWith(std::string text, bool credentials = false);
+    CallResult breakWith(std::string text, Failure::Kind kind = Failure::Kind::Broken);
+    CallResult refuseWith(std::string text, Failure::Kind kind = Failure::Kind::Refused);
     /// refuseWith for the -ERR text of a login command.
     CallResult refuseLogin(const std::string& text);
     Task<LinkFault> askCapabilities();
     Task<CallResult> upgradeToTls();
-    Task<CallResult> logIn(std::string id, std::string password, bool apop);
-    Task<CallResult> logInWithToken(std::string id, std::string token);
+    Task<CallResult> logIn(std::string id, Secret password, bool apop);
+    Task<CallResult> logInWithToken(std::string id, Secret token);
     Task<CallResult> askCount();
     CallResult takeCount(const Reply& stat);
     std::optional<CallResult> refuseMessageCall(int number) const;
@@ -90,7 +86,7 @@ private:
     Pop3Channel channel_;
     ServerAddress address_;
     ConnectionState state_ = ConnectionState::Greeted;
-    std::string failure_;    // the text repeated in the Refused and Broken states
+    Failure failure_;        // repeated in the Refused and Broken states
     std::string timestamp_;  // the greeting's APOP timestamp, brackets included
     bool tls_ = false;
     bool offersStls_ = false;
@@ -99,7 +95,6 @@ private:
     bool offersPipelining_ = false;
     bool offersXOAuth2_ = false;  // CAPA's SASL line
     bool offersOAuthBearer_ = false;
-    bool credentialsRefused_ = false;
     int count_ = 0;
     std::optional<RequestPipeline> pipeline_;  // only when the server allows pipelining
 };

@@ -52,7 +52,7 @@ Task<int> Pop3MailLibrary::NMailPop3Authenticate(int handle, std::string id,
         co_return -1;
     }
     co_return report(
-        co_await connection->authenticate(std::move(id), credential.secret.reveal(), apop != 0));
+        co_await connection->authenticate(std::move(id), std::move(credential.secret), apop != 0));
 }
 
 Task<int> Pop3MailLibrary::NMailPop3GetMailStatus(int handle, int number, MailTexts& texts, int) {
@@ -112,9 +112,9 @@ pop3::Pop3Connection* Pop3MailLibrary::find(int handle) {
     return it->second.get();
 }
 
-int Pop3MailLibrary::report(const pop3::CallResult& result) {
-    if (!result.failure.empty()) {
-        lastFailure_ = result.failure;
+int Pop3MailLibrary::report(const net::CallResult& result) {
+    if (result.failure) {
+        lastFailure_ = result.failure.text;
     }
     return result.value;
 }

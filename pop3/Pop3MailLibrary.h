@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "net/CallResult.h"
 #include "net/Transport.h"
 #include "platform/MailLibrary.h"
 #include "pop3/Pop3Limits.h"
@@ -12,7 +13,6 @@ namespace breezel {
 
 namespace pop3 {
 class Pop3Connection;
-struct CallResult;
 }  // namespace pop3
 
 /// Our mail library: a POP3 client (RFC 1939, CAPA and PIPELINING of RFC 2449, STLS of RFC 2595,
@@ -42,7 +42,7 @@ public:
 
 private:
     pop3::Pop3Connection* find(int handle);
-    int report(const pop3::CallResult& result);
+    int report(const net::CallResult& result);
     int fail(std::string text);
     int newHandle() const;
 

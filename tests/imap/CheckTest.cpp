@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
+#include <vector>
 
 #include "ImapHarness.h"
 
@@ -93,6 +95,79 @@ TEST(ImapCheckTest, TheCountOrTheReasonThereIsNone) {
     }
 }
 
+// The count is the sum of INBOX's and the folders' unseen messages, one STATUS each in the
+// login's write; a folder the server does not have is named as the user wrote it.
+TEST(ImapCheckTest, TheFoldersCountWithInbox) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> folders;
+        std::string statuses;  // after INBOX's, in the login's write
+        std::string answers;   // after INBOX's
+        int value;
+        std::string text;
+    };
+    const std::string work = "a3 STATUS \"&TtVOiw-\" (UNSEEN)\r\n";
+    const std::string lists = "a4 STATUS \"Lists/\\\"ruby\\\"\" (UNSEEN)\r\n";
+    const Case cases[] = {
+        {"two folders",
+         {"仕事", "Lists/\"ruby\""},
+         work + lists,
+         "* STATUS \"&TtVOiw-\" (UNSEEN 4)\r\na3 OK\r\n"
+         "* STATUS {12}\r\nLists/\"ruby\" (UNSEEN 5)\r\na4 OK\r\n",
+         12,
+         ""},
+        {"INBOX and repeats once",
+         {"inbox", "仕事", "仕事"},
+         work,
+         "* STATUS &TtVOiw- (MESSAGES 9 UNSEEN 0)\r\na3 OK\r\n",
+         3,
+         ""},
+        {"a folder that does not exist",
+         {"仕事", "Lists/\"ruby\""},
+         work + lists,
+         "a3 NO [NONEXISTENT] Mailbox doesn't exist: &TtVOiw-\r\n"
+         "* STATUS {12}\r\nLists/\"ruby\" (UNSEEN 5)\r\na4 OK\r\n",
+         -1,
+         "フォルダー「仕事」がサーバーにありません"},
+        {"a folder refused",
+         {"仕事"},
+         work,
+         "a3 NO [NOPERM] <b>no</b>\r\n",
+         -1,
+         "フォルダー「仕事」の未読メールを数えられません: [NOPERM] <b>no</b>"},
+        {"a folder's count missing",
+         {"仕事"},
+         work,
+         "a3 OK\r\n",
+         -1,
+         "サーバーの応答が不正です: a3 OK"},
+        {"a name no line can carry",
+         {"仕事\r\nDELETE INBOX"},
+         "",
+         "",
+         -1,
+         "フォルダー名に使えない文字（改行など）があります"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapHarness t;
+        t.greet();
+        if (!c.statuses.empty()) {
+            t.client(std::string(ImapHarness::kLogin) + "a2 STATUS INBOX (UNSEEN)\r\n" +
+                     c.statuses);
+            t.server("a1 OK\r\n* STATUS INBOX (UNSEEN 3)\r\na2 OK\r\n" + c.answers);
+        }
+        net::Mailbox mailbox = net::MailboxAt(ImapHarness::kServer, "taro");
+        mailbox.folders = c.folders;
+        const int handle = RunNow(t.lib().NMailPop3Connect(mailbox));
+        EXPECT_EQ(RunNow(t.lib().NMailPop3Authenticate(handle, "taro",
+                                                       net::Credential::ofPassword("secret"), 0)),
+                  c.value);
+        EXPECT_EQ(t.message(), c.text);
+        EXPECT_TRUE(t.talk().finished());
+    }
+}
+
 TEST(ImapCheckTest, AServerDrippingItsAnswerIsGivenUpByTheLowSpeedRule) {
     ImapHarness t;
     t.greet();
@@ -131,7 +206,7 @@ TEST(ImapLibraryTest, ImapNamesOnlyAndTheConnectionGoesWhereTheNameSays) {
     ImapHarness t;
     t.talk().failConnect(TransportCode::Refused);
     EXPECT_EQ(RunNow(t.lib().NMailPop3Connect(net::MailboxAt(ImapHarness::kServer))), -1);
-    EXPECT_EQ(t.message(), "サーバーに接続できません: imap.example.jp:143");
+    EXPECT_EQ(t.message(), "サーバーに接続できません: localhost:143");
 }
 
 TEST(ImapLibraryTest, MessageCallsFailAtOnceAndCloseLogsOutWithoutWaiting) {

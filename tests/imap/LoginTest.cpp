@@ -29,6 +29,9 @@ const std::string kOAuthBearer =
 const std::string kErrorChallenge =
     "+ eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIiwic2NvcGUiOiJtYWlsIn0=\r\n";
 const std::string kRefused = "a1 NO [AUTHENTICATIONFAILED] Authentication failed.\r\n";
+const std::string kNoEncryption =
+    "サーバーが暗号化（STARTTLS）に対応していないため、パスワードを送りませんでした。"
+    "サーバー名を imaps:// で始めてください";
 
 // Each row is the whole conversation of a check's login and count, ending in the login's value.
 TEST(ImapLoginTest, TheCapabilitiesChooseHowTheCredentialsGo) {
@@ -44,9 +47,10 @@ TEST(ImapLoginTest, TheCapabilitiesChooseHowTheCredentialsGo) {
         std::string server = ImapHarness::kServer;
     };
     const std::string counted = "a1 OK\r\n* STATUS INBOX (UNSEEN 2)\r\na2 OK\r\n";
-    const std::string xoauth2 = "imap://;AUTH=XOAUTH2@server.example.com";
-    const std::string oauthBearer = "imap://;AUTH=OAUTHBEARER@server.example.com";
-    const std::string anyBearer = "imap://;AUTH=*@server.example.com";
+    // TLS from the first byte, on the port of RFC 7628's example.
+    const std::string xoauth2 = "imaps://;AUTH=XOAUTH2@server.example.com:143";
+    const std::string oauthBearer = "imaps://;AUTH=OAUTHBEARER@server.example.com:143";
+    const std::string anyBearer = "imaps://;AUTH=*@server.example.com:143";
     // Nothing goes behind a token: the count follows the login's OK.
     const std::pair<std::string, std::string> count = {kStatus,
                                                        "* STATUS INBOX (UNSEEN 2)\r\na2 OK\r\n"};
@@ -171,7 +175,7 @@ TEST(ImapLoginTest, StartTlsComesFirstAndBytesBeforeTheHandshakeAreNeverUsed) {
     const std::string counted = "* STATUS INBOX (UNSEEN 1)\r\na4 OK\r\n";
     const Case cases[] = {
         {"password",
-         ImapHarness::kServer,
+         "imap://imap.example.jp",
          "IMAP4rev1 IDLE",
          {{"a3 LOGIN \"taro\" \"secret\"\r\n" + status, "a3 OK\r\n" + counted}}},
         {"token",
@@ -241,23 +245,27 @@ TEST(ImapLoginTest, NoCredentialGoesWhereItIsForbiddenOrWouldBreakTheLine) {
         {"NUL in the password", "IMAP4rev1 AUTH=PLAIN", "", TransportStatus{}, "taro",
          std::string("sec\0ret", 7), badCharacters},
         {"LF in the token", "IMAP4rev1 AUTH=XOAUTH2", "", TransportStatus{}, "taro",
-         "tok\na2 DELETE INBOX", badCharacters, "imap://;AUTH=XOAUTH2@imap.example.jp"},
+         "tok\na2 DELETE INBOX", badCharacters, "imap://;AUTH=XOAUTH2@localhost"},
         {"0x01 in the ID of a token", "IMAP4rev1 AUTH=XOAUTH2", "", TransportStatus{},
-         "taro\x01user=jiro", "tok", badCharacters, "imap://;AUTH=XOAUTH2@imap.example.jp"},
+         "taro\x01user=jiro", "tok", badCharacters, "imap://;AUTH=XOAUTH2@localhost"},
         {"XOAUTH2 not offered", "IMAP4rev1 AUTH=PLAIN AUTH=OAUTHBEARER", "", TransportStatus{},
          "taro", "tok", "サーバーが XOAUTH2 でのログインに対応していません",
-         "imap://;AUTH=XOAUTH2@imap.example.jp"},
+         "imap://;AUTH=XOAUTH2@localhost"},
         {"OAUTHBEARER not offered", "IMAP4rev1 AUTH=XOAUTH2", "", TransportStatus{}, "taro", "tok",
          "サーバーが OAUTHBEARER でのログインに対応していません",
-         "imap://;AUTH=OAUTHBEARER@imap.example.jp"},
+         "imap://;AUTH=OAUTHBEARER@localhost"},
         {"neither offered for *", "IMAP4rev1 AUTH=PLAIN", "", TransportStatus{}, "taro", "tok",
          "サーバーが OAuth2 でのログイン（OAUTHBEARER、XOAUTH2）に対応していません",
-         "imap://;AUTH=*@imap.example.jp"},
+         "imap://;AUTH=*@localhost"},
+        {"no STARTTLS on another machine", "IMAP4rev1 AUTH=PLAIN LOGINDISABLED", "",
+         TransportStatus{}, "taro", "secret", kNoEncryption, "imap://imap.example.jp"},
+        {"no STARTTLS for a token to another machine", "IMAP4rev1 AUTH=XOAUTH2", "",
+         TransportStatus{}, "taro", "tok", kNoEncryption, "imap://;AUTH=XOAUTH2@192.0.2.7"},
         {"LOGINDISABLED where no mechanism is offered", "IMAP4rev1 LOGINDISABLED", "",
          TransportStatus{}, "taro", "tok",
          "サーバーが暗号化されていない接続でのログインを許可していません。サーバー名を imaps:// "
          "で始めるか、STARTTLS に対応したサーバーを使ってください",
-         "imap://;AUTH=*@imap.example.jp"},
+         "imap://;AUTH=*@localhost"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "ImapHarness.h"
 
@@ -15,7 +17,7 @@ using namespace std::chrono_literals;
 using Result = PushOpened::Result;
 
 const char* const kIdle = "a4 IDLE\r\n";
-const char* const kBearer = "imap://;AUTH=XOAUTH2@imap.example.jp";
+const char* const kBearer = "imap://;AUTH=XOAUTH2@localhost";
 // XOAUTH2's response for taro with the token secret.
 const std::string kTaroXOAuth2 = "dXNlcj10YXJvAWF1dGg9QmVhcmVyIHNlY3JldAEB";
 
@@ -110,12 +112,16 @@ TEST(ImapPushTest, OpeningSaysWhetherPushCanWorkAndWhetherTryingAgainCould) {
          [](ImapHarness& t) { t.greet("IMAP4rev1 IDLE LOGINDISABLED"); }, Result::Refused,
          "サーバーが暗号化されていない接続でのログインを許可していません。サーバー名を imaps:// "
          "で始めるか、STARTTLS に対応したサーバーを使ってください"},
+        {"no STARTTLS on another machine", "imap://imap.example.jp",
+         [](ImapHarness& t) { t.greet("IMAP4rev1 IDLE"); }, Result::Refused,
+         "サーバーが暗号化（STARTTLS）に対応していないため、パスワードを送りませんでした。"
+         "サーバー名を imaps:// で始めてください"},
         {"certificate refused", "imaps://imap.example.jp",
          [](ImapHarness& t) { t.talk().failConnect(TransportCode::Tls, "self-signed"); },
          Result::Refused, "TLS の確立に失敗しました: self-signed"},
         {"nobody listening", ImapHarness::kServer,
          [](ImapHarness& t) { t.talk().failConnect(TransportCode::Refused); }, Result::Failed,
-         "サーバーに接続できません: imap.example.jp:143"},
+         "サーバーに接続できません: localhost:143"},
         {"the link breaks", ImapHarness::kServer,
          [](ImapHarness& t) {
              t.greet();
@@ -220,49 +226,146 @@ TEST(ImapPushTest, TheKeepAliveRenewsIdleOnTimeAndNoticesADeadLink) {
     }
 }
 
-// After news the count leaves the IDLE in the same write, and takes the EXISTS it sees as known.
-TEST(ImapPushTest, TheCountLeavesIdleInTheSameWrite) {
+// After news the count leaves the IDLE in the same write. What the server told before the
+// IDLE's end, however much, the count includes; what it tells while the count is in flight is
+// one pending news for the next wait, however many lines it takes.
+TEST(ImapPushTest, TheCountLeavesIdleInTheSameWriteAndTheServerDoesNotSetThePace) {
     struct Case {
         const char* name;
         std::string capabilities;
+        std::string idle;    // what the server says in the IDLE, in one read
         std::string count;   // the command after DONE
         std::string answer;  // after the IDLE's answer
         int unseen;
+        bool pending;       // the next wait ends at once
+        std::string after;  // what the server says in the next IDLE
     };
+    std::string flood;
+    for (int n = 6; n <= 10005; ++n) {
+        flood += "* " + std::to_string(n) + " EXISTS\r\n";
+    }
+    const std::string search = "a5 SEARCH RETURN (COUNT) UNSEEN\r\n";
+    const std::string status = "a5 STATUS INBOX (UNSEEN)\r\n";
     const Case cases[] = {
-        {"ESEARCH", "IMAP4rev1 IDLE ESEARCH", "a5 SEARCH RETURN (COUNT) UNSEEN\r\n",
-         "* 7 EXISTS\r\n* ESEARCH (TAG \"a5\") COUNT 3\r\na5 OK Search completed\r\n", 3},
-        {"ESEARCH, none unseen", "IMAP4rev1 IDLE ESEARCH", "a5 SEARCH RETURN (COUNT) UNSEEN\r\n",
-         "* 7 EXISTS\r\n* ESEARCH (TAG \"a5\")\r\na5 OK\r\n", 0},
-        {"STATUS without ESEARCH", "IMAP4rev1 IDLE", "a5 STATUS INBOX (UNSEEN)\r\n",
-         "* 7 EXISTS\r\n* STATUS INBOX (UNSEEN 2)\r\na5 OK\r\n", 2},
-        {"the link fails", "IMAP4rev1 IDLE", "a5 STATUS INBOX (UNSEEN)\r\n", "", -1},
+        {"ESEARCH", "IMAP4rev1 IDLE ESEARCH", "* 6 EXISTS\r\n", search,
+         "* ESEARCH (TAG \"a5\") COUNT 3\r\na5 OK Search completed\r\n", 3, false,
+         "* 6 EXISTS\r\n* 7 EXISTS\r\n"},
+        {"ESEARCH, none unseen", "IMAP4rev1 IDLE ESEARCH", "* 6 EXISTS\r\n", search,
+         "* ESEARCH (TAG \"a5\")\r\na5 OK\r\n", 0, false, "* 7 EXISTS\r\n"},
+        {"STATUS without ESEARCH", "IMAP4rev1 IDLE", "* 6 EXISTS\r\n", status,
+         "* STATUS INBOX (UNSEEN 2)\r\na5 OK\r\n", 2, false, "* 7 EXISTS\r\n"},
+        {"a flood of 10 000 in one read: one count", "IMAP4rev1 IDLE", flood, status,
+         "* STATUS INBOX (UNSEEN 9)\r\na5 OK\r\n", 9, false,
+         "* 10005 EXISTS\r\n* 10006 EXISTS\r\n"},
+        {"two during the count: one pending news", "IMAP4rev1 IDLE", "* 6 EXISTS\r\n", status,
+         "* 7 EXISTS\r\n* 8 EXISTS\r\n* STATUS INBOX (UNSEEN 2)\r\na5 OK\r\n", 2, true,
+         "* 9 EXISTS\r\n"},
+        {"the link fails", "IMAP4rev1 IDLE", "* 6 EXISTS\r\n", status, "", -1, false, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ImapHarness t;
         t.scriptWatching(5, c.capabilities);
         t.client(kIdle);
-        t.server("+ idling\r\n* 6 EXISTS\r\n");
+        t.server("+ idling\r\n" + c.idle);
         t.client("DONE\r\n" + c.count);
         if (c.unseen < 0) {
             t.talk().drop();
         } else {
             t.server("a4 OK Idle completed\r\n" + c.answer);
-            // The 7 seen during the count is no news; 8 is.
             t.client("a6 IDLE\r\n");
-            t.server("+ idling\r\n* 7 EXISTS\r\n* 8 EXISTS\r\n");
+            t.server("+ idling\r\n" + c.after);
         }
         EXPECT_EQ(t.open().result, Result::Watching);
         EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::NewMail);
         EXPECT_EQ(RunNow(t.push().countUnseen()), c.unseen);
         EXPECT_EQ(t.talk().writes(), 3);
         const int reads = t.talk().reads();
-        EXPECT_EQ(RunNow(t.push().waitForNews()),
-                  c.unseen < 0 ? PushNews::Lost : PushNews::NewMail);
         if (c.unseen < 0) {
+            EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::Lost);
             EXPECT_EQ(t.talk().reads(), reads);  // Lost at once
+            continue;
         }
+        EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::NewMail);
+        if (c.pending) {
+            EXPECT_EQ(t.talk().reads(), reads);
+            EXPECT_EQ(t.talk().writes(), 3);
+            EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::NewMail);
+        }
+        EXPECT_EQ(t.talk().writes(), 4);
+        EXPECT_TRUE(t.talk().finished());
+    }
+}
+
+// Where the server offers NOTIFY, new mail in a watched folder is news too: a rise from the
+// counts told first, or any new mail where none were. Elsewhere INBOX alone is watched.
+TEST(ImapPushTest, NotifyWatchesTheFoldersWhereOffered) {
+    struct Case {
+        const char* name;
+        std::string capabilities;
+        std::string notifyAnswer;  // "" when NOTIFY is not asked
+        std::string idle;          // what the server says in the IDLE, then BYE
+        std::string waits;
+    };
+    const std::string notified = "* STATUS \"&TtVOiw-\" (MESSAGES 3 UIDNEXT 7)\r\na4 OK\r\n";
+    const Case cases[] = {
+        {"a folder gains a message", "IMAP4rev1 IDLE NOTIFY", notified,
+         "* STATUS \"&TtVOiw-\" (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost"},
+        {"a folder named in UTF-8 gains one", "IMAP4rev1 IDLE NOTIFY", notified,
+         "* STATUS {6}\r\n仕事 (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost"},
+        {"told first without counts", "IMAP4rev1 IDLE NOTIFY", "a4 OK\r\n",
+         "* STATUS \"&TtVOiw-\" (MESSAGES 4 UIDNEXT 8)\r\n", "NewMail Lost"},
+        {"another mailbox is no news", "IMAP4rev1 IDLE NOTIFY", notified,
+         "* STATUS Sent (MESSAGES 4 UIDNEXT 8)\r\n", "Lost"},
+        {"a folder loses one", "IMAP4rev1 IDLE NOTIFY", notified,
+         "* STATUS \"&TtVOiw-\" (MESSAGES 2 UIDNEXT 7)\r\n", "Lost"},
+        {"INBOX still by EXISTS", "IMAP4rev1 IDLE NOTIFY", notified, "* 6 EXISTS\r\n",
+         "NewMail Lost"},
+        {"NOTIFY refused: INBOX alone", "IMAP4rev1 IDLE NOTIFY", "a4 BAD what\r\n",
+         "* 6 EXISTS\r\n", "NewMail Lost"},
+        {"no NOTIFY: INBOX alone", "IMAP4rev1 IDLE", "", "* 6 EXISTS\r\n", "NewMail Lost"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImapHarness t;
+        t.scriptWatching(5, c.capabilities);
+        if (!c.notifyAnswer.empty()) {
+            t.client(
+                "a4 NOTIFY SET STATUS (SELECTED (MessageNew MessageExpunge)) "
+                "(PERSONAL (MessageNew MessageExpunge))\r\n");
+            t.server(c.notifyAnswer);
+        }
+        t.client(c.notifyAnswer.empty() ? "a4 IDLE\r\n" : "a5 IDLE\r\n");
+        t.server("+ idling\r\n" + c.idle + "* BYE Shutting down\r\n");
+        net::Mailbox mailbox = net::MailboxAt(ImapHarness::kServer, "taro");
+        mailbox.folders = {"仕事"};
+        EXPECT_EQ(RunNow(t.push().open(mailbox, net::Credential::ofPassword("secret"))).result,
+                  Result::Watching);
+        EXPECT_EQ(WaitUntilLost(t.push()), c.waits);
+        EXPECT_TRUE(t.talk().finished());
+    }
+}
+
+// A server that offers IDLE and then refuses it refuses push; that is not a lost link, which
+// would be tried again at once.
+TEST(ImapPushTest, IdleRefusedRefusesPush) {
+    for (const std::string answer : {"a4 BAD Unknown command\r\n", "a4 NO IDLE not allowed\r\n"}) {
+        SCOPED_TRACE(answer);
+        ImapHarness t;
+        t.scriptWatching(5);
+        t.client(kIdle);
+        t.server(answer);
+        EXPECT_EQ(t.open().result, Result::Watching);
+        EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::Refused);
+        const int reads = t.talk().reads();
+        EXPECT_EQ(RunNow(t.push().waitForNews()), PushNews::Refused);
+        EXPECT_EQ(RunNow(t.push().countUnseen()), -1);
+        EXPECT_EQ(t.talk().reads(), reads);
+        EXPECT_EQ(t.talk().writes(), 2);
+        // The link still works: closing logs out.
+        t.client("a5 LOGOUT\r\n");
+        t.push().close();
+        EXPECT_TRUE(t.talk().finished());
     }
 }
 

@@ -78,5 +78,41 @@ TEST(ServerAddressTest, MalformedNamesAreRefused) {
     }
 }
 
+// Only this machine may hear a password in clear: every spelling of loopback, and nothing that
+// merely looks like it.
+TEST(ServerAddressTest, LoopbackIsThisMachineOnly) {
+    struct Case {
+        const char* server;
+        bool loopback;
+    };
+    const Case cases[] = {
+        {"imap://localhost", true},
+        {"imap://LocalHost:1143", true},
+        {"imap://127.0.0.1", true},
+        {"imap://127.255.3.4", true},
+        {"imap://[::1]", true},
+        {"imap://[0:0:0:0:0:0:0:1]", true},
+        {"imap://[0::0001]", true},
+        {"imap://localhost.example.jp", false},
+        {"imap://127.0.0", false},
+        {"imap://127.0.0.1.5", false},
+        {"imap://127.0.0.256", false},
+        {"imap://128.0.0.1", false},
+        {"imap://127.example.jp", false},
+        {"imap://[::]", false},
+        {"imap://[::1:0]", false},
+        {"imap://[1::1]", false},
+        {"imap://[0:0:0:0:0:0:0:0:1]", false},
+        {"imap://[::1::]", false},
+        {"imap://[::ffff:127.0.0.1]", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.server);
+        const auto address = ServerAddress::parse(c.server);
+        ASSERT_TRUE(address.has_value());
+        EXPECT_EQ(address->loopback(), c.loopback);
+    }
+}
+
 }  // namespace
 }  // namespace breezel::net

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "Dovecot.h"
 #include "imap/ImapPush.h"
@@ -101,6 +104,47 @@ TEST(ImapDovecotTest, PushHearsADeliveryAndCountsItOnTheSameConnection) {
 
     session->close();
     EXPECT_NE(log.lineWith("imap(pushed)").find("Logged out"), std::string::npos);
+}
+
+// Folders on the real server: the check counts INBOX and 「仕事」 and names a folder that is
+// not there; push hears, by NOTIFY, a delivery into 「仕事」 and counts both.
+TEST(ImapDovecotTest, TheFoldersAreCountedAndWatched) {
+    net::Mailbox mailbox = net::MailboxAt(Imaps(), "folders");
+    const auto check = [&mailbox](std::vector<std::string> folders) {
+        ImapMailLibrary mail(TrustingTransports());
+        mailbox.folders = std::move(folders);
+        const int handle = Call(mail.NMailPop3Connect(mailbox));
+        const int count = Call(mail.NMailPop3Authenticate(
+            handle, "folders", net::Credential::ofPassword(Env("DOVECOT_PASSWORD")), 0));
+        const std::string failure = count < 0 ? mail.NMailGetMessage(0) : "";
+        Call(mail.NMailPop3Close(handle));
+        return std::make_pair(count, failure);
+    };
+    EXPECT_EQ(check({"仕事"}), std::make_pair(3, std::string()));
+    const auto [missing, failure] = check({"仕事", "遊び"});
+    EXPECT_EQ(missing, -1);
+    // Dovecot's STATUS refuses it without a code, so its own words say why.
+    EXPECT_THAT(failure,
+                ::testing::StartsWith(
+                    "フォルダー「遊び」の未読メールを数えられません: Mailbox doesn't exist"));
+
+    ImapPush push(TrustingTransports());
+    std::unique_ptr<PushSession> session = push.create();
+    mailbox.folders = {"仕事"};
+    const std::optional<PushOpened> opened =
+        RunTask(session->open(mailbox, net::Credential::ofPassword(Env("DOVECOT_PASSWORD"))));
+    ASSERT_TRUE(opened.has_value());
+    ASSERT_EQ(opened->result, PushOpened::Result::Watching) << opened->failure;
+    // Delivered through Dovecot, as its LDA would: a file renamed into a folder that is not
+    // selected reaches no index, and NOTIFY hears of indexes.
+    ASSERT_EQ(std::system("printf 'Subject: work\\n\\nbody\\n' | "
+                          "doveadm -c \"$DOVECOT_CONF\" save -u folders -m 仕事"),
+              0);
+    const std::optional<PushNews> news = RunTask(session->waitForNews());
+    ASSERT_TRUE(news.has_value()) << "no word of the delivery within 30 s";
+    EXPECT_EQ(*news, PushNews::NewMail);
+    EXPECT_EQ(Call(session->countUnseen()), 4);
+    session->close();
 }
 
 using ImapCheckDovecotTest = DovecotProgramFixture;

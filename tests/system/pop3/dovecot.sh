@@ -4,6 +4,8 @@
 #   dovecot_add_user NAME PASSWORD COUNT SIZE [SEEN]
 #                                            a maildir user with COUNT messages of SIZE bytes,
 #                                            the first SEEN of them (default none) already seen
+#   dovecot_add_folder NAME WIRE COUNT       a maildir++ folder in NAME's maildir, named WIRE (its
+#                                            modified UTF-7 name), with COUNT unseen messages
 #   dovecot_deliver NAME [SUBJECT]           delivers one new message into NAME's INBOX, the
 #                                            maildir way (written into tmp/, renamed into new/)
 #   dovecot_oauth2 ISSUER                    before dovecot_start: XOAUTH2 and OAUTHBEARER too,
@@ -22,7 +24,8 @@
 # also on 127.0.0.2 where the certificate's names do not match), DOVECOT_CA (PEM of the CA that
 # signed the server certificate), DOVECOT_SERVER_CERT and DOVECOT_SERVER_KEY (the server's
 # certificate for localhost and 127.0.0.1, and its key), DOVECOT_MAIL (the users' maildirs are
-# DOVECOT_MAIL/NAME) and DOVECOT_LOG.
+# DOVECOT_MAIL/NAME), DOVECOT_LOG and DOVECOT_CONF (for doveadm -c, e.g. a delivery into a
+# folder that its indexes hear of: doveadm -c "$DOVECOT_CONF" save -u NAME -m FOLDER).
 # Needs root (Dovecot switches users); installs its Debian packages when they are missing.
 
 dovecot_master=
@@ -84,7 +87,8 @@ dovecot_setup() {
     DOVECOT_SERVER_CERT=$tls/server.pem
     DOVECOT_SERVER_KEY=$tls/server.key
     DOVECOT_LOG=$dovecot_dir/dovecot.log
-    export DOVECOT_POP3_PORT DOVECOT_POP3S_PORT DOVECOT_IMAP_PORT DOVECOT_IMAPS_PORT DOVECOT_CA
+    DOVECOT_CONF=$dovecot_dir/dovecot.conf
+    export DOVECOT_CONF DOVECOT_POP3_PORT DOVECOT_POP3S_PORT DOVECOT_IMAP_PORT DOVECOT_IMAPS_PORT DOVECOT_CA
     export DOVECOT_SERVER_CERT DOVECOT_SERVER_KEY DOVECOT_MAIL DOVECOT_LOG
 }
 
@@ -119,6 +123,17 @@ for n in range(1, count + 1):
         f.write(head + "".join(body))
 EOF
     chown -R 65534:65534 "$maildir"
+}
+
+dovecot_add_folder() {
+    local name=$1 wire=$2 count=$3 n
+    local folder=$dovecot_dir/mail/$name/.$wire
+    mkdir -p "$folder"/{cur,new,tmp}
+    for ((n = 1; n <= count; n++)); do
+        printf 'From: Sender <sender@example.org>\nSubject: Folder message %s\n\nbody\n' "$n" \
+            >"$folder/cur/$((1700000100 + n)).M${n}P2.breezel:2,"
+    done
+    chown -R 65534:65534 "$folder"
 }
 
 dovecot_deliver() {
@@ -188,6 +203,8 @@ auth_mechanisms = $mechanisms
 first_valid_uid = 1
 pop3_no_flag_updates = yes
 mail_location = maildir:~
+# NOTIFY (RFC 5465) comes with the mailbox list index.
+mailbox_list_index = yes
 $oauth2_passdb
 passdb {
   driver = passwd-file

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Starts a private Dovecot with mailboxes box0, box3, box100 and box1000 (the number is the
-# count of messages), mixed and pushed for IMAP, runs a test executable against it and stops it.
+# count of messages), mixed, pushed and folders for IMAP, runs a test executable against it and stops it.
 # Usage: run_dovecot_tests.sh TEST_EXECUTABLE [gtest options]
 set -euo pipefail
 test_executable=$1
@@ -23,5 +23,9 @@ dovecot_add_user pushed "$DOVECOT_PASSWORD" 1 600
 dovecot_add_user old "$DOVECOT_PASSWORD" 2 600
 dovecot_add_user work "$DOVECOT_PASSWORD" 2 600 1
 dovecot_add_user home "$DOVECOT_PASSWORD" 0 0
+dovecot_add_folder work '&TtVOiw-' 1
+# One unseen message in INBOX and two in 「仕事」, whose modified UTF-7 name is &TtVOiw-.
+dovecot_add_user folders "$DOVECOT_PASSWORD" 1 600
+dovecot_add_folder folders '&TtVOiw-' 2
 dovecot_start
 "$test_executable" "$@"
