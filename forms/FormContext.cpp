@@ -3,6 +3,8 @@
 #include "common/FileUrl.h"
 #include "forms/Form1.h"
 #include "forms/IdPassForm.h"
+#include "forms/MailboxForm.h"
+#include "forms/MailboxListForm.h"
 #include "forms/MainForm.h"
 #include "forms/MsgForm.h"
 #include "forms/OptionForm.h"
@@ -23,6 +25,8 @@ FormContext::~FormContext() {
 void FormContext::destroyForms() {
     reactions_.cancelAll();
     // Other windows first: their timers and views may refer to the main window.
+    destroy(mailboxForm_);
+    destroy(mailboxListForm_);
     destroy(form1_);
     destroy(msgForm_);
     destroy(optionForm_);
@@ -89,6 +93,12 @@ MsgForm& FormContext::msgForm() {
 Form1& FormContext::form1() {
     return create(form1_);
 }
+MailboxListForm& FormContext::mailboxListForm() {
+    return create(mailboxListForm_);
+}
+MailboxForm& FormContext::mailboxForm() {
+    return create(mailboxForm_);
+}
 
 void FormContext::closeSetForm() {
     if (setForm_) {
@@ -107,6 +117,12 @@ void FormContext::closeMsgForm() {
 }
 void FormContext::closeForm1() {
     destroy(form1_);
+}
+void FormContext::closeMailboxListForm() {
+    destroy(mailboxListForm_);
+}
+void FormContext::closeMailboxForm() {
+    destroy(mailboxForm_);
 }
 
 std::string FormContext::fanPictureUrl() const {

@@ -19,6 +19,8 @@ namespace breezel {
 class Form;
 class Form1;
 class IdPassForm;
+class MailboxForm;
+class MailboxListForm;
 class MainForm;
 class MsgForm;
 class OptionForm;
@@ -58,12 +60,18 @@ public:
     MsgForm& msgForm();
     /// The wind-chime window, created with its load step (hidden) when it does not exist.
     Form1& form1();
+    /// The list of mailboxes, created (its load step shows it) when it does not exist.
+    MailboxListForm& mailboxListForm();
+    /// The dialog of one further mailbox, created hidden when it does not exist.
+    MailboxForm& mailboxForm();
     bool hasMainForm() const { return mainForm_ != nullptr; }
     bool hasSetForm() const { return setForm_ != nullptr; }
     bool hasIdPassForm() const { return idPassForm_ != nullptr; }
     bool hasOptionForm() const { return optionForm_ != nullptr; }
     bool hasMsgForm() const { return msgForm_ != nullptr; }
     bool hasForm1() const { return form1_ != nullptr; }
+    bool hasMailboxListForm() const { return mailboxListForm_ != nullptr; }
+    bool hasMailboxForm() const { return mailboxForm_ != nullptr; }
 
     /// Closes a window as the user does: its closing step, then it is destroyed.
     void closeSetForm();
@@ -71,6 +79,8 @@ public:
     void closeOptionForm();
     void closeMsgForm();
     void closeForm1();
+    void closeMailboxListForm();
+    void closeMailboxForm();
 
     /// Ticks left until the chime's swing is renewed; kept for the whole run, also while the
     /// chime window is closed.
@@ -107,6 +117,8 @@ public:
     Signal<Form&> formCreated;
     /// The server settings, the saved account or the further mailboxes were set anew.
     Signal<> mailboxChanged;
+    /// A mailbox's last result in mailboxResults() changed.
+    Signal<> mailboxResultsChanged;
 
 protected:
     /// Creates the main window (its timers attached, its view made) without its load step.
@@ -134,6 +146,8 @@ private:
     std::unique_ptr<OptionForm> optionForm_;
     std::unique_ptr<MsgForm> msgForm_;
     std::unique_ptr<Form1> form1_;
+    std::unique_ptr<MailboxListForm> mailboxListForm_;
+    std::unique_ptr<MailboxForm> mailboxForm_;
     std::int16_t chimeSwingTicks_ = 0;
     // Reactions still waiting when the program goes are destroyed before anything they use.
     TaskScope reactions_;

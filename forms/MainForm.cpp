@@ -6,6 +6,7 @@
 #include "forms/FileTitle.h"
 #include "forms/FormContext.h"
 #include "forms/IdPassForm.h"
+#include "forms/MailboxListForm.h"
 #include "forms/OptionForm.h"
 #include "forms/SetForm.h"
 #include "net/Mailbox.h"
@@ -43,6 +44,7 @@ MainForm::MainForm(FormContext& context)
     mset.onClick.connect([this] { Command7.click(); });
     mtask.onClick.connect([this] { Command1.click(); });
     mset2.onClick.connect([this] { Command9.click(); });
+    mmailbox.onClick.connect([this] { context_.mailboxListForm().window.show(); });
     mzenmen.onClick.connect([this] { mzenmen_Click(); });
     mkaijyo.onClick.connect([this] { mkaijyo_Click(); });
     mhp.onClick.connect([this] { Command10.click(); });
@@ -133,7 +135,8 @@ void MainForm::Label2_DblClick() {
 }
 
 std::vector<CommandButton*> MainForm::fileMenu() {
-    return {&mcheck, nullptr, &mset, &mtask, &mset2, nullptr, &mzenmen, &mkaijyo, nullptr, &mhp};
+    return {&mcheck, nullptr,  &mset,    &mtask,  &mset2, &mmailbox,
+            nullptr, &mzenmen, &mkaijyo, nullptr, &mhp};
 }
 
 std::vector<std::string> MainForm::popupMenu() {

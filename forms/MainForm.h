@@ -105,6 +105,8 @@ public:
     CommandButton mset{{}, "起動メーラーの設定"};
     CommandButton mtask{{}, "タスクトレイに常駐"};
     CommandButton mset2{{}, "設定"};
+    /// Opens the list of every mailbox, the first and the further ones.
+    CommandButton mmailbox{{}, "メールボックスの一覧"};
     CommandButton mzenmen{{}, "常に前面表示"};
     CommandButton mkaijyo{{}, "前面表示解除"};
     CommandButton mhp{{}, "作者のホームページ"};

@@ -8,6 +8,8 @@
 #include "forms/Form1.h"
 #include "forms/FormContext.h"
 #include "forms/IdPassForm.h"
+#include "forms/MailboxForm.h"
+#include "forms/MailboxListForm.h"
 #include "forms/MainForm.h"
 #include "forms/MsgForm.h"
 #include "forms/OptionForm.h"
@@ -40,6 +42,10 @@ void ViewHost::createView(Form& form) {
         view = dialog = new IdPassFormView(*account, [this] { forms_.closeIdPassForm(); });
     } else if (auto* server = dynamic_cast<OptionForm*>(&form)) {
         view = dialog = new OptionFormView(*server, [this] { forms_.closeOptionForm(); });
+    } else if (auto* list = dynamic_cast<MailboxListForm*>(&form)) {
+        view = dialog = new MailboxListFormView(*list, [this] { forms_.closeMailboxListForm(); });
+    } else if (auto* mailbox = dynamic_cast<MailboxForm*>(&form)) {
+        view = dialog = new MailboxFormView(*mailbox, [this] { forms_.closeMailboxForm(); });
     } else if (auto* board = dynamic_cast<MsgForm*>(&form)) {
         view = new MsgFormView(*board, [this] { forms_.closeMsgForm(); });
     } else if (auto* chime = dynamic_cast<Form1*>(&form)) {

@@ -104,8 +104,8 @@ TEST_F(WindowCommandsTest, MenuItemsPerformTheirButtons) {
         captions.push_back(item ? item->caption() : "-");
     }
     EXPECT_THAT(captions, ElementsAre("メールチェック（手動）", "-", "起動メーラーの設定",
-                                      "タスクトレイに常駐", "設定", "-", "常に前面表示",
-                                      "前面表示解除", "-", "作者のホームページ"));
+                                      "タスクトレイに常駐", "設定", "メールボックスの一覧", "-",
+                                      "常に前面表示", "前面表示解除", "-", "作者のホームページ"));
 }
 
 }  // namespace

@@ -11,16 +11,20 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTreeWidget>
 #include <functional>
 #include <map>
 #include <memory>
 
 #include "forms/Form1.h"
 #include "forms/IdPassForm.h"
+#include "forms/MailboxForm.h"
+#include "forms/MailboxListForm.h"
 #include "forms/MsgForm.h"
 #include "forms/SetForm.h"
 #include "qt/AlertViews.h"
@@ -564,6 +568,114 @@ TEST_F(ViewsTest, TheBoardIsThinWithTheCountRightAligned) {
         }
         EXPECT_LE(ink, field.right() - count->fontMetrics().horizontalAdvance(count->text()) + 4);
     }
+}
+
+// Every widget of a fixed-size dialog lies inside it whole, its words uncut, and the dialog fits
+// a small screen (1024 by 600 logical pixels) at any ratio.
+void ExpectFits(QWidget* dialog) {
+    SCOPED_TRACE(dialog->windowTitle().toStdString());
+    EXPECT_LE(dialog->width(), 1024);
+    EXPECT_LE(dialog->height(), 600);
+    for (QWidget* widget : dialog->findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(dialog) || widget->parentWidget() != dialog) {
+            continue;
+        }
+        EXPECT_TRUE(dialog->rect().contains(widget->geometry()))
+            << widget->metaObject()->className();
+        if (dynamic_cast<QLabel*>(widget) != nullptr || dynamic_cast<QAbstractButton*>(widget)) {
+            EXPECT_GE(widget->width(), widget->sizeHint().width())
+                << "cut: " << widget->property("text").toString().toStdString();
+        }
+    }
+}
+
+// The widgets that Tab visits in turn from first, as far as the chain goes round.
+std::vector<QWidget*> TabOrder(QWidget* first) {
+    std::vector<QWidget*> order{first};
+    for (QWidget* next = first->nextInFocusChain(); next != first;
+         next = next->nextInFocusChain()) {
+        if ((next->focusPolicy() & Qt::TabFocus) != 0 && next->isEnabled() &&
+            next->isVisibleTo(first->window())) {
+            order.push_back(next);
+        }
+    }
+    return order;
+}
+
+// Run once as it is and once with QT_SCALE_FACTOR=2.
+TEST_F(ViewsTest, TheMailboxWindowsFitAtThePixelRatioAndTakeTheirKeys) {
+    TempDir::Write(dataFolder() / "mailboxes.ini",
+                   "[mailbox-2]\nname=仕事\nserver=imaps://imap.example.jp\nid=taro\n");
+    Program& program = startWithViews();
+    program.mailboxResults()["mailbox-2"] = {0, "-ERR <b>x</b><img src=/dev/zero>", "21:00"};
+    program.mainForm().mmailbox.click();
+    auto* list = TopLevel<MailboxListFormView>();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->windowTitle(), "メールボックスの一覧");
+    ExpectFits(list);
+    auto* rows = list->findChild<QTreeWidget*>();
+    ASSERT_EQ(rows->topLevelItemCount(), 2);
+    EXPECT_EQ(rows->topLevelItem(1)->text(3), "-ERR <b>x</b><img src=/dev/zero>");
+    EXPECT_FALSE(list->grab().isNull()) << "drawn without reading any picture";
+    auto* remove = Showing<QPushButton>(list, "削除");
+    EXPECT_FALSE(remove->isEnabled()) << "the first mailbox stays";
+    rows->setCurrentItem(rows->topLevelItem(1));
+    EXPECT_EQ(program.mailboxListForm().List1.selected(), 1);
+    EXPECT_TRUE(remove->isEnabled());
+
+    // Return edits the chosen mailbox; Escape leaves the dialog unsaved, then closes the list.
+    QTest::keyClick(rows, Qt::Key_Return);
+    auto* dialog = TopLevel<MailboxFormView>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "メールボックスの編集");
+    ExpectFits(dialog);
+    const QList<QLineEdit*> edits = dialog->findChildren<QLineEdit*>();
+    ASSERT_EQ(edits.size(), 4);
+    QLineEdit* name = edits[0];
+    QLineEdit* server = edits[1];
+    QLineEdit* password = edits[3];
+    auto* folders = dialog->findChild<QPlainTextEdit*>();
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(TabOrder(name),
+              (std::vector<QWidget*>{
+                  name, server, edits[2], password, Showing<QCheckBox>(dialog, "有効(&E)"), folders,
+                  Showing<QPushButton>(dialog, "設定"), Showing<QPushButton>(dialog, "中止")}));
+    QTest::keyClicks(name, "x");
+    QTest::keyClick(name, Qt::Key_Escape);
+    EXPECT_FALSE(program.hasMailboxForm());
+    EXPECT_FALSE(std::filesystem::exists(dataFolder() / "mailboxes.ini.tmp"));
+    EXPECT_EQ(program.furtherMailboxes()[0].name, "仕事") << "nothing saved";
+
+    // A new one: what the server name allows shows; Return in the folders is a new line, in a
+    // field it saves.
+    Showing<QPushButton>(list, "追加")->click();
+    dialog = TopLevel<MailboxFormView>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "メールボックスの追加");
+    const QList<QLineEdit*> fresh = dialog->findChildren<QLineEdit*>();
+    folders = dialog->findChild<QPlainTextEdit*>();
+    QTest::keyClicks(fresh[1], "pop3s://;AUTH=*@pop.example.jp");
+    EXPECT_FALSE(fresh[3]->isEnabled()) << "no password for a token";
+    EXPECT_FALSE(folders->isEnabled()) << "no folders for POP3";
+    fresh[1]->clear();
+    QTest::keyClicks(fresh[1], "imaps://imap.example.jp");
+    EXPECT_TRUE(fresh[3]->isEnabled());
+    EXPECT_TRUE(folders->isEnabled());
+    QTest::keyClicks(fresh[2], "hanako");
+    QTest::keyClicks(fresh[3], "pw");
+    folders->insertPlainText(QStringLiteral("仕事"));  // as an input method commits it
+    QTest::keyClick(folders, Qt::Key_Return);
+    QTest::keyClicks(folders, "Archive");
+    ASSERT_TRUE(program.hasMailboxForm());
+    EXPECT_EQ(program.mailboxForm().FolderText.text(), "仕事\nArchive");
+    QTest::keyClick(fresh[2], Qt::Key_Return);
+    EXPECT_FALSE(program.hasMailboxForm());
+    ASSERT_EQ(program.furtherMailboxes().size(), 2u);
+    EXPECT_EQ(program.furtherMailboxes()[1].folders, (std::vector<std::string>{"仕事", "Archive"}));
+    EXPECT_EQ(rows->topLevelItemCount(), 3) << "the list follows";
+
+    QTest::keyClick(rows, Qt::Key_Escape);
+    EXPECT_FALSE(program.hasMailboxListForm());
 }
 
 TEST(TrayMenuTest, ListsTheItemsAroundTheSeparatorAndAnswersTheChosenIndex) {
