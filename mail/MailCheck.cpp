@@ -242,6 +242,7 @@ void MailCheck::record(const std::string& key, const MailboxCount& result) {
     kept.count = std::max(result.count, 0);
     kept.failure = result.failure;
     kept.when = context_.services().desktop.localDateTimeText();
+    context_.mailboxResultsChanged.notify();
 }
 
 int MailCheck::knownTotal(const std::vector<net::Mailbox>& further) {
