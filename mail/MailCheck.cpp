@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -120,31 +121,40 @@ Task<int> MailCheck::countAll(bool byHand) {
         co_return co_await countFirstAlone(mayAsk);
     }
 
-    std::vector<Look> looks;
-    if (!context_.settings().Pop3Server.empty()) {
-        looks.push_back(Look{FirstMailbox(context_.settings()), {}});
+    auto round = std::make_shared<Round>();
+    round->mayAsk = mayAsk;
+    // A mailbox still being looked at by an earlier check (its server slow or dead) is left to it.
+    if (!context_.settings().Pop3Server.empty() && inFlight_.count({}) == 0) {
+        round->looks.push_back(Look{FirstMailbox(context_.settings()), {}});
     }
     for (net::Mailbox& mailbox : further) {
-        looks.push_back(Look{std::move(mailbox), {}});
+        if (inFlight_.count(mailbox.key) == 0) {
+            round->looks.push_back(Look{std::move(mailbox), {}});
+        }
     }
     // Side by side, a few sessions at a time: a slow or dead server holds back no other.
-    std::size_t next = 0;
-    std::size_t left = std::min(looks.size(), kSessionsAtOnce);
-    TaskScope lookers;
-    co_await Answer<Done>([this, &looks, &next, &left, &lookers, mayAsk](Answer<Done>::Reply done) {
-        const std::size_t workers = left;
-        for (std::size_t n = 0; n < workers; ++n) {
-            lookers.spawn(lookAt(looks, next, mayAsk), [&left, done] {
-                if (--left == 0) {
-                    done(Done{});
-                }
-            });
-        }
-    });
+    round->left = std::min(round->looks.size(), kSessionsAtOnce);
+    if (round->left > 0) {
+        co_await Answer<Done>([this, &round](Answer<Done>::Reply done) {
+            round->settle = [done] { done(Done{}); };
+            const std::size_t workers = round->left;
+            for (std::size_t n = 0; n < workers; ++n) {
+                looks_.spawn(lookAt(round), [this, round] {
+                    if (--round->left == 0) {
+                        settle(*round);
+                    }
+                });
+            }
+        });
+    }
+    const std::vector<Look>& looks = round->looks;
 
     std::map<std::string, std::string> failures;
     bool anyLoggedIn = false;
     for (const Look& look : looks) {
+        if (!look.done) {
+            continue;  // still talking: told when it ends
+        }
         record(look.mailbox.key, look.result);
         anyLoggedIn = anyLoggedIn || look.result.loggedIn;
         // A further mailbox's server that cannot be reached is named when the user asked; an
@@ -163,19 +173,57 @@ Task<int> MailCheck::countAll(bool byHand) {
     co_return knownTotal(furtherTakingPart());
 }
 
-Task<> MailCheck::lookAt(std::vector<Look>& looks, std::size_t& next, bool mayAsk) {
-    while (next < looks.size()) {
-        Look& look = looks[next++];
-        if (look.mailbox.first()) {
-            look.result = co_await countFirst(mayAsk);
-            look.mailbox.name = FirstMailboxName(context_.settings());  // the account just read
+Task<> MailCheck::lookAt(std::shared_ptr<Round> round) {
+    while (round->next < round->looks.size()) {
+        const std::size_t index = round->next++;
+        net::Mailbox mailbox = round->looks[index].mailbox;
+        inFlight_.insert(mailbox.key);
+        MailboxCount result;
+        if (mailbox.first()) {
+            result = co_await countFirst(round->mayAsk);
+            mailbox.name = FirstMailboxName(context_.settings());  // the account just read
+        } else {
+            int handle = -1;
+            result = co_await logInAndCount(mailbox, handle, round->mayAsk);
+            if (handle != -1) {
+                co_await context_.services().mail.NMailPop3Close(handle);
+            }
+        }
+        inFlight_.erase(mailbox.key);
+        if (round->settled) {
+            lateLook(mailbox, result);
             continue;
         }
-        int handle = -1;
-        look.result = co_await logInAndCount(look.mailbox, handle, mayAsk);
-        if (handle != -1) {
-            co_await context_.services().mail.NMailPop3Close(handle);
+        round->looks[index] = Look{std::move(mailbox), std::move(result), true};
+        if (!round->waitingForStragglers) {
+            // The first answer sets how long the others may take before the check goes on.
+            round->waitingForStragglers = true;
+            looks_.spawn(awaitStragglers(round));
         }
+    }
+}
+
+Task<> MailCheck::awaitStragglers(std::shared_ptr<Round> round) {
+    co_await After(context_.services().timers, kStragglerMs);
+    settle(*round);
+}
+
+void MailCheck::settle(Round& round) {
+    if (!round.settled) {
+        round.settled = true;
+        round.settle();
+    }
+}
+
+void MailCheck::lateLook(const net::Mailbox& mailbox, const MailboxCount& result) {
+    if (result.count > 0) {
+        // As news on that mailbox: the board shows the new total.
+        context_.spawn(CheckCounted(mailbox.key, result.count));
+        return;
+    }
+    record(mailbox.key, result);
+    if (result.count < 0 && result.tell) {
+        failureBox_.tell({{mailbox.name, result.failure}}, false);
     }
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,16 +66,37 @@ private:
     struct Look {
         net::Mailbox mailbox;
         MailboxCount result;
+        bool done = false;
+    };
+    /// The looks of one check of several mailboxes, shared with the lookers, which may outlive
+    /// the check when a server is slow.
+    struct Round {
+        std::vector<Look> looks;
+        std::size_t next = 0;
+        std::size_t left = 0;  // lookers still looking
+        bool mayAsk = false;
+        bool waitingForStragglers = false;
+        // The check went on: a look that ends now is told on its own.
+        bool settled = false;
+        std::function<void()> settle;
     };
     /// How many sessions a check of several mailboxes keeps open at once.
-    static constexpr std::size_t kSessionsAtOnce = 4;
+    static constexpr std::size_t kSessionsAtOnce = 8;
+    /// How long after the first mailbox answered a check waits for the others before it
+    /// announces what it has; a slow one is announced when it ends.
+    static constexpr std::int64_t kStragglerMs = 3000;
 
     /// The further mailboxes that take part now.
     std::vector<net::Mailbox> furtherTakingPart() const;
     /// Looks at every mailbox that takes part; the total they hold (> 0), or 0.
     Task<int> countAll(bool byHand);
-    /// Looks at the mailboxes of looks not yet taken, one after another.
-    Task<> lookAt(std::vector<Look>& looks, std::size_t& next, bool mayAsk);
+    /// Looks at the mailboxes of round not yet taken, one after another.
+    Task<> lookAt(std::shared_ptr<Round> round);
+    /// Goes on with the check kStragglerMs after round's first answer.
+    Task<> awaitStragglers(std::shared_ptr<Round> round);
+    void settle(Round& round);
+    /// A look that ended after its check went on: told as news, or as its own failure.
+    void lateLook(const net::Mailbox& mailbox, const MailboxCount& result);
     /// The first mailbox when it is the only one: its failure's box is awaited before anything
     /// follows.
     Task<int> countFirstAlone(bool mayAsk);
@@ -95,11 +120,15 @@ private:
     FormContext& context_;
     Credentials credentials_;
     FailureBox failureBox_;
+    // Mailboxes being looked at now, by key.
+    std::set<std::string> inFlight_;
     bool running_ = false;
     bool checkAgain_ = false;
     // The server or the account changed since the last check: the next one may sign in.
     bool mailboxChanged_ = false;
     ScopedConnection mailboxChangedSignal_;
+    // The lookers and their timers, last: they go before anything they use.
+    TaskScope looks_;
 };
 
 }  // namespace breezel

@@ -345,6 +345,26 @@ TEST_F(MailCheckTest, SeveralMailboxesShareOneBoardWithTheTotalAndOneBoxForTheir
     // News on the work mailbox: its new count, the others' last.
     program_->spawn(program.mailCheck().CheckCounted("mailbox-2", 4));
     EXPECT_EQ(program.msgForm().Text2.text(), "7");
+
+    // A server that takes a minute holds the others' announcement back three seconds at most;
+    // its mail is announced when it ends, and no second session goes to it meanwhile.
+    mail_.slowServer = "pop.old";
+    mail_.slowMs = 60000;
+    mail_.loginResults = {1, 1};
+    mail_.errorText = "";
+    program.closeMsgForm();
+    check();
+    EXPECT_FALSE(program.hasMsgForm());
+    timers_.advance(3000);
+    ASSERT_TRUE(program.hasMsgForm());
+    EXPECT_EQ(program.msgForm().Text2.text(), "2");
+    log_.clear();
+    mail_.loginResults = {1, 1};
+    check();
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "connect pop.old"), 0);
+    mail_.loginResults = {5};
+    timers_.advance(60000);
+    EXPECT_EQ(program.msgForm().Text2.text(), "7") << "1 + 1 + the slow one's 5";
 }
 
 }  // namespace

@@ -31,6 +31,9 @@ Task<> FakeMailLibrary::serverDelay() {
 
 Task<int> FakeMailLibrary::NMailPop3Connect(net::Mailbox mailbox) {
     log_.push_back("connect " + mailbox.server);
+    if (mailbox.server == slowServer && timers != nullptr) {
+        co_await After(*timers, slowMs);
+    }
     co_await serverDelay();
     connected_ = connectResult != -1;
     co_return connectResult;

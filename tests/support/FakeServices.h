@@ -77,6 +77,9 @@ public:
     /// How long each server call waits, on timers (which the fixture sets).
     std::int64_t latencyMs = 0;
     TimerDriver* timers = nullptr;
+    /// A server that takes slowMs to answer its connection.
+    std::string slowServer;
+    std::int64_t slowMs = 0;
     /// How many server calls have ended.
     int answered = 0;
 
