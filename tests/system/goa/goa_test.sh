@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The desktop's own accounts, with real parts on a private session bus and 127.0.0.1: first the
+# bus with no account service; then the real goa-daemon (Debian's gnome-online-accounts) with an
+# unlocked gnome-keyring and a scratch home, holding an "IMAP and SMTP" account added as the
+# desktop's settings add one, in front of the private Dovecot; then a stand-in service with the
+# same interfaces holding an OAuth2 account whose tokens come from the test's OpenID provider,
+# which Dovecot's oauth2 passdb checks. No password or token may reach the test's output.
+# Usage: goa_test.sh TEST_EXECUTABLE
+set -uo pipefail
+test_program=$1
+here=$(dirname "$(readlink -f "$0")")
+systems=$(dirname "$here")
+source "$systems/desktop.sh"
+source "$systems/pop3/dovecot.sh"
+source "$systems/oauth/oauth.sh"
+
+stop_services() {
+    local pid
+    for pid in ${goa_pid:-} ${standin_pid:-}; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
+    oauth_stop
+    dovecot_stop
+}
+begin_test stop_services
+unset DBUS_SESSION_BUS_ADDRESS
+mkdir -p "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/home/.config
+
+# Debian's gnome-online-accounts recommends pipewire-pulse, which would remove pulseaudio.
+ensure_packages --no-install-recommends gnome-online-accounts || exit 1
+ensure_packages python3-dbus python3-gi || exit 1
+goa_daemon=/usr/libexec/goa-daemon
+
+# run_suite NAME FILTER [VAR=VALUE...]: the tests matching FILTER; at least one must run, all
+# must pass.
+run_suite() {
+    local name=$1 filter=$2 status=0
+    shift 2
+    env "$@" "$test_program" --gtest_filter="$filter" >"$work/$name.log" 2>&1 || status=$?
+    cat "$work/$name.log"
+    [[ $status -eq 0 ]] && grep -q '^\[  PASSED  \] [1-9]' "$work/$name.log"
+}
+
+oauth_install "$(dirname "$test_program")/oauth-provider" || exit 1
+oauth_provider_start "$(dirname "$test_program")/oauth-provider" "$work/provider" 3600 || exit 1
+password="goa-$RANDOM$RANDOM"
+# The stand-in's account is a Google-like one: the user name at the server is the address.
+email=alice@breezel.test
+dovecot_setup || exit 1
+dovecot_add_user alice "$password" 3 800
+dovecot_add_user "$email" "unused-$RANDOM$RANDOM" 3 800
+dovecot_oauth2 "$OAUTH_ISSUER"
+dovecot_start || exit 1
+imap_host=127.0.0.1:$DOVECOT_IMAP_PORT
+
+# A bus with no service files: nothing there can be started on demand.
+session_bus_start "$work/bus" keyring || exit 1
+check "no account service: no account, at once" run_suite none 'NoDesktopAccounts.*'
+
+"$goa_daemon" --replace >"$work/goa-daemon.log" 2>&1 &
+goa_pid=$!
+check "goa-daemon is on the bus" wait_until 10 bus_has org.gnome.OnlineAccounts
+# What the desktop's settings send for an "IMAP and SMTP" account: the passwords go into the
+# keyring, the rest into accounts.conf. STARTTLS with the test's own CA, hence its errors
+# accepted.
+added=$(gdbus call --session -d org.gnome.OnlineAccounts -o /org/gnome/OnlineAccounts/Manager \
+    -m org.gnome.OnlineAccounts.Manager.AddAccount imap_smtp alice@example.org alice@example.org \
+    "{'imap-password': <'$password'>, 'smtp-password': <'$password'>}" \
+    "{'Enabled': 'true', 'EmailAddress': 'alice@example.org', 'Name': 'Alice',
+      'ImapHost': '$imap_host', 'ImapUserName': 'alice', 'ImapUseSsl': 'false',
+      'ImapUseTls': 'true', 'ImapAcceptSslErrors': 'true', 'SmtpHost': '127.0.0.1:9',
+      'SmtpUseAuth': 'false', 'SmtpUserName': 'alice', 'SmtpUseSsl': 'false',
+      'SmtpUseTls': 'false', 'SmtpAcceptSslErrors': 'true', 'MailEnabled': 'true'}" \
+    2>"$work/add.log")
+check "goa-daemon added the account" grep -q Accounts/account_ <<<"$added"
+check "the password is in the keyring, not in accounts.conf" \
+    eval '! grep -qF "$password" "$XDG_CONFIG_HOME/goa-1.0/accounts.conf"'
+check "goa-daemon's account: found, and its password logs in" run_suite goa 'GoaDaemon.*' \
+    DOVECOT_LOG="$DOVECOT_LOG"
+kill "$goa_pid" && wait "$goa_pid" 2>/dev/null
+goa_pid=
+wait_until 10 eval '! bus_has org.gnome.OnlineAccounts'
+
+/usr/bin/python3 "$here/goa_standin.py" --issuer "$OAUTH_ISSUER" --client-id breezel-test \
+    --login "$email" --password any --imap-host "$imap_host" --email "$email" \
+    --log "$work/standin-service.log" >"$work/standin.out" 2>&1 &
+standin_pid=$!
+check "the stand-in is on the bus" wait_until 20 bus_has org.gnome.OnlineAccounts ||
+    cat "$work/standin.out"
+check "the stand-in's OAuth2 account: found, its token logs in and is renewed once" \
+    run_suite standin 'StandIn.*' GOA_TEST_EMAIL="$email"
+check "the token was renewed once, at the stand-in's word" \
+    test "$(grep -c EnsureCredentials "$work/standin-service.log")" = 1
+
+# The test's own output: nothing of the password or of any token the provider issued.
+outputs=("$work"/{none,goa,standin}.log "$work"/standin-service.log "$work"/standin.out)
+check "no password or token in the test's output" \
+    eval '! grep -qF -e "$password" -f <(cut -d" " -f2 "$OAUTH_ISSUED") "${outputs[@]}"'
+((failures > 0)) &&
+    tail -n 20 "$DOVECOT_LOG" "$work/goa-daemon.log" "$work/standin-service.log" "$work/standin.out"
+tally
