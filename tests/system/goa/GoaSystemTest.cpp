@@ -68,7 +68,6 @@ TEST(GoaDaemon, TheImapAccountIsFoundByHostAndUserAndItsPasswordLogsIn) {
     EXPECT_EQ(found->email, "alice@example.org");
     EXPECT_EQ(found->imapHost, "127.0.0.1:" + Env("DOVECOT_IMAP_PORT"));
     EXPECT_FALSE(found->oauth2);
-    EXPECT_TRUE(found->imapStartTls);
     // Not for a token login, another user, or another port of the same host.
     EXPECT_FALSE(Await(desktop.find("127.0.0.1", ImapPort(), "alice", true)));
     EXPECT_FALSE(Await(desktop.find("127.0.0.1", ImapPort(), "bob", false)));
