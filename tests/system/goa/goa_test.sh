@@ -131,7 +131,9 @@ check "the stand-in's OAuth2 account: found, its token logs in and is renewed on
     run_suite standin 'StandIn.*' GOA_TEST_EMAIL="$email"
 check "the token was renewed once, at the stand-in's word" \
     test "$(grep -c EnsureCredentials "$work/standin-service.log")" = 1
-xoauth2_logins() { grep -c "imap-login: Info: Login: user=<$email>, method=XOAUTH2" "$DOVECOT_LOG"; }
+xoauth2_logins() {
+    grep -c "imap-login: Info: Login: user=<$email>, method=XOAUTH2" "$DOVECOT_LOG"
+}
 logins=$(xoauth2_logins)
 said=$(program_count "$work/token" "imap://;AUTH=XOAUTH2@$imap_host" "$email")
 check "the program reaches the board with the stand-in's token ($said)" \
