@@ -10,6 +10,8 @@
 #include <string>
 
 #include "imap/ImapMailLibrary.h"
+#include "net/Credential.h"
+#include "net/Mailbox.h"
 #include "qt/GoaDesktopAccounts.h"
 #include "system/pop3/Dovecot.h"
 
@@ -30,18 +32,22 @@ T Await(Task<T> task) {
     return result ? std::move(*result) : T{};
 }
 
-/// Logs in as user with credential on server (a server name as the user writes it); the
-/// login's count, and whether the server refused the credential.
-int LogIn(const std::string& server, const std::string& user, const Secret& credential,
+/// Logs in as user on server (a server name as the user writes it) with the desktop's secret, a
+/// token when the name says so: the login's count, and whether the server refused the secret.
+int LogIn(const std::string& server, const std::string& user, Secret secret,
           bool* refused = nullptr) {
     ImapMailLibrary mail(TrustingTransports());
-    const int handle = RunTask(mail.NMailPop3Connect(server)).value_or(-1);
+    const net::Mailbox mailbox = net::MailboxAt(server, user);
+    const int handle = RunTask(mail.NMailPop3Connect(mailbox)).value_or(-1);
     EXPECT_NE(handle, -1) << server;
     if (handle == -1) {
         return -1;
     }
-    const int count =
-        RunTask(mail.NMailPop3Authenticate(handle, user, credential.reveal(), 0)).value_or(-1);
+    const auto kind =
+        mailbox.bearer() ? net::Credential::Kind::Token : net::Credential::Kind::Password;
+    const int count = RunTask(mail.NMailPop3Authenticate(
+                                  handle, user, net::Credential{kind, std::move(secret)}, 0))
+                          .value_or(-1);
     if (refused != nullptr) {
         *refused = mail.loginRefused(handle);
     }
@@ -73,9 +79,10 @@ TEST(GoaDaemon, TheImapAccountIsFoundByHostAndUserAndItsPasswordLogsIn) {
     EXPECT_FALSE(Await(desktop.find("127.0.0.1", ImapPort(), "bob", false)));
     EXPECT_FALSE(Await(desktop.find("127.0.0.1", ImapPort() + 1, "alice", false)));
 
-    const Secret password = Await(desktop.credential(*found));
+    Secret password = Await(desktop.credential(*found));
     ASSERT_FALSE(password.empty());
-    EXPECT_EQ(LogIn("imap://127.0.0.1:" + Env("DOVECOT_IMAP_PORT"), "alice", password), 3);
+    EXPECT_EQ(LogIn("imap://127.0.0.1:" + Env("DOVECOT_IMAP_PORT"), "alice", std::move(password)),
+              3);
 }
 
 TEST(StandIn, TheOAuth2AccountIsFoundByAddressAndItsTokenLogsInAndIsRenewedOnRefusal) {
