@@ -131,6 +131,11 @@ check "the stand-in's OAuth2 account: found, its token logs in and is renewed on
     run_suite standin 'StandIn.*' GOA_TEST_EMAIL="$email"
 check "the token was renewed once, at the stand-in's word" \
     test "$(grep -c EnsureCredentials "$work/standin-service.log")" = 1
+# The desktop still holds a token its provider has withdrawn: the program's first login is
+# refused, the desktop renews the token once, and the second login goes through.
+gdbus call --session -d org.gnome.OnlineAccounts \
+    -o /org/gnome/OnlineAccounts/Accounts/account_1700000000_0 -m invalid.breezel.Test.StaleOnce \
+    >/dev/null
 xoauth2_logins() {
     grep -c "imap-login: Info: Login: user=<$email>, method=XOAUTH2" "$DOVECOT_LOG"
 }
@@ -140,6 +145,8 @@ check "the program reaches the board with the stand-in's token ($said)" \
     grep -qE '(^| )3$' <<<"$said"
 check "and keeps nothing of it" keeps_nothing "$work/token"
 check "the program logged in by XOAUTH2 as the address" test "$(xoauth2_logins)" -gt "$logins"
+check "after one refusal, which the desktop renewed" \
+    test "$(grep -c EnsureCredentials "$work/standin-service.log")" = 2
 
 # Nothing of the password or of any token the provider issued in the tests' output, the
 # services' logs or the program's folders and logs.
