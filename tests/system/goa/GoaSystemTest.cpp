@@ -3,10 +3,14 @@
 // for alice, StandIn* with the stand-in holding an OAuth2 account for GOA_TEST_EMAIL whose tokens
 // come from the test's OpenID provider. Dovecot (run_dovecot's environment) is behind both.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QTimer>
 #include <chrono>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "imap/ImapMailLibrary.h"
@@ -108,6 +112,45 @@ TEST(StandIn, TheOAuth2AccountIsFoundByAddressAndItsTokenLogsInAndIsRenewedOnRef
     EXPECT_TRUE(refused);
     EXPECT_TRUE(Await(desktop.renew(*found)));
     EXPECT_EQ(LogIn(server, address, Await(desktop.credential(*found))), 3);
+}
+
+struct Resume {
+    int pid;
+    ~Resume() { ::kill(pid, SIGCONT); }
+};
+
+TEST(SilentDesktopAccounts, AStoppedServiceHoldsNothingUpAndIsNoAccountAfterSeconds) {
+    const char* pid = std::getenv("GOA_STANDIN_PID");
+    ASSERT_NE(pid, nullptr) << "goa_test.sh passes the stand-in's PID";
+    const Resume resume{std::atoi(pid)};
+    ASSERT_EQ(::kill(resume.pid, SIGSTOP), 0);
+    using Clock = std::chrono::steady_clock;
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &timer, [&ticks] { ++ticks; });
+    timer.start(50);
+
+    // An adapter that goes while its call waits must never answer it.
+    auto doomed = std::make_unique<GoaDesktopAccounts>();
+    bool doomedAnswered = false;
+    TaskScope orphans;
+    orphans.spawn([](DesktopAccounts& desktop, bool& answered) -> Task<> {
+        co_await desktop.mailAccounts();
+        answered = true;
+    }(*doomed, doomedAnswered));
+    doomed.reset();
+
+    GoaDesktopAccounts desktop;
+    const Clock::time_point start = Clock::now();
+    const auto accounts = RunTask(desktop.mailAccounts(), 10s);
+    const double answered = std::chrono::duration<double>(Clock::now() - start).count();
+    ASSERT_TRUE(accounts.has_value());
+    EXPECT_TRUE(accounts->empty());
+    // It waited on the service, for the listing's bound and not for QtDBus's 25 s.
+    EXPECT_GE(answered, 1.0);
+    EXPECT_LT(answered, 5.0);
+    EXPECT_GE(ticks, 10) << "the event loop was held while the service was asked";
+    EXPECT_FALSE(doomedAnswered);
 }
 
 }  // namespace

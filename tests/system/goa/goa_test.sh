@@ -20,6 +20,8 @@ source "$systems/oauth/oauth.sh"
 stop_services() {
     local pid
     for pid in ${goa_pid:-} ${standin_pid:-}; do
+        # A stopped process ignores TERM until resumed.
+        kill -CONT "$pid" 2>/dev/null
         kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
     oauth_stop
@@ -131,6 +133,9 @@ check "the stand-in's OAuth2 account: found, its token logs in and is renewed on
     run_suite standin 'StandIn.*' GOA_TEST_EMAIL="$email"
 check "the token was renewed once, at the stand-in's word" \
     test "$(grep -c EnsureCredentials "$work/standin-service.log")" = 1
+check "a stopped account service: no account, after seconds" run_suite silent \
+    'SilentDesktopAccounts.*' GOA_STANDIN_PID="$standin_pid"
+
 # The desktop still holds a token its provider has withdrawn: the program's first login is
 # refused, the desktop renews the token once, and the second login goes through.
 gdbus call --session -d org.gnome.OnlineAccounts \
@@ -150,7 +155,7 @@ check "after one refusal, which the desktop renewed" \
 
 # Nothing of the password or of any token the provider issued in the tests' output, the
 # services' logs or the program's folders and logs.
-outputs=("$work"/{none,goa,standin}.log "$work"/standin-service.log "$work"/standin.out
+outputs=("$work"/{none,goa,standin,silent}.log "$work"/standin-service.log "$work"/standin.out
     "$work"/{password,token})
 check "no password or token in any output or program file" \
     eval '! grep -rqF -e "$password" -f <(cut -d" " -f2 "$OAUTH_ISSUED") "${outputs[@]}"'
