@@ -12,6 +12,7 @@
 #include "library/MailEngines.h"
 #include "pop3/Pop3MailLibrary.h"
 #include "qt/Bindings.h"
+#include "qt/GoaDesktopAccounts.h"
 #include "qt/LazySoundDevice.h"
 #include "qt/NetworkManagerDialUp.h"
 #include "qt/OAuthSignIn.h"
@@ -86,8 +87,9 @@ int main(int argc, char* argv[]) {
     breezel::QtTrayIcon tray;
     breezel::QtSecretStore secrets(std::filesystem::path(breezel::ToStdString(folder)) /
                                    "★MailData");
+    breezel::GoaDesktopAccounts desktopAccounts;
     breezel::Program program({timers, clock, mail, push, signIn, sound, process, messages, launcher,
-                              dialUp, desktop, random, pictures, tray, secrets},
+                              dialUp, desktop, random, pictures, tray, secrets, desktopAccounts},
                              breezel::ToStdString(folder));
     breezel::ViewHost views(program);
     instance.onActivate([&program] { program.mainForm().BringForward(); });

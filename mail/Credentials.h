@@ -7,6 +7,7 @@
 #include "common/Task.h"
 #include "net/Credential.h"
 #include "net/Mailbox.h"
+#include "platform/DesktopAccounts.h"
 
 namespace breezel {
 
@@ -31,12 +32,20 @@ enum class LoginTry {
 };
 
 /// The one place that gives a mailbox's login its credential, for the check and push alike: the
-/// mailbox's password, or an OAuth2 token from the sign-in; a token the server refuses is
-/// renewed once and tried again, then the refusal stands.
+/// desktop's own account's for an IMAP mailbox it holds (fetched afresh for each login and kept
+/// no longer), else the mailbox's password, or an OAuth2 token from the sign-in; a token the
+/// server refuses is renewed once (by the desktop, for its own) and tried again, then the
+/// refusal stands.
 class Credentials {
 public:
     explicit Credentials(const Services& services) : services_(services) {}
 
+    /// Whether the desktop may hold mailbox's account (an IMAP mailbox with an ID): it then
+    /// needs no password of its own.
+    static bool MayBeTheDesktops(const net::Mailbox& mailbox);
+    /// The desktop's own account for mailbox, whose credential comes before the mailbox's own;
+    /// nothing when the desktop holds none.
+    Task<std::optional<DesktopAccount>> desktopAccount(net::Mailbox mailbox);
     /// The credential for mailbox's next login. mayAsk: the sign-in may open the browser.
     Task<CredentialAnswer> forLogin(net::Mailbox mailbox, bool mayAsk);
     /// Logs in through attempt with mailbox's credential, renewing a refused token once. The
@@ -46,6 +55,10 @@ public:
     Task<CredentialAnswer> logIn(net::Mailbox mailbox, bool mayAsk, Attempt attempt);
 
 private:
+    /// The mailbox's own: its password, or a token from the sign-in.
+    Task<CredentialAnswer> own(net::Mailbox mailbox, bool mayAsk);
+    Task<CredentialAnswer> fromDesktop(DesktopAccount account);
+
     const Services& services_;
 };
 

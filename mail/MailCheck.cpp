@@ -273,7 +273,13 @@ Task<MailCheck::MailboxCount> MailCheck::countFirst(bool mayAsk) {
     mailbox.password = Secret(password);
 
     MailboxCount result;
-    if (!net::HasAccount(mailbox)) {
+    bool hasAccount = net::HasAccount(mailbox);
+    if (!hasAccount) {
+        // The desktop's own account needs no password here.
+        const std::optional<DesktopAccount> desktop = co_await credentials_.desktopAccount(mailbox);
+        hasAccount = desktop.has_value();
+    }
+    if (!hasAccount) {
         context_.idPassForm().window.show();
     } else {
         result = co_await logInAndCount(mailbox, handle, mayAsk);

@@ -28,7 +28,9 @@ std::optional<net::Mailbox> PushWatch::wanted() {
     std::optional<net::Mailbox> mailbox;
     if (key_.empty()) {
         mailbox = context_.savedFirstMailbox();
-        if (mailbox->server.empty() || !net::HasAccount(*mailbox)) {
+        // Without a password of its own, the desktop's account may serve it: open() asks.
+        if (mailbox->server.empty() ||
+            (!net::HasAccount(*mailbox) && !Credentials::MayBeTheDesktops(*mailbox))) {
             return std::nullopt;
         }
         return mailbox;

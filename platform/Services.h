@@ -5,6 +5,7 @@ namespace breezel {
 class Clock;
 class DesignPictures;
 class Desktop;
+class DesktopAccounts;
 class DialUpConnections;
 class MailLibrary;
 class MailPush;
@@ -35,6 +36,7 @@ struct Services {
     DesignPictures& pictures;
     TrayIcon& tray;
     SecretStore& secrets;
+    DesktopAccounts& desktopAccounts;
 };
 
 }  // namespace breezel

@@ -17,7 +17,8 @@ run_packages=(
 # And to test it: GoogleTest, a private X desktop, screenshots and their reading, a Wayland
 # compositor with XWayland and Qt's Wayland plugin; for OAuth2 an OpenID provider on Node.js
 # (npm comes with it), a browser driven over DevTools, the desktop's URL opener, a keyring, and
-# the accessibility bus to read a box's text.
+# the accessibility bus to read a box's text; D-Bus and GLib for Python, which the stand-in
+# desktop-accounts service uses.
 test_packages=(
     googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
     xvfb openbox x11-utils x11-xserver-utils xdotool wmctrl imagemagick trayer
@@ -26,12 +27,14 @@ test_packages=(
     weston xwayland qt6-wayland
     nodejs chromium python3-websocket gnome-keyring libsecret-tools at-spi2-core python3-pyatspi
     xdg-utils
+    python3-dbus python3-gi
 )
 # And Debian's checks of the package: lintian, hardening-check (devscripts), the metainfo's
 # validator; the menu entry's is desktop-file-utils above. Installed without what they
 # recommend: that would be a hundred packages more (Debian's keyring, debhelper...) for nothing
-# the checks use.
-check_packages=(lintian devscripts appstream)
+# the checks use. The desktop's accounts daemon (goa-daemon) goes with them: what it recommends
+# brings pipewire-pulse, which removes pulseaudio.
+check_packages=(lintian devscripts appstream gnome-online-accounts)
 
 # Installs the named Debian packages that are not installed yet; apt-get's options may come
 # first.

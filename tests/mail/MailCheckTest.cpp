@@ -77,7 +77,15 @@ TEST_F(MailCheckTest, ATokenAccountSignsInAsTheUserAllowsAndRenewsARefusedTokenO
         std::vector<std::string> signIns;
         int connects;
         std::string box;  // "" for none
+        // The desktop holds a token account for the mailbox; what it was asked.
+        bool desktop = false;
+        std::vector<std::string> desktopCalls = {"accounts"};
+        std::string firstLogin = "login 7 me token-1 0";
+        bool desktopGivesNothing = false;
     };
+    const std::string desktopGaveNothing =
+        "box エラー: デスクトップのオンラインアカウントからサインインできませんでした: "
+        "設定の「オンラインアカウント」を確かめてください";
     // clang-format off
     const std::vector<Row> rows = {
         {"by hand: may ask", true, false, {2}, {}, {token + "ask"}, 1, ""},
@@ -97,8 +105,21 @@ TEST_F(MailCheckTest, ATokenAccountSignsInAsTheUserAllowsAndRenewsARefusedTokenO
         {"refused, and no new token: no second connection", false, false, {-1},
          {{"token-1", "", false}, {"", "取り消されました", true}},
          {token + "quiet", "refused token-1", token + "quiet"}, 1, "box エラー: 取り消されました"},
+        // The desktop's own account comes first, and renews its own token; no sign-in at all.
+        {"the desktop's token", false, false, {2}, {}, {}, 1, "", true,
+         {"accounts", "credential goa/1"}, "login 7 me desktop-2 0"},
+        {"the desktop's token refused once: the desktop renews it", false, false, {-1, 2}, {}, {},
+         2, "", true, {"accounts", "credential goa/1", "renew goa/1", "credential goa/1"},
+         "login 7 me desktop-2 0"},
+        {"the desktop gives no token, by hand: the reason, nothing connects", true, false, {}, {},
+         {}, 0, desktopGaveNothing, true, {"accounts", "credential goa/1"}, "", true},
     };
     // clang-format on
+    DesktopAccount desktopAccount;
+    desktopAccount.id = "goa/1";
+    desktopAccount.imapHost = "IMAP.example";
+    desktopAccount.imapUser = "me";
+    desktopAccount.oauth2 = true;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         writeServerFile(server);
@@ -106,6 +127,15 @@ TEST_F(MailCheckTest, ATokenAccountSignsInAsTheUserAllowsAndRenewsARefusedTokenO
         Program& program = start();
         log_.clear();
         signIn_.calls.clear();
+        desktopAccounts_.calls.clear();
+        desktopAccounts_.accounts.clear();
+        if (row.desktop) {
+            desktopAccounts_.accounts.push_back(desktopAccount);
+        }
+        desktopAccounts_.credentials.clear();
+        if (row.desktopGivesNothing) {
+            desktopAccounts_.credentials.emplace_back();
+        }
         signIn_.tokens = row.tokens;
         mail_.loginResults.assign(row.logins.begin(), row.logins.end());
         mail_.errorText = "refused";
@@ -129,10 +159,60 @@ TEST_F(MailCheckTest, ATokenAccountSignsInAsTheUserAllowsAndRenewsARefusedTokenO
         EXPECT_EQ(program.hasMsgForm(), !row.logins.empty() && row.logins.back() > 0);
         EXPECT_FALSE(program.hasIdPassForm() && program.idPassForm().window.visible())
             << "no password to ask for";
+        EXPECT_THAT(desktopAccounts_.calls, ElementsAreArray(row.desktopCalls));
         // The token went to the login as its password, never into a box.
         if (!row.logins.empty()) {
-            EXPECT_NE(std::find(log_.begin(), log_.end(), "login 7 me token-1 0"), log_.end());
+            EXPECT_NE(std::find(log_.begin(), log_.end(), row.firstLogin), log_.end());
         }
+    }
+}
+
+// An IMAP mailbox that the desktop's own account serves logs in with the password the desktop
+// gives, saved or not; without such an account, or for POP3, the mailbox's own rules stand.
+TEST_F(MailCheckTest, TheDesktopsPasswordAccountComesBeforeTheSavedPassword) {
+    struct Row {
+        const char* name;
+        const char* server;
+        const char* account;
+        bool desktop;  // the desktop holds a password account for me at the server's host
+        std::vector<std::string> desktopCalls;
+        const char* login;  // "" for none
+    };
+    // clang-format off
+    const std::vector<Row> rows = {
+        {"none saved", "imap://imap.example:1143", "NAME=me\n", true,
+         {"accounts", "accounts", "credential goa/2"}, "login 7 me desktop-3 0"},
+        {"one saved: the desktop's first", "imap://imap.example:1143", "NAME=me\nNAME2=pw\n", true,
+         {"accounts", "credential goa/2"}, "login 7 me desktop-2 0"},
+        {"no desktop account, none saved: the dialog", "imap://imap.example:1143", "NAME=me\n",
+         false, {"accounts"}, ""},
+        {"POP3 is never the desktop's", "pop.example", "NAME=me\n", true, {}, ""},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeServerFile(std::string("POP3=") + row.server + "\r\n");
+        writeAccount(row.account);
+        DesktopAccount password;
+        password.id = "goa/2";
+        password.imapHost = row.server[0] == 'p' ? "pop.example" : "imap.example:1143";
+        password.imapUser = "me";
+        desktopAccounts_.accounts.clear();
+        if (row.desktop) {
+            desktopAccounts_.accounts.push_back(password);
+        }
+        Program& program = start();
+        program.closeIdPassForm();
+        log_.clear();
+        desktopAccounts_.calls.clear();
+        mail_.loginResult = 2;
+        program.mainForm().Command8.click();
+        EXPECT_THAT(desktopAccounts_.calls, ElementsAreArray(row.desktopCalls));
+        const auto login = std::find_if(
+            log_.begin(), log_.end(), [](const std::string& l) { return l.starts_with("login"); });
+        EXPECT_EQ(login == log_.end() ? "" : *login, row.login);
+        EXPECT_EQ(program.hasIdPassForm() && program.idPassForm().window.visible(), !*row.login);
+        EXPECT_EQ(program.hasMsgForm(), *row.login != '\0');
     }
 }
 

@@ -15,6 +15,7 @@ namespace breezel {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using Result = PushOpened::Result;
 
 PushOpened Opened(Result result, std::uint32_t uidNext = 100, std::uint32_t uidValidity = 7) {
@@ -216,6 +217,62 @@ TEST_F(PushWatchTest, ATokenAccountOpensWithATokenNeverAskingTheUser) {
     mail_.connectResult = -1;
     timers_.advance(30 * 60 * 1000);
     EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "wait"), 1);
+}
+
+// The desktop's own account opens the connection with what the desktop gives, before the
+// mailbox's own password or sign-in; the desktop renews a refused token of its own.
+TEST_F(PushWatchTest, TheDesktopsAccountOpensTheConnection) {
+    struct Row {
+        const char* name;
+        const char* server;
+        const char* account;
+        bool desktop;  // the desktop holds an account of the server's kind for me at imap.example
+        std::deque<PushOpened> openings;
+        std::vector<std::string> pushCalls;
+        std::vector<std::string> desktopCalls;
+    };
+    const std::string token = "imaps://;AUTH=XOAUTH2@imap.example";
+    const std::string open = "open " + token + " me ";
+    // clang-format off
+    const std::vector<Row> rows = {
+        {"the desktop's token", token.c_str(), "NAME=me\n", true, {Opened(Result::Watching)},
+         {open + "desktop-2", "wait"}, {"accounts", "credential goa/1"}},
+        {"the desktop's token refused once: renewed by the desktop", token.c_str(), "NAME=me\n",
+         true, {Opened(Result::Refused), Opened(Result::Watching)},
+         {open + "desktop-2", "close", open + "desktop-4", "wait"},
+         {"accounts", "credential goa/1", "renew goa/1", "credential goa/1"}},
+        {"the desktop's password, none saved", "imaps://imap.example", "NAME=me\n", true,
+         {Opened(Result::Watching)}, {"open imaps://imap.example me desktop-2", "wait"},
+         {"accounts", "credential goa/1"}},
+        {"none saved and no desktop account: no connection", "imaps://imap.example", "NAME=me\n",
+         false, {Opened(Result::Watching)}, {"close"}, {"accounts"}},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        writeServerFile(std::string("POP3=") + row.server + "\r\n");
+        writeAccount(row.account);
+        writePreferences("NUMBER2=5\n");
+        DesktopAccount account;
+        account.id = "goa/1";
+        account.imapHost = "imap.example";
+        account.imapUser = "me";
+        account.oauth2 = std::string(row.server).find(";AUTH=") != std::string::npos;
+        desktopAccounts_.accounts.clear();
+        if (row.desktop) {
+            desktopAccounts_.accounts.push_back(account);
+        }
+        desktopAccounts_.calls.clear();
+        push_.calls.clear();
+        signIn_.calls.clear();
+        push_.openings = row.openings;
+        Program& program = start();
+        EXPECT_THAT(push_.calls, ElementsAreArray(row.pushCalls));
+        EXPECT_THAT(desktopAccounts_.calls, ElementsAreArray(row.desktopCalls));
+        EXPECT_TRUE(signIn_.calls.empty()) << "no sign-in of its own";
+        EXPECT_EQ(program.push().watching(), row.pushCalls.back() == "wait");
+        program_.reset();
+    }
 }
 
 TEST_F(PushWatchTest, ARefusedLoginRestsUntilTheSettingsChangeOrACheckLogsIn) {

@@ -11,6 +11,7 @@
 #include "common/Task.h"
 #include "platform/DesignPictures.h"
 #include "platform/Desktop.h"
+#include "platform/DesktopAccounts.h"
 #include "platform/DialUpConnections.h"
 #include "platform/MailLibrary.h"
 #include "platform/MailPush.h"
@@ -154,6 +155,35 @@ public:
 
 private:
     std::map<std::string, Secret> kept_;
+};
+
+/// The desktop's mail accounts as the test sets them. Records its calls in calls ("accounts",
+/// "credential ID", "renew ID"); hands out the credentials queued, the first first, and when none
+/// is left "desktop-N" for the N-th call.
+class FakeDesktopAccounts : public DesktopAccounts {
+public:
+    Task<std::vector<DesktopAccount>> mailAccounts() override {
+        calls.push_back("accounts");
+        co_return accounts;
+    }
+    Task<Secret> credential(DesktopAccount account) override {
+        calls.push_back("credential " + account.id);
+        Secret secret("desktop-" + std::to_string(calls.size()));
+        if (!credentials.empty()) {
+            secret = std::move(credentials.front());
+            credentials.pop_front();
+        }
+        co_return secret;
+    }
+    Task<bool> renew(DesktopAccount account) override {
+        calls.push_back("renew " + account.id);
+        co_return renews;
+    }
+
+    CallLog calls;
+    std::vector<DesktopAccount> accounts;
+    std::deque<Secret> credentials;
+    bool renews = true;
 };
 
 /// Sound device that records the media commands it is sent, written as command strings
