@@ -13,6 +13,7 @@
 #include "Dovecot.h"
 #include "forms/MainForm.h"
 #include "forms/MsgForm.h"
+#include "forms/SetForm.h"
 #include "mail/PushWatch.h"
 #include "settings/AtomicFile.h"
 
@@ -58,7 +59,6 @@ protected:
 };
 
 TEST_F(MailboxesDovecotTest, ThreeMailboxesOneBoardWithTheTotalAndEachCount) {
-    writePreferences("NUMBER2=999\n");  // automatic checks on, far away: push watches
     Program& program = startFor("old", DovecotPlain(), messages_);
     writeMailboxes(Env("DOVECOT_IMAP_PORT"));
     program_->spawn(secrets_.save("work", Env("DOVECOT_PASSWORD")));
@@ -78,7 +78,9 @@ TEST_F(MailboxesDovecotTest, ThreeMailboxesOneBoardWithTheTotalAndEachCount) {
     EXPECT_EQ(program.msgForm().Text2.toolTip(), "old: 2 通\n仕事: 4 通\n家: 1 通");
     EXPECT_EQ(program.mailboxResults()["work"].count, 4);
 
-    // Push on both IMAP mailboxes at once: news on either shows the new total at once.
+    // Push on both IMAP mailboxes at once (automatic checks on, far away): news on either shows
+    // the new total at once.
+    program.setForm().Text2.setText("999");
     ASSERT_TRUE(RunUntil([&] {
         return program.pushes().find("work")->watching() &&
                program.pushes().find("home")->watching();
