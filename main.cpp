@@ -23,6 +23,7 @@
 #include "qt/QtTrayIcon.h"
 #include "qt/SingleInstance.h"
 #include "qt/StandardTexts.h"
+#include "qt/SystemBusEvents.h"
 #include "qt/ViewHost.h"
 
 namespace {
@@ -86,8 +87,9 @@ int main(int argc, char* argv[]) {
     breezel::QtTrayIcon tray;
     breezel::QtSecretStore secrets(std::filesystem::path(breezel::ToStdString(folder)) /
                                    "★MailData");
+    breezel::SystemBusEvents system;
     breezel::Program program({timers, clock, mail, push, signIn, sound, process, messages, launcher,
-                              dialUp, desktop, random, pictures, tray, secrets},
+                              dialUp, desktop, random, pictures, tray, secrets, system},
                              breezel::ToStdString(folder));
     breezel::ViewHost views(program);
     instance.onActivate([&program] { program.mainForm().BringForward(); });

@@ -91,12 +91,14 @@ int main(int argc, char* argv[]) {
     FakeRandom random;
     FakePictures pictures;
     FakeSecretStore secrets;
+    FakeSystemEvents system;
     int failures = 0;
     Figures base;
     {
-        Program program(Services{timers, timers, mail, push, signIn, sound, process, messages,
-                                 launcher, dialUp, desktop, random, pictures, tray, secrets},
-                        programDir.path().string());
+        Program program(
+            Services{timers, timers, mail, push, signIn, sound, process, messages, launcher, dialUp,
+                     desktop, random, pictures, tray, secrets, system},
+            programDir.path().string());
         program.start();
         for (int n = 1; n <= checks; ++n) {
             program.closeMsgForm();

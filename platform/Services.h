@@ -15,6 +15,7 @@ class RandomSource;
 class SecretStore;
 class SignIn;
 class SoundDevice;
+class SystemEvents;
 class TimerDriver;
 class TrayIcon;
 
@@ -35,6 +36,7 @@ struct Services {
     DesignPictures& pictures;
     TrayIcon& tray;
     SecretStore& secrets;
+    SystemEvents& system;
 };
 
 }  // namespace breezel

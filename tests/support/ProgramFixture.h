@@ -53,6 +53,7 @@ protected:
     FakeRandom random_;
     FakePictures pictures_;
     FakeSecretStore secrets_;
+    FakeSystemEvents system_;
     std::unique_ptr<Program> program_;
 
 private:

@@ -94,7 +94,7 @@ protected:
         writeAccount("NAME=" + user + "\nNAME2=" + Env("DOVECOT_PASSWORD") + "\n");
         program_ = std::make_unique<Program>(
             Services{timers_, timers_, mail_, imapPush_, signIn_, sound_, process_, messages,
-                     launcher_, dialUp_, desktop_, random_, pictures_, tray_, secrets_},
+                     launcher_, dialUp_, desktop_, random_, pictures_, tray_, secrets_, system_},
             programDir_.path().string());
         program_->start();
         log_.clear();
