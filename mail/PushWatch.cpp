@@ -72,7 +72,8 @@ void PushWatch::follow() {
     }
     end();
     rest_ = Rest::None;
-    failing_ = false;
+    lost_ = {};
+    unreachable_ = {};
     account_ = account;
     // Another mailbox, or the same after a pause: what it held before says nothing now.
     mark_.reset();
@@ -105,7 +106,8 @@ void PushWatch::relink(bool forget) {
 
 void PushWatch::restart() {
     end();
-    failing_ = false;
+    lost_ = {};
+    unreachable_ = {};
     if (account_ && !paused_) {
         loop_.spawn(watch(*account_));
     }
@@ -128,18 +130,17 @@ std::uint32_t PushWatch::now() const {
     return context_.services().clock.milliseconds();
 }
 
-std::int64_t PushWatch::nextRetry() {
-    const std::uint32_t time = now();
-    if (!failing_) {
-        failing_ = true;
-        seriesStart_ = time;
-        retryMs_ = kFirstRetryMs;
+std::int64_t PushWatch::BackOff::next(std::uint32_t now) {
+    if (!failing) {
+        failing = true;
+        since = now;
+        lastMs = kFirstRetryMs;
     } else {
         // Elapsed modulo 2^32, as the clock wraps.
-        const bool restarting = static_cast<std::uint32_t>(time - seriesStart_) < kRestartMs;
-        retryMs_ = std::min(retryMs_ * 2, restarting ? kRestartRetryMs : kLastRetryMs);
+        const bool restarting = static_cast<std::uint32_t>(now - since) < kRestartMs;
+        lastMs = std::min(lastMs * 2, restarting ? kRestartRetryMs : kLastRetryMs);
     }
-    return retryMs_;
+    return lastMs;
 }
 
 Task<> PushWatch::watch(net::Mailbox account) {
@@ -147,6 +148,7 @@ Task<> PushWatch::watch(net::Mailbox account) {
         const PushOpened opened = co_await open(account);
         if (opened.result == PushOpened::Result::Watching) {
             const std::uint32_t since = now();
+            unreachable_ = {};
             const bool missed = mark_ && (mark_->uidValidity != opened.uidValidity ||
                                           opened.uidNext > mark_->uidNext);
             mark_ = Mark{opened.uidValidity, opened.uidNext};
@@ -167,14 +169,15 @@ Task<> PushWatch::watch(net::Mailbox account) {
                 co_return;
             }
             if (static_cast<std::uint32_t>(now() - since) >= kSteadyMs) {
-                failing_ = false;
+                lost_ = {};
             }
+            co_await After(context_.services().timers, lost_.next(now()));
+            continue;
         } else if (opened.result == PushOpened::Result::Unsupported) {
             closeSession();
             rest_ = Rest::NoIdle;
             co_await After(context_.services().timers, kNoIdleRetryMs);
             rest_ = Rest::None;
-            failing_ = false;
             if (paused_) {
                 co_return;  // asked again once the network is back
             }
@@ -185,7 +188,7 @@ Task<> PushWatch::watch(net::Mailbox account) {
             co_return;
         }
         closeSession();
-        co_await After(context_.services().timers, nextRetry());
+        co_await After(context_.services().timers, unreachable_.next(now()));
     }
 }
 

@@ -21,15 +21,15 @@ class MailCheck;
 /// at once as a check's count is. The interval's checks go on beside it.
 ///
 /// The connection follows the settings (server name, account, automatic checks on or off) and
-/// comes back by itself after the link is lost: after about a second, then twice as long each
-/// time, at most 8 s apart for the first two minutes and then up to five minutes apart; mail
-/// that arrived meanwhile is announced once it is back. Only a connection that stayed up a
-/// minute starts the waits from a second again: one the server ends soon after the login
-/// counts as a failure. A refused login shows nothing here (the next check reports it) and is
-/// not tried again until the settings change or a check logs in; a refused IDLE means no push
-/// on that server until the settings change, a server without IDLE is asked again after an
-/// hour. However fast the server tells of mail, it is counted at most once in kRecountGapMs.
-/// It never runs a timer of its own but these waits.
+/// comes back by itself after the link is lost; mail that arrived meanwhile is announced once
+/// it is back. Its waits (BackOff) start at about a second and double, at most 8 s apart for
+/// the first two minutes and then up to five minutes apart: a server that cannot be reached
+/// counts from a second again after each connection made, sessions lost soon after their login
+/// only after one that stayed up kSteadyMs. A refused login shows nothing here (the next check
+/// reports it) and is not tried again until the settings change or a check logs in; a refused IDLE
+/// means no push on that server until the settings change, a server without IDLE is asked again
+/// after an hour. However fast the server tells of mail, it is counted at most once in
+/// kRecountGapMs. It never runs a timer of its own but these waits.
 class PushWatch {
 public:
     /// Watches the mailbox named key: "" for the first mailbox, else a further one's section.
@@ -84,8 +84,15 @@ private:
     Task<PushOpened> open(net::Mailbox mailbox);
     /// Counts on the connection and hands the count to the check.
     Task<> announce();
-    /// The wait before the next try, counting this failure.
-    std::int64_t nextRetry();
+    /// Waits that double from kFirstRetryMs, at most kRestartRetryMs apart for kRestartMs from
+    /// the first, then at most kLastRetryMs.
+    struct BackOff {
+        bool failing = false;
+        std::uint32_t since = 0;
+        std::int64_t lastMs = 0;
+        /// The next wait, counting a failure at now.
+        std::int64_t next(std::uint32_t now);
+    };
     /// Milliseconds on the program's clock.
     std::uint32_t now() const;
     /// Ends the loop and starts it anew, its waits from the first (unless paused).
@@ -114,10 +121,11 @@ private:
     Rest rest_ = Rest::None;
     bool paused_ = false;
     bool watching_ = false;
-    // The back-off: failing since seriesStart_, the last wait retryMs_.
-    bool failing_ = false;
-    std::uint32_t seriesStart_ = 0;
-    std::int64_t retryMs_ = 0;
+    // Sessions that logged in and were lost before kSteadyMs: only a steady one starts these
+    // waits from the first again. Openings that failed: any connection made starts them anew,
+    // so that a server back from a restart is found within seconds.
+    BackOff lost_;
+    BackOff unreachable_;
     std::optional<std::uint32_t> lastCount_;
     std::optional<Mark> mark_;
     // Last, so that the loop goes before what it uses.

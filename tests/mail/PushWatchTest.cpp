@@ -135,17 +135,19 @@ TEST_F(PushWatchTest, ALostLinkComesBackBackingOffAndAnnouncesWhatCameMeanwhile)
     }
     ASSERT_EQ(tries.size(), 3u);
     EXPECT_NEAR(tries[0], 1000, 40);
-    EXPECT_NEAR(tries[1] - tries[0], 2000, 40);
-    EXPECT_NEAR(tries[2] - tries[1], 4000, 40);
+    // A server that is not there: tried a second later, then twice as long each time.
+    EXPECT_NEAR(tries[1] - tries[0], 1000, 40);
+    EXPECT_NEAR(tries[2] - tries[1], 2000, 40);
     EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "count"), 0)
         << "nothing came meanwhile (UIDNEXT as expected)";
 
-    // Lost again at once: the good login did not undo the back-off (8 s now, not 1 s). Back
-    // with a UIDNEXT past what the connection expected: counted and shown.
-    push_.openings = {Opened(Result::Watching, 103), Opened(Result::Watching, 103)};
+    // Lost again after a few seconds: that session's good login did not undo the back-off (2 s
+    // now, not 1 s). Back with a UIDNEXT past what the connection expected: counted and shown.
+    push_.openings = {Opened(Result::Watching, 103), Opened(Result::Failed),
+                      Opened(Result::Watching, 103), Opened(Result::Watching, 103)};
     push_.unseen = 3;
     push_.tell(PushNews::Lost);
-    timers_.advance(7900);
+    timers_.advance(1900);
     EXPECT_NE(push_.calls.back(), "wait");
     timers_.advance(100);
     EXPECT_EQ(push_.calls.back(), "wait");
@@ -153,6 +155,14 @@ TEST_F(PushWatchTest, ALostLinkComesBackBackingOffAndAnnouncesWhatCameMeanwhile)
     ASSERT_TRUE(program.hasMsgForm());
     EXPECT_EQ(program.msgForm().Text2.text(), "3");
 
+    // Lost again at once (the next wait 4 s), and down when tried: a server coming back from a
+    // restart is tried again a second later, not after 8 s.
+    push_.expectedUidNext = 103;
+    push_.tell(PushNews::Lost);
+    timers_.advance(4000);
+    EXPECT_EQ(push_.calls.back(), "close");
+    timers_.advance(1000);
+    EXPECT_EQ(push_.calls.back(), "wait");
     // Up for a minute: a loss then starts from a second again.
     timers_.advance(PushWatch::kSteadyMs);
     push_.tell(PushNews::Lost);
@@ -163,6 +173,7 @@ TEST_F(PushWatchTest, ALostLinkComesBackBackingOffAndAnnouncesWhatCameMeanwhile)
     // seconds of its return), then twice as long each time, never more than five minutes.
     push_.openings.assign(100, Opened(Result::Failed));
     push_.calls.clear();
+    timers_.advance(PushWatch::kSteadyMs);
     push_.tell(PushNews::Lost);
     const std::int64_t lost = timers_.now();
     tries.clear();
