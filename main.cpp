@@ -24,6 +24,7 @@
 #include "qt/QtTrayIcon.h"
 #include "qt/SingleInstance.h"
 #include "qt/StandardTexts.h"
+#include "qt/SystemBusEvents.h"
 #include "qt/ViewHost.h"
 
 namespace {
@@ -88,9 +89,11 @@ int main(int argc, char* argv[]) {
     breezel::QtSecretStore secrets(std::filesystem::path(breezel::ToStdString(folder)) /
                                    "★MailData");
     breezel::GoaDesktopAccounts desktopAccounts;
-    breezel::Program program({timers, clock, mail, push, signIn, sound, process, messages, launcher,
-                              dialUp, desktop, random, pictures, tray, secrets, desktopAccounts},
-                             breezel::ToStdString(folder));
+    breezel::SystemBusEvents system;
+    breezel::Program program(
+        {timers, clock, mail, push, signIn, sound, process, messages, launcher, dialUp, desktop,
+         random, pictures, tray, secrets, desktopAccounts, system},
+        breezel::ToStdString(folder));
     breezel::ViewHost views(program);
     instance.onActivate([&program] { program.mainForm().BringForward(); });
     process.beforeEnd([&instance] { instance.release(); });

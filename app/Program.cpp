@@ -20,7 +20,9 @@ void Program::start() {
     MainForm& main = createMainForm();
     wire(main);
     main.Form_Load();
-    // Push once the settings are all loaded; from here on it follows their changes.
+    // Push once the settings are all loaded; from here on it follows their changes, and the
+    // machine's sleep and network.
+    awake_.follow();
     pushes_.follow();
 }
 

@@ -5,6 +5,7 @@
 #include "alert/Alert.h"
 #include "alert/StatusLamp.h"
 #include "forms/FormContext.h"
+#include "mail/Awake.h"
 #include "mail/CheckSchedule.h"
 #include "mail/MailCheck.h"
 #include "mail/PushWatches.h"
@@ -38,6 +39,7 @@ private:
     MailCheck mailCheck_{*this};
     CheckSchedule schedule_{*this, mailCheck_};
     PushWatches pushes_{*this, mailCheck_};
+    Awake awake_{*this, mailCheck_, schedule_, pushes_};
     Alert alert_{*this};
     StatusLamp lamp_{*this};
 };

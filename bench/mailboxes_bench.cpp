@@ -79,11 +79,12 @@ double TimeChecks(const Setup& setup, int runs, const std::string& expected) {
     FakeRandom random;
     FakePictures pictures;
     FakeDesktopAccounts desktopAccounts;
+    FakeSystemEvents system;
     std::vector<double> times;
     {
         Program program(
             Services{timers, clock, mail, push, signIn, sound, process, messages, launcher, dialUp,
-                     desktop, random, pictures, tray, secrets, desktopAccounts},
+                     desktop, random, pictures, tray, secrets, desktopAccounts, system},
             programDir.path().string());
         program.start();
         for (int run = 0; run < runs; ++run) {

@@ -92,12 +92,13 @@ int main(int argc, char* argv[]) {
     FakePictures pictures;
     FakeSecretStore secrets;
     FakeDesktopAccounts desktopAccounts;
+    FakeSystemEvents system;
     int failures = 0;
     Figures base;
     {
         Program program(
             Services{timers, timers, mail, push, signIn, sound, process, messages, launcher, dialUp,
-                     desktop, random, pictures, tray, secrets, desktopAccounts},
+                     desktop, random, pictures, tray, secrets, desktopAccounts, system},
             programDir.path().string());
         program.start();
         for (int n = 1; n <= checks; ++n) {

@@ -64,6 +64,14 @@ Task<> CheckSchedule::poll() {
     return {};
 }
 
+void CheckSchedule::restartCount() {
+    if (context_.hasMainForm()) {
+        context_.mainForm().Text1.setText("0");
+        context_.mainForm().Text4.setText("0");
+    }
+    checkedThisCount_ = false;
+}
+
 void CheckSchedule::secondTick() {
     MainForm& main = context_.mainForm();
     const std::int32_t interval = RoundedInterval(LeadingNumber(context_.setForm().Text2.text()));

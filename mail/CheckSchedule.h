@@ -22,6 +22,8 @@ public:
     Task<> poll();
     /// The one-second tick.
     void secondTick();
+    /// A check stood in for the interval's (after a wake): the interval counts from now.
+    void restartCount();
 
 private:
     void watch(Form& form);

@@ -6,7 +6,9 @@
 #include "forms/FormContext.h"
 #include "forms/MainForm.h"
 #include "mail/MailCheck.h"
+#include "platform/Clock.h"
 #include "platform/MailPush.h"
+#include "platform/Services.h"
 #include "platform/SignIn.h"
 #include "platform/Wait.h"
 
@@ -49,34 +51,36 @@ void PushWatch::follow() {
         checksSwitched_ = context_.mainForm().Check3.changed.connectScoped([this] { follow(); });
         mailboxChanged_ = context_.mailboxChanged.connectScoped([this] {
             // Set anew (a password kept elsewhere may have changed): a resting watch tries again.
-            if (resting_) {
+            if (rest_ != Rest::None) {
                 end();
-                resting_ = false;
+                rest_ = Rest::None;
                 account_.reset();
             }
             follow();
         });
         loggedIn_ = check_.loggedIn.connectScoped([this] {
-            // The server and the account are good now: a connection that rests or waits to
-            // try again tries at once.
-            if (!watching_ && account_ == wanted()) {
-                end();
-                resting_ = false;
-                follow();
+            // The account is good now: a refused login is worth another try. Nothing else
+            // changes by it: a server that ends each session soon after the login would
+            // otherwise get two logins per check.
+            if (rest_ == Rest::LoginRefused && account_ == wanted()) {
+                rest_ = Rest::None;
+                restart();
             }
         });
     }
     const std::optional<net::Mailbox> account = wanted();
-    if (account == account_ && (loop_.size() > 0 || resting_)) {
-        return;  // watching it, waiting to try again, or resting: as it should be
+    if (account == account_ && (loop_.size() > 0 || rest_ != Rest::None || paused_)) {
+        return;  // watching it, waiting to try again, resting, or paused: as it should be
     }
     end();
-    resting_ = false;
+    rest_ = Rest::None;
+    lost_ = {};
+    unreachable_ = {};
     account_ = account;
-    if (account) {
-        // Another mailbox, or the same after a pause: what it held before says nothing now.
-        mark_.reset();
-        loop_.spawn(watch(*account));
+    // Another mailbox, or the same after a pause: what it held before says nothing now.
+    mark_.reset();
+    if (account_ && !paused_) {
+        loop_.spawn(watch(*account_));
     }
 }
 
@@ -85,46 +89,108 @@ void PushWatch::stop() {
     account_.reset();
 }
 
+void PushWatch::pause() {
+    paused_ = true;
+    if (rest_ == Rest::None) {
+        end();
+    }
+}
+
+void PushWatch::relink(bool forget) {
+    paused_ = false;
+    if (forget) {
+        mark_.reset();
+    }
+    if (rest_ == Rest::None) {
+        restart();
+    }
+}
+
+void PushWatch::restart() {
+    end();
+    lost_ = {};
+    unreachable_ = {};
+    if (account_ && !paused_) {
+        loop_.spawn(watch(*account_));
+    }
+}
+
 void PushWatch::end() {
     loop_.cancelAll();
     watching_ = false;
+    closeSession();
+}
+
+void PushWatch::closeSession() {
     if (session_) {
         session_->close();
         session_.reset();
     }
 }
 
+std::uint32_t PushWatch::now() const {
+    return context_.services().clock.milliseconds();
+}
+
+std::int64_t PushWatch::BackOff::next(std::uint32_t now) {
+    if (!failing) {
+        failing = true;
+        since = now;
+        lastMs = kFirstRetryMs;
+    } else {
+        // Elapsed modulo 2^32, as the clock wraps.
+        const bool restarting = static_cast<std::uint32_t>(now - since) < kRestartMs;
+        lastMs = std::min(lastMs * 2, restarting ? kRestartRetryMs : kLastRetryMs);
+    }
+    return lastMs;
+}
+
 Task<> PushWatch::watch(net::Mailbox account) {
-    std::int64_t retryMs = kFirstRetryMs;
-    std::int64_t waited = 0;  // since the connection was lost
     for (;;) {
         const PushOpened opened = co_await open(account);
         if (opened.result == PushOpened::Result::Watching) {
-            retryMs = kFirstRetryMs;
-            waited = 0;
+            const std::uint32_t since = now();
+            unreachable_ = {};
             const bool missed = mark_ && (mark_->uidValidity != opened.uidValidity ||
                                           opened.uidNext > mark_->uidNext);
             mark_ = Mark{opened.uidValidity, opened.uidNext};
             watching_ = true;
+            lastCount_.reset();
             if (missed) {
                 co_await announce();
             }
-            while (co_await session_->waitForNews() == PushNews::NewMail) {
+            PushNews news = co_await session_->waitForNews();
+            while (news == PushNews::NewMail) {
                 co_await announce();
+                news = co_await session_->waitForNews();
             }
             watching_ = false;
-        } else if (opened.result != PushOpened::Result::Failed) {
-            // Refused or no push there: trying again would not help.
-            session_->close();
-            session_.reset();
-            resting_ = true;
+            closeSession();
+            if (news == PushNews::Refused) {
+                rest_ = Rest::IdleRefused;
+                co_return;
+            }
+            if (static_cast<std::uint32_t>(now() - since) >= kSteadyMs) {
+                lost_ = {};
+            }
+            co_await After(context_.services().timers, lost_.next(now()));
+            continue;
+        } else if (opened.result == PushOpened::Result::Unsupported) {
+            closeSession();
+            rest_ = Rest::NoIdle;
+            co_await After(context_.services().timers, kNoIdleRetryMs);
+            rest_ = Rest::None;
+            if (paused_) {
+                co_return;  // asked again once the network is back
+            }
+            continue;
+        } else if (opened.result == PushOpened::Result::Refused) {
+            closeSession();
+            rest_ = Rest::LoginRefused;
             co_return;
         }
-        session_->close();
-        session_.reset();
-        co_await After(context_.services().timers, retryMs);
-        waited += retryMs;
-        retryMs = std::min(retryMs * 2, waited < kRestartMs ? kRestartRetryMs : kLastRetryMs);
+        closeSession();
+        co_await After(context_.services().timers, unreachable_.next(now()));
     }
 }
 
@@ -151,7 +217,16 @@ Task<PushOpened> PushWatch::open(net::Mailbox mailbox) {
 }
 
 Task<> PushWatch::announce() {
+    // The server does not set the pace: news within the gap waits for its end, and the one
+    // count then covers all of it.
+    if (lastCount_) {
+        const std::uint32_t since = now() - *lastCount_;
+        if (since < kRecountGapMs) {
+            co_await After(context_.services().timers, kRecountGapMs - since);
+        }
+    }
     const int count = co_await session_->countUnseen();
+    lastCount_ = now();
     if (mark_) {
         mark_->uidNext = session_->expectedUidNext();
     }

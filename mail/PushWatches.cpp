@@ -34,6 +34,9 @@ void PushWatches::follow() {
         auto& watch = watches_[key];
         if (!watch) {
             watch = std::make_unique<PushWatch>(context_, check_, key);
+            if (paused_) {
+                watch->pause();
+            }
             watch->follow();
         }
     }
@@ -42,6 +45,20 @@ void PushWatches::follow() {
 void PushWatches::stop() {
     for (auto& [key, watch] : watches_) {
         watch->stop();
+    }
+}
+
+void PushWatches::pause() {
+    paused_ = true;
+    for (auto& [key, watch] : watches_) {
+        watch->pause();
+    }
+}
+
+void PushWatches::relink(bool forget) {
+    paused_ = false;
+    for (auto& [key, watch] : watches_) {
+        watch->relink(forget);
     }
 }
 

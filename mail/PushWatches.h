@@ -24,6 +24,10 @@ public:
     void follow();
     /// The program ends: every connection logs out.
     void stop();
+    /// Every watch pauses (PushWatch::pause), also those made meanwhile, until relink().
+    void pause();
+    /// Every watch makes its connection again (PushWatch::relink).
+    void relink(bool forget);
     /// The first mailbox's watch.
     PushWatch& first() { return *watches_.at({}); }
     /// The watch of the mailbox named key, or none.
@@ -35,6 +39,7 @@ private:
     std::map<std::string, std::unique_ptr<PushWatch>> watches_;
     ScopedConnection mailboxChanged_;
     bool following_ = false;
+    bool paused_ = false;
 };
 
 }  // namespace breezel

@@ -16,6 +16,7 @@ class RandomSource;
 class SecretStore;
 class SignIn;
 class SoundDevice;
+class SystemEvents;
 class TimerDriver;
 class TrayIcon;
 
@@ -37,6 +38,7 @@ struct Services {
     TrayIcon& tray;
     SecretStore& secrets;
     DesktopAccounts& desktopAccounts;
+    SystemEvents& system;
 };
 
 }  // namespace breezel

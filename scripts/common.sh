@@ -23,7 +23,7 @@ test_packages=(
     googletest libgtest-dev libgmock-dev clang-format clang libclang-rt-dev
     xvfb openbox x11-utils x11-xserver-utils xdotool wmctrl imagemagick trayer
     pulseaudio pulseaudio-utils sox desktop-file-utils
-    dovecot-core dovecot-pop3d dovecot-imapd openssl python3 python3-dbusmock dbus
+    dovecot-core dovecot-pop3d dovecot-imapd openssl python3 python3-dbusmock dbus libglib2.0-bin
     weston xwayland qt6-wayland
     nodejs chromium python3-websocket gnome-keyring libsecret-tools at-spi2-core python3-pyatspi
     xdg-utils

@@ -136,25 +136,45 @@ TEST_F(PushWatchTest, ALostLinkComesBackBackingOffAndAnnouncesWhatCameMeanwhile)
     }
     ASSERT_EQ(tries.size(), 3u);
     EXPECT_NEAR(tries[0], 1000, 40);
-    EXPECT_NEAR(tries[1] - tries[0], 2000, 40);
-    EXPECT_NEAR(tries[2] - tries[1], 4000, 40);
+    // A server that is not there: tried a second later, then twice as long each time.
+    EXPECT_NEAR(tries[1] - tries[0], 1000, 40);
+    EXPECT_NEAR(tries[2] - tries[1], 2000, 40);
     EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "count"), 0)
         << "nothing came meanwhile (UIDNEXT as expected)";
 
-    // Lost again; back with a UIDNEXT past what the connection expected: counted and shown.
-    push_.openings = {Opened(Result::Watching, 103)};
+    // Lost again after a few seconds: that session's good login did not undo the back-off (2 s
+    // now, not 1 s). Back with a UIDNEXT past what the connection expected: counted and shown.
+    push_.openings = {Opened(Result::Watching, 103), Opened(Result::Failed),
+                      Opened(Result::Watching, 103), Opened(Result::Watching, 103)};
     push_.unseen = 3;
     push_.tell(PushNews::Lost);
-    timers_.advance(1000);
+    timers_.advance(1900);
+    EXPECT_NE(push_.calls.back(), "wait");
+    timers_.advance(100);
     EXPECT_EQ(push_.calls.back(), "wait");
     EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "count"), 1);
     ASSERT_TRUE(program.hasMsgForm());
     EXPECT_EQ(program.msgForm().Text2.text(), "3");
 
+    // Lost again at once (the next wait 4 s), and down when tried: a server coming back from a
+    // restart is tried again a second later, not after 8 s.
+    push_.expectedUidNext = 103;
+    push_.tell(PushNews::Lost);
+    timers_.advance(4000);
+    EXPECT_EQ(push_.calls.back(), "close");
+    timers_.advance(1000);
+    EXPECT_EQ(push_.calls.back(), "wait");
+    // Up for a minute: a loss then starts from a second again.
+    timers_.advance(PushWatch::kSteadyMs);
+    push_.tell(PushNews::Lost);
+    timers_.advance(1000);
+    EXPECT_EQ(push_.calls.back(), "wait");
+
     // Away for an hour: at most 8 s apart for the first two minutes (a restart is back within
     // seconds of its return), then twice as long each time, never more than five minutes.
     push_.openings.assign(100, Opened(Result::Failed));
     push_.calls.clear();
+    timers_.advance(PushWatch::kSteadyMs);
     push_.tell(PushNews::Lost);
     const std::int64_t lost = timers_.now();
     tries.clear();
@@ -336,6 +356,117 @@ TEST_F(PushWatchTest, EachFurtherMailboxWatchesOnItsOwnConnection) {
     program.mailboxChanged.notify();
     EXPECT_THAT(push_.calls, ElementsAre("close"));
     EXPECT_TRUE(program.push().watching()) << "the first mailbox's connection stays";
+}
+
+// A server that cannot push is not asked after every check: a refused IDLE rests until the
+// settings change, a server without IDLE is asked again after an hour; checks that log in
+// wake neither, and the interval's checks go on.
+TEST_F(PushWatchTest, AServerThatCannotPushIsNotAskedAfterEveryCheck) {
+    struct Row {
+        const char* what;
+        Result opened;
+        std::optional<PushNews> news;
+        std::int64_t askedAgainMs;  // 0: not until the settings change
+    };
+    for (const Row& row : {Row{"IDLE refused", Result::Watching, PushNews::Refused, 0},
+                           Row{"no IDLE", Result::Unsupported, std::nullopt, 60 * 60 * 1000}}) {
+        SCOPED_TRACE(row.what);
+        push_.calls.clear();
+        Program& program = startWatching("1");
+        push_.calls.clear();
+        push_.openings = {Opened(row.opened), Opened(row.opened)};
+        program.optionForm().Pop3Text.setText("imaps://imap.example:993");
+        program.optionForm().OKCommand.click();
+        if (row.news) {
+            push_.tell(*row.news);
+        }
+        const auto opens = [this] {
+            return std::count_if(push_.calls.begin(), push_.calls.end(),
+                                 [](const std::string& call) { return call.starts_with("open"); });
+        };
+        log_.clear();
+        timers_.advance(59 * 60 * 1000);
+        EXPECT_EQ(opens(), 1);
+        EXPECT_GE(std::count(log_.begin(), log_.end(), "connect imaps://imap.example:993"), 50)
+            << "the interval's checks go on";
+        timers_.advance(60 * 1000);
+        EXPECT_EQ(opens(), row.askedAgainMs ? 2 : 1);
+        program.optionForm().Pop3Text.setText("imaps://imap.example");
+        push_.openings = {Opened(Result::Watching)};
+        program.optionForm().OKCommand.click();
+        EXPECT_EQ(push_.calls.back(), "wait") << "the settings changed: asked at once";
+    }
+}
+
+// 10 000 words of new mail within a second: one count at once, one more after the gap, none
+// beyond.
+TEST_F(PushWatchTest, AFloodOfNewsGivesOneCountAndOneAfterIt) {
+    startWatching();
+    push_.unseen = 1;
+    for (int n = 0; n < 10000; ++n) {
+        push_.tell(PushNews::NewMail);
+        if (n % 100 == 99) {
+            timers_.advance(10);
+        }
+    }
+    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "count"), 1);
+    timers_.advance(PushWatch::kRecountGapMs);
+    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "count"), 2);
+    timers_.advance(60 * 1000);
+    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "count"), 2);
+    EXPECT_EQ(push_.calls.back(), "wait");
+}
+
+// Before sleep the connection logs out and lets sleep come; on wake nothing is tried until the
+// network is up, then the connection is back at once and one check tells of what came
+// meanwhile, the interval counted anew from it.
+TEST_F(PushWatchTest, SleepLogsOutAndWakeCatchesUpOnceTheNetworkIsUp) {
+    Program& program = startWatching();
+    timers_.advance(3 * 61 * 1000);
+    system_.sleep();
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait", "close"));
+    EXPECT_FALSE(system_.held()) << "sleep may come";
+    system_.setNetwork(NetworkState::Reach::Down);
+
+    system_.wake();
+    timers_.advance(60 * 1000);
+    EXPECT_EQ(push_.calls.size(), 3u) << "no network, no try";
+    EXPECT_EQ(checks(), 0);
+
+    mail_.loginResult = 2;
+    push_.openings = {Opened(Result::Watching, 150)};
+    system_.setNetwork(NetworkState::Reach::Up, "/wifi");
+    EXPECT_EQ(push_.calls.back(), "wait");
+    timers_.settle();
+    EXPECT_EQ(checks(), 1);
+    EXPECT_EQ(std::count(push_.calls.begin(), push_.calls.end(), "count"), 0)
+        << "the check told of it: push does not again";
+    ASSERT_TRUE(program.hasMsgForm());
+    EXPECT_EQ(program.mainForm().Text1.text(), "0");
+    timers_.advance(5 * 61 * 1000 - 1000);
+    EXPECT_EQ(checks(), 1) << "no check of the interval's before a whole interval";
+    timers_.advance(2000);
+    EXPECT_EQ(checks(), 2);
+}
+
+// The network gone: nothing is tried. Back, or moved to another link: made again at once.
+TEST_F(PushWatchTest, TheConnectionFollowsTheNetwork) {
+    startWatching();
+    system_.setNetwork(NetworkState::Reach::Up, "/cable");
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait")) << "first news of it: nothing moved";
+    system_.setNetwork(NetworkState::Reach::Down);
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait", "close"));
+    timers_.advance(10 * 60 * 1000);
+    EXPECT_EQ(push_.calls.size(), 3u);
+
+    push_.openings = {Opened(Result::Watching), Opened(Result::Watching)};
+    const int checked = checks();
+    system_.setNetwork(NetworkState::Reach::Up, "/wifi");
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait", "close", kOpen, "wait"));
+    system_.setNetwork(NetworkState::Reach::Up, "/vpn");
+    EXPECT_THAT(push_.calls,
+                ElementsAre(kOpen, "wait", "close", kOpen, "wait", "close", kOpen, "wait"));
+    EXPECT_EQ(checks(), checked) << "no catching up without a wake";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 #include "platform/SecretStore.h"
 #include "platform/SignIn.h"
 #include "platform/SoundDevice.h"
+#include "platform/SystemEvents.h"
 #include "platform/TrayIcon.h"
 
 namespace breezel {
@@ -325,5 +327,28 @@ public:
 
 /// A 100 x 100 silver picture with the given rectangles filled in another colour.
 RgbImage SilverPicture(const std::vector<std::array<int, 4>>& filled);
+
+/// Sleep, wake and the network as the test makes them.
+class FakeSystemEvents : public SystemEvents {
+public:
+    NetworkState network() const override { return state; }
+    /// Tells of sleep; afterwards held() says whether a listener still holds it back.
+    void sleep() {
+        auto delay = std::make_shared<int>();
+        delay_ = delay;
+        sleeping.notify(delay);
+    }
+    bool held() const { return !delay_.expired(); }
+    void wake() { woke.notify(); }
+    void setNetwork(NetworkState::Reach reach, std::string link = {}) {
+        state = {reach, std::move(link)};
+        networkChanged.notify();
+    }
+
+    NetworkState state;
+
+private:
+    std::weak_ptr<int> delay_;
+};
 
 }  // namespace breezel

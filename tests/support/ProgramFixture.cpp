@@ -16,7 +16,7 @@ ProgramFixture::~ProgramFixture() {
 Program& ProgramFixture::start(const std::function<void(Program&)>& beforeStart) {
     program_ = std::make_unique<Program>(
         Services{timers_, timers_, mail_, push_, signIn_, sound_, process_, messages_, launcher_,
-                 dialUp_, desktop_, random_, pictures_, tray_, secrets_, desktopAccounts_},
+                 dialUp_, desktop_, random_, pictures_, tray_, secrets_, desktopAccounts_, system_},
         programDir_.path().string());
     program_->formCreated.connect([this](Form& form) { log_.push_back("create " + form.name()); });
     if (beforeStart) {

@@ -54,6 +54,7 @@ protected:
     FakePictures pictures_;
     FakeSecretStore secrets_;
     FakeDesktopAccounts desktopAccounts_;
+    FakeSystemEvents system_;
     std::unique_ptr<Program> program_;
 
 private:

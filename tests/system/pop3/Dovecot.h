@@ -95,7 +95,7 @@ protected:
         program_ = std::make_unique<Program>(
             Services{timers_, timers_, mail_, imapPush_, signIn_, sound_, process_, messages,
                      launcher_, dialUp_, desktop_, random_, pictures_, tray_, secrets_,
-                     desktopAccounts_},
+                     desktopAccounts_, system_},
             programDir_.path().string());
         program_->start();
         log_.clear();
