@@ -8,8 +8,10 @@
 #include "forms/IdPassForm.h"
 #include "forms/MailboxForm.h"
 #include "forms/OptionForm.h"
+#include "platform/DesktopAccounts.h"
 #include "platform/MessageBox.h"
 #include "platform/SecretStore.h"
+#include "settings/FileText.h"
 #include "settings/MailboxFile.h"
 
 namespace breezel {
@@ -30,6 +32,59 @@ std::string ResultText(const std::map<std::string, MailboxResult>& results,
     std::replace(text.begin(), text.end(), '\r', ' ');
     std::replace(text.begin(), text.end(), '\n', ' ');
     return text;
+}
+
+// The desktop's mail accounts that no mailbox names yet, as further mailboxes: asked once, added
+// in one step. They keep no password: the desktop gives it, or the token, at each login.
+Task<> AddDesktopAccounts(FormContext& context) {
+    const Services& services = context.services();
+    const std::vector<DesktopAccount> accounts = co_await services.desktopAccounts.mailAccounts();
+    std::vector<net::Mailbox> mailboxes = context.furtherMailboxes();
+    std::vector<net::Mailbox> known = mailboxes;
+    known.push_back(context.savedFirstMailbox());
+    std::string names;
+    std::size_t added = 0;
+    for (const DesktopAccount& account : accounts) {
+        const std::string server = std::string(account.imapTls ? "imaps://" : "imap://") +
+                                   (account.oauth2 ? ";AUTH=XOAUTH2@" : "") + account.imapHost;
+        net::Mailbox mailbox =
+            net::MailboxAt(server, account.imapUser.empty() ? account.email : account.imapUser);
+        const bool named = std::any_of(known.begin(), known.end(), [&](const net::Mailbox& m) {
+            return m.address && mailbox.address && m.address->host == mailbox.address->host &&
+                   m.id == mailbox.id;
+        });
+        if (!mailbox.address || named) {
+            continue;
+        }
+        mailbox.key = NewMailboxKey(mailboxes);
+        mailbox.name = account.email.empty() ? account.name : account.email;
+        mailbox.secretSource = net::SecretSource::Keyring;
+        names += "\n" + OneLine(mailbox.name) + " (" + OneLine(server) + ")";
+        known.push_back(mailbox);
+        mailboxes.push_back(std::move(mailbox));
+        ++added;
+    }
+    if (added == 0) {
+        services.messages.showOk(
+            "デスクトップのオンラインアカウントに、まだ一覧にないメールのアカウントはありません。",
+            "メールボックス", MessageBox::Icon::None, [] {});
+        co_return;
+    }
+    const bool yes = co_await Answer<bool>([&services, &names](Answer<bool>::Reply answered) {
+        services.messages.askYesNo("デスクトップのアカウントを一覧に加えますか？" + names, "確認",
+                                   std::move(answered));
+    });
+    if (!yes) {
+        co_return;
+    }
+    if (!SaveMailboxes(context.mailboxesFile(), mailboxes)) {
+        services.messages.showOk(
+            "メールボックスを加えられませんでした。★MailData "
+            "フォルダーに書き込めるか確かめてください。",
+            "メールボックス", MessageBox::Icon::Exclamation, [] {});
+        co_return;
+    }
+    context.mailboxChanged.notify();
 }
 
 // The dialog is gone once the user has answered: everything needed comes as arguments.
@@ -67,6 +122,7 @@ MailboxListForm::MailboxListForm(FormContext& context)
     AddCommand.onClick.connect([this] { AddCommand_Click(); });
     EditCommand.onClick.connect([this] { EditCommand_Click(); });
     RemoveCommand.onClick.connect([this] { RemoveCommand_Click(); });
+    DesktopCommand.onClick.connect([this] { DesktopCommand_Click(); });
     CloseCommand.onClick.connect([this] { CloseCommand_Click(); });
     mailboxChanged_ = context.mailboxChanged.connectScoped([this] { Refresh(); });
     resultsChanged_ = context.mailboxResultsChanged.connectScoped([this] { Refresh(); });
@@ -132,6 +188,10 @@ void MailboxListForm::RemoveCommand_Click() {
     }
     const std::string& key = keys_[List1.selected()];
     context_.spawn(Remove(context_, key, List1.rows()[List1.selected()][0]));
+}
+
+void MailboxListForm::DesktopCommand_Click() {
+    context_.spawn(AddDesktopAccounts(context_));
 }
 
 void MailboxListForm::CloseCommand_Click() {

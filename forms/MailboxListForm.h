@@ -66,6 +66,9 @@ public:
     void EditCommand_Click();
     /// Remove: asks first; then the mailbox, its password and its result are gone.
     void RemoveCommand_Click();
+    /// From the desktop: the desktop's mail accounts that no mailbox names yet, added in one
+    /// step once the user agrees.
+    void DesktopCommand_Click();
     void CloseCommand_Click();
 
     /// Whether the chosen line may be removed: the first mailbox may not.
@@ -76,6 +79,7 @@ public:
     CommandButton AddCommand{{}, "追加"};
     CommandButton EditCommand{{}, "編集"};
     CommandButton RemoveCommand{{}, "削除"};
+    CommandButton DesktopCommand{{}, "デスクトップから"};
     CommandButton CloseCommand{{}, "閉じる"};
 
 private:

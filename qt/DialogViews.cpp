@@ -227,6 +227,7 @@ MailboxListFormView::MailboxListFormView(MailboxListForm& form, std::function<vo
     auto* add = MakeButton(b, form.AddCommand);
     auto* edit = MakeButton(b, form.EditCommand);
     auto* remove = MakeButton(b, form.RemoveCommand);
+    auto* desktop = MakeButton(b, form.DesktopCommand);
     auto* close = MakeButton(b, form.CloseCommand);
     edit->setDefault(true);
     setDialogButtons(edit, close);
@@ -268,6 +269,7 @@ MailboxListFormView::MailboxListFormView(MailboxListForm& form, std::function<vo
     buttons->addWidget(add);
     buttons->addWidget(edit);
     buttons->addWidget(remove);
+    buttons->addWidget(desktop);
     buttons->addStretch();
     buttons->addWidget(close);
     auto* grid = new QGridLayout;

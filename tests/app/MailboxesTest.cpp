@@ -143,6 +143,41 @@ TEST_F(MailboxesTest, RemovingAsksFirstThenForgetsThePasswordTheSectionAndTheRes
     EXPECT_EQ(list.List1.selected(), 1) << "the line that took its place";
 }
 
+// The desktop's mail accounts that no mailbox names yet are offered and added in one step, with
+// no password of their own; one the list names already is left out.
+TEST_F(MailboxesTest, TheDesktopsAccountsAreAddedInOneStep) {
+    writeMailboxes(kWork);
+    DesktopAccount google;
+    google.name = "Taro";
+    google.email = "taro@gmail.example";
+    google.imapHost = "imap.gmail.example:993";
+    google.imapTls = true;
+    google.oauth2 = true;
+    DesktopAccount work = google;
+    work.imapHost = "imap.example.jp";
+    work.imapUser = "taro";
+    work.oauth2 = false;
+    desktopAccounts_.accounts = {google, work};
+    MailboxListForm& list = openList();
+    messages_.yes = true;
+    list.DesktopCommand.click();
+    EXPECT_THAT(log_,
+                ElementsAre("ask 確認: デスクトップのアカウントを一覧に加えますか？\n"
+                            "taro@gmail.example (imaps://;AUTH=XOAUTH2@imap.gmail.example:993)"));
+    EXPECT_THAT(
+        mailboxesText(),
+        HasSubstr("[mailbox-3]\nname=taro@gmail.example\n"
+                  "server=imaps://;AUTH=XOAUTH2@imap.gmail.example:993\nid=taro@gmail.example\n"));
+    EXPECT_THAT(secrets_.calls, IsEmpty());
+    EXPECT_EQ(changed_, 1);
+
+    log_.clear();
+    list.DesktopCommand.click();
+    ASSERT_EQ(log_.size(), 1u);
+    EXPECT_THAT(log_[0], HasSubstr("まだ一覧にないメールのアカウントはありません"))
+        << "nothing twice";
+}
+
 TEST_F(MailboxesTest, AFieldThatCannotBeUsedIsNamedAndNothingIsSaved) {
     struct Row {
         const char* server;
