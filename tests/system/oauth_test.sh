@@ -205,7 +205,8 @@ menu_command 0
 if shown=$(wait_for 30 sign_in_window); then
     check "the sign-in window says the browser did not open" \
         wait_until 3 eval 'window_text サインイン | grep -q 開けません'
-    check "it shows the page's address" eval 'window_text サインイン | grep -q "^$OAUTH_ISSUER/"'
+    check "it shows the page's address" \
+        wait_until 5 eval 'window_text サインイン | grep -q "^$OAUTH_ISSUER/"'
     xdotool windowactivate --sync "$shown" key Escape
     check "cancel closes the window" wait_until 5 eval '! sign_in_window'
     if shown=$(wait_for 10 box); then
