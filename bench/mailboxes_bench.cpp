@@ -3,6 +3,8 @@
 // them in one check, and then all of them beside a server that never answers. Prints the times
 // (median of RUNS) and their ratios; bench/mailboxes runs it against a private Dovecot.
 // Usage: mailboxes_bench RUNS PASSWORD SERVER... [--dead SERVER]
+#include <sys/resource.h>
+
 #include <QCoreApplication>
 #include <algorithm>
 #include <chrono>
@@ -34,9 +36,22 @@ struct Setup {
     std::string password;
 };
 
-/// The median time from a check's start to the board showing expected, in seconds; -1 when a
-/// check showed something else.
-double TimeChecks(const Setup& setup, int runs, const std::string& expected) {
+/// The processor time this process has used, in seconds.
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct Times {
+    double wall = -1;  // -1: a check showed something else
+    double cpu = 0;    // this process's own processor time
+};
+
+/// The median time from a check's start to the board showing expected, in seconds, and the
+/// processor time the program used meanwhile.
+Times TimeChecks(const Setup& setup, int runs, const std::string& expected) {
     TempDir programDir;
     TempDir currentDir;
     std::filesystem::create_directory(programDir / "★MailData");
@@ -81,16 +96,19 @@ double TimeChecks(const Setup& setup, int runs, const std::string& expected) {
     FakeDesktopAccounts desktopAccounts;
     FakeSystemEvents system;
     std::vector<double> times;
-    {
+    std::vector<double> cpuTimes;
+    for (int run = 0; run < runs; ++run) {
+        // A program of its own each time: a session an earlier check left to a silent server
+        // would otherwise keep that mailbox out of the next check.
         Program program(
             Services{timers, clock, mail, push, signIn, sound, process, messages, launcher, dialUp,
                      desktop, random, pictures, tray, secrets, desktopAccounts, system},
             programDir.path().string());
         program.start();
-        for (int run = 0; run < runs; ++run) {
-            program.closeMsgForm();
+        {
             log.clear();
             const auto start = Clock::now();
+            const double cpuStart = CpuSeconds();
             TaskScope scope;
             scope.spawn(program.mailCheck().CheckMail());
             const bool shown = RunUntil(
@@ -98,15 +116,16 @@ double TimeChecks(const Setup& setup, int runs, const std::string& expected) {
                 std::chrono::seconds(120));
             if (!shown) {
                 std::printf("  the board did not show %s\n", expected.c_str());
-                return -1;
+                return {};
             }
             times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-            RunUntil([&] { return !program.mailCheck().running(); }, std::chrono::seconds(120));
+            cpuTimes.push_back(CpuSeconds() - cpuStart);
         }
     }
     std::filesystem::current_path("/");
     std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    std::sort(cpuTimes.begin(), cpuTimes.end());
+    return {times[times.size() / 2], cpuTimes[cpuTimes.size() / 2]};
 }
 
 }  // namespace
@@ -136,22 +155,25 @@ int main(int argc, char** argv) {
     double slowest = 0;
     long total = 0;
     for (std::size_t n = 0; n < all.servers.size(); ++n) {
-        const double alone = TimeChecks(Setup{{all.servers[n]}, all.password}, runs, counts[n]);
-        std::printf("mailbox %zu alone: %.3f s\n", n + 1, alone);
-        slowest = std::max(slowest, alone);
+        const Times alone = TimeChecks(Setup{{all.servers[n]}, all.password}, runs, counts[n]);
+        std::printf("mailbox %zu alone:       %.3f s (Breezel's processor time %.3f s)\n", n + 1,
+                    alone.wall, alone.cpu);
+        slowest = std::max(slowest, alone.wall);
         total += std::atol(counts[n].c_str());
     }
-    const double together = TimeChecks(all, runs, std::to_string(total));
-    std::printf("all %zu in one check: %.3f s = %.2fx the slowest alone (target <= 1.3x)\n",
-                all.servers.size(), together, together / slowest);
+    const Times together = TimeChecks(all, runs, std::to_string(total));
+    std::printf("all %zu in one check:   %.3f s (processor %.3f s) = %.2fx the slowest alone"
+                "   target <= 1.3x: %s\n",
+                all.servers.size(), together.wall, together.cpu, together.wall / slowest,
+                together.wall <= 1.3 * slowest ? "met" : "MISSED");
     if (!dead.empty()) {
         Setup withDead = all;
         withDead.servers.push_back(dead + " nobody");
-        const double held = TimeChecks(withDead, runs, std::to_string(total));
-        std::printf(
-            "beside a server that never answers: %.3f s, %.3f s later (the check waits "
-            "3 s after the first answer, then announces; target: no delay)\n",
-            held, held - together);
+        const Times held = TimeChecks(withDead, runs, std::to_string(total));
+        // A run's own noise is a few milliseconds; more is the silent server holding them.
+        const double later = held.wall - together.wall;
+        std::printf("beside a silent server: %.3f s, %+.3f s   target: no delay (<= 0.05 s): %s\n",
+                    held.wall, later, later <= 0.05 ? "met" : "MISSED");
     }
     std::fflush(stdout);
     return 0;

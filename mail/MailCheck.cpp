@@ -178,18 +178,20 @@ Task<> MailCheck::lookAt(std::shared_ptr<Round> round) {
         const std::size_t index = round->next++;
         net::Mailbox mailbox = round->looks[index].mailbox;
         inFlight_.insert(mailbox.key);
+        int handle = -1;
+        round->looks[index].session = &handle;
         MailboxCount result;
         if (mailbox.first()) {
-            result = co_await countFirst(round->mayAsk);
+            result = co_await countFirst(round->mayAsk, handle);
             mailbox.name = FirstMailboxName(context_.settings());  // the account just read
         } else {
-            int handle = -1;
             result = co_await logInAndCount(mailbox, handle, round->mayAsk);
             if (handle != -1) {
                 co_await context_.services().mail.NMailPop3Close(handle);
             }
         }
         inFlight_.erase(mailbox.key);
+        round->looks[index].session = nullptr;
         if (round->settled) {
             lateLook(mailbox, result);
             continue;
@@ -200,6 +202,25 @@ Task<> MailCheck::lookAt(std::shared_ptr<Round> round) {
             round->waitingForStragglers = true;
             looks_.spawn(awaitStragglers(round));
         }
+        settleWithoutTheSilent(*round);
+    }
+}
+
+void MailCheck::settleWithoutTheSilent(Round& round) {
+    if (round.settled || round.next < round.looks.size()) {
+        return;
+    }
+    bool anyDone = false;
+    for (const Look& look : round.looks) {
+        if (look.done) {
+            anyDone = true;
+        } else if (look.session == nullptr || *look.session != -1) {
+            return;  // still talking, or not started
+        }
+    }
+    // With nothing to tell yet there is nothing to hurry for.
+    if (anyDone) {
+        settle(round);
     }
 }
 
@@ -229,7 +250,8 @@ void MailCheck::lateLook(const net::Mailbox& mailbox, const MailboxCount& result
 
 Task<int> MailCheck::countFirstAlone(bool mayAsk) {
     const Services& services = context_.services();
-    const MailboxCount result = co_await countFirst(mayAsk);
+    int handle = -1;
+    const MailboxCount result = co_await countFirst(mayAsk, handle);
     if (!context_.settings().Pop3Server.empty()) {
         record("", result);
     }
@@ -244,14 +266,13 @@ Task<int> MailCheck::countFirstAlone(bool mayAsk) {
     co_return result.count;
 }
 
-Task<MailCheck::MailboxCount> MailCheck::countFirst(bool mayAsk) {
+Task<MailCheck::MailboxCount> MailCheck::countFirst(bool mayAsk, int& handle) {
     MailLibrary& mail = context_.services().mail;
     SharedSettings& settings = context_.settings();
     if (settings.Pop3Server.empty()) {
         co_return MailboxCount{};
     }
     net::Mailbox mailbox = FirstMailbox(settings);
-    int handle = -1;
     // A token account connects only once it has a token: a check that cannot sign in costs the
     // server nothing.
     if (!mailbox.bearer()) {
@@ -287,6 +308,7 @@ Task<MailCheck::MailboxCount> MailCheck::countFirst(bool mayAsk) {
     // The session ends before the box: a server is not held open for as long as the box is.
     if (handle != -1) {
         co_await mail.NMailPop3Close(handle);
+        handle = -1;
     }
     co_return result;
 }

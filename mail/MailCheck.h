@@ -67,6 +67,8 @@ private:
         net::Mailbox mailbox;
         MailboxCount result;
         bool done = false;
+        // While it runs, its session's handle: -1 until its server has answered.
+        const int* session = nullptr;
     };
     /// The looks of one check of several mailboxes, shared with the lookers, which may outlive
     /// the check when a server is slow.
@@ -94,14 +96,18 @@ private:
     Task<> lookAt(std::shared_ptr<Round> round);
     /// Goes on with the check kStragglerMs after round's first answer.
     Task<> awaitStragglers(std::shared_ptr<Round> round);
+    /// Goes on with the check when every look has ended but those whose server has not yet
+    /// said a word: a dead server delays nobody's mail, and is told about when it ends.
+    void settleWithoutTheSilent(Round& round);
     void settle(Round& round);
     /// A look that ended after its check went on: told as news, or as its own failure.
     void lateLook(const net::Mailbox& mailbox, const MailboxCount& result);
     /// The first mailbox when it is the only one: its failure's box is awaited before anything
     /// follows.
     Task<int> countFirstAlone(bool mayAsk);
-    /// Connects, reads the account file afresh, logs in and learns the first mailbox's count.
-    Task<MailboxCount> countFirst(bool mayAsk);
+    /// Connects on handle, reads the account file afresh, logs in and learns the first
+    /// mailbox's count; the session is closed, and handle -1 again, when it returns.
+    Task<MailboxCount> countFirst(bool mayAsk, int& handle);
     /// Logs mailbox in on handle (connecting when it is -1; handle then changes, -1 when there
     /// is none) with its credential, a refused token renewed once, and walks its messages.
     Task<MailboxCount> logInAndCount(net::Mailbox mailbox, int& handle, bool mayAsk);

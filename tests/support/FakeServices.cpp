@@ -46,6 +46,9 @@ Task<int> FakeMailLibrary::NMailPop3Authenticate(int handle, std::string id,
     if (duringLogin) {
         duringLogin();
     }
+    if (id == slowLoginId && timers != nullptr) {
+        co_await After(*timers, slowMs);
+    }
     co_await serverDelay();
     if (!loginResults.empty()) {
         loginResult = loginResults.front();

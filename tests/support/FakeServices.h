@@ -83,6 +83,8 @@ public:
     /// A server that takes slowMs to answer its connection.
     std::string slowServer;
     std::int64_t slowMs = 0;
+    /// An account whose server answers at once but takes slowMs over its login.
+    std::string slowLoginId;
     /// How many server calls have ended.
     int answered = 0;
 
