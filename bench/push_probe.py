@@ -1,11 +1,12 @@
-"""Times push from outside: delivers messages one at a time into a Dovecot maildir and measures,
-for each, when a bare IMAP client idling on the same mailbox hears "* N EXISTS" (the floor: what
-the server's notice costs) and when Breezel's notice board is mapped on the X display.
+"""Times push from outside: delivers messages one at a time into Dovecot maildirs, taking the
+mailboxes in turn, and measures, for each, when a bare IMAP client idling on the same mailbox
+hears "* N EXISTS" (the floor: what the server's notice costs) and when Breezel's notice board is
+mapped on the X display.
 
-Usage: push_probe.py HOST PORT USER PASSWORD MAILDIR COUNT
-Prints one line per delivery: "exists_ms board_ms" after the delivery, or "lost" for a board
-that did not come within 10 s. Needs DISPLAY; closes each board (as its close box does) before
-the next delivery.
+Usage: push_probe.py HOST PORT PASSWORD COUNT USER:MAILDIR...
+Prints one line per delivery: "USER exists_ms board_ms" after the delivery, or "USER lost" for
+a board that did not come within 10 s. Needs DISPLAY; closes each board (as its close box does)
+before the next delivery.
 """
 import os
 import select
@@ -119,11 +120,15 @@ def deliver(maildir, n):
 
 
 def main():
-    host, port, user, password, maildir, count = sys.argv[1:7]
-    idler = BareIdler(host, int(port), user, password)
+    host, port, password, count = sys.argv[1:5]
+    mailboxes = [entry.split(":", 1) for entry in sys.argv[5:]]
+    idlers = [BareIdler(host, int(port), user, password) for user, _ in mailboxes]
     boards = Boards()
     boards.d.sync()
     for n in range(1, int(count) + 1):
+        which = (n - 1) % len(mailboxes)
+        user, maildir = mailboxes[which]
+        idler = idlers[which]
         t0 = deliver(maildir, n)
         exists = board = None
         window = None
@@ -139,14 +144,16 @@ def main():
                     if exists is None and line.endswith(b"EXISTS\r"):
                         exists = now_ms()
         if exists is None or board is None:
-            print("lost", flush=True)
+            print(user, "lost", flush=True)
         else:
-            print("%.1f %.1f" % (exists - t0, board - t0), flush=True)
+            print("%s %.1f %.1f" % (user, exists - t0, board - t0), flush=True)
         if window is not None:
             boards.close(window)
-        # Let the board go and the connection settle before the next delivery.
+        # Let the board go and the connections settle before the next delivery.
         time.sleep(1.0)
         boards.mapped_boards()
+        for other in idlers:
+            other.ready_lines()
 
 
 main()
