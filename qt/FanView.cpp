@@ -58,16 +58,34 @@ FanView::~FanView() {
 }
 
 void FanView::play(const QString& path) {
+    path_ = path;
     frames_.clear();
     current_ = 0;
-    QImageReader reader(PictureFor(path, devicePixelRatioF()));
+    read(false);
+    // See-through frames need what lies below drawn first; opaque ones are plain copies.
+    opaque_ = std::none_of(frames_.begin(), frames_.end(),
+                           [](const Frame& frame) { return frame.picture.hasAlphaChannel(); });
+    setAttribute(Qt::WA_OpaquePaintEvent, opaque_);
+    timer_.setInterval(frames_.size() > 1 ? frames_.front().delayMs : 0);
+    update();
+}
+
+void FanView::read(bool picturesOnly) {
+    QImageReader reader(PictureFor(path_, devicePixelRatioF()));
     // Decoded once: each later frame is a plain copy to the screen. A fan's stand and guard stay
     // still, so a step repaints only where its frame differs from the one before: the blades.
     QImage first, previous;
+    std::size_t n = 0;
     while (reader.canRead()) {
         const QImage read = reader.read();
         if (read.isNull()) {
             break;
+        }
+        if (picturesOnly) {
+            if (n < frames_.size()) {
+                frames_[n++].picture = ToPixmap(read);
+            }
+            continue;
         }
         QImage image = read.convertToFormat(QImage::Format_ARGB32);
         const QRect changed = frames_.empty() ? QRect() : Difference(previous, image);
@@ -77,17 +95,26 @@ void FanView::play(const QString& path) {
         }
         previous = std::move(image);
     }
+    if (picturesOnly) {
+        return;
+    }
     if (!frames_.empty()) {
         frames_.front().changed = Difference(previous, first);
     }
     // As animated pictures do: 0 plays once, n repeats n more times, -1 loops for ever.
     loopsLeft_ = reader.loopCount();
-    // See-through frames need what lies below drawn first; opaque ones are plain copies.
-    opaque_ = std::none_of(frames_.begin(), frames_.end(),
-                           [](const Frame& frame) { return frame.picture.hasAlphaChannel(); });
-    setAttribute(Qt::WA_OpaquePaintEvent, opaque_);
-    timer_.setInterval(frames_.size() > 1 ? frames_.front().delayMs : 0);
-    update();
+}
+
+void FanView::setDeferred(bool deferred) {
+    timer_.setDeferred(deferred);
+    if (deferred) {
+        for (Frame& frame : frames_) {
+            frame.picture = QPixmap();
+        }
+    } else if (!frames_.empty() && frames_.front().picture.isNull()) {
+        read(true);
+        update();
+    }
 }
 
 void FanView::step() {
@@ -109,7 +136,7 @@ void FanView::step() {
 
 void FanView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    if (frames_.empty()) {
+    if (frames_.empty() || frames_[current_].picture.isNull()) {
         return;
     }
     const QPixmap& picture = frames_[current_].picture;

@@ -22,9 +22,10 @@ public:
     /// A picture that cannot be read shows nothing.
     void play(const QString& path);
 
-    /// While no one can see it, its frames step late, with the wake-ups the process has anyway;
-    /// seen again, it stands where it would have turned to.
-    void setDeferred(bool deferred) { timer_.setDeferred(deferred); }
+    /// While no one can see it, its frames step late, with the wake-ups the process has anyway,
+    /// and their pictures are let go (a notifier spends most of its life hidden); seen again,
+    /// it reads them afresh and stands where it would have turned to.
+    void setDeferred(bool deferred);
 
     int frameCount() const { return static_cast<int>(frames_.size()); }
     int currentFrame() const { return static_cast<int>(current_); }
@@ -41,12 +42,15 @@ private:
     };
 
     void step();
+    /// Decodes path_'s frames: all of them, or only their pictures when the frames are known.
+    void read(bool picturesOnly);
     /// Where the current frame lies; only valid while there are frames.
     QRect pictureRect() const;
 
     TimerDriver& timers_;
     Timer timer_{0};
     ScopedConnection tick_;
+    QString path_;
     std::vector<Frame> frames_;
     std::size_t current_ = 0;
     // Further passes after the first; -1 for ever.

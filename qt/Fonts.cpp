@@ -21,9 +21,11 @@ QFont DefaultFont() {
 
 QFont ScrollingLabelFont() {
     QFont font;
-    // Noto Sans CJK has a real bold face; IPA fonts would be drawn without any bold.
-    font.setFamilies({kDesignFamily, QStringLiteral("Noto Sans CJK JP"),
-                      QStringLiteral("IPAPGothic"), QStringLiteral("sans-serif")});
+    // The design font has no bold face either: it is emboldened as drawn, and so is IPA P
+    // Gothic. A bold face of another family would hold a second large font in memory for one
+    // line of text.
+    font.setFamilies({kDesignFamily, QStringLiteral("IPAPGothic"),
+                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("sans-serif")});
     font.setPixelSize(15);
     font.setBold(true);
     return font;

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QTest>
+#include <vector>
 
 #include "qt/FanView.h"
 #include "support/ManualTimerDriver.h"
@@ -54,6 +55,19 @@ TEST_F(FanViewTest, TurnsThroughEveryFrameOnTheTimersLoopsForEverAndAPlayAgainSt
     EXPECT_EQ(fan->currentFrame(), 0);
     timers.advance(80);
     EXPECT_EQ(fan->currentFrame(), 1);
+
+    // Unseen, it lets its pictures go but keeps turning; seen again, it shows the frame it has
+    // turned to, drawn as before.
+    std::vector<QImage> frames;
+    for (int n = 0; n < 12; ++n) {
+        frames.push_back(Shown(*fan));
+        timers.advance(80);
+    }
+    fan->setDeferred(true);
+    EXPECT_NE(Shown(*fan), frames[1]) << "no picture held";
+    timers.advance(80 * 12 * 3 + 80 * 50);
+    fan->setDeferred(false);
+    EXPECT_EQ(Shown(*fan), frames[static_cast<std::size_t>((fan->currentFrame() + 11) % 12)]);
 }
 
 // Run once as it is and once with QT_SCALE_FACTOR=2: at 200 % the fan on screen is the
