@@ -153,4 +153,14 @@ std::vector<net::Mailbox> FormContext::furtherMailboxes() const {
     return LoadMailboxes(mailboxesFile());
 }
 
+std::string FormContext::newMailboxKey() {
+    std::vector<net::Mailbox> taken = furtherMailboxes();
+    for (const std::string& key : givenMailboxKeys_) {
+        taken.emplace_back().key = key;
+    }
+    std::string key = NewMailboxKey(taken);
+    givenMailboxKeys_.insert(key);
+    return key;
+}
+
 }  // namespace breezel

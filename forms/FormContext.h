@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,10 @@ public:
     bool hasForm1() const { return form1_ != nullptr; }
     bool hasMailboxListForm() const { return mailboxListForm_ != nullptr; }
     bool hasMailboxForm() const { return mailboxForm_ != nullptr; }
+    /// A key for a new further mailbox, taken by no mailbox in the file and given out by no
+    /// earlier call in this run: two mailboxes added while a slow keyring keeps the first
+    /// cannot share one.
+    std::string newMailboxKey();
 
     /// Closes a window as the user does: its closing step, then it is destroyed.
     void closeSetForm();
@@ -148,6 +153,7 @@ private:
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<MailboxListForm> mailboxListForm_;
     std::unique_ptr<MailboxForm> mailboxForm_;
+    std::set<std::string> givenMailboxKeys_;
     std::int16_t chimeSwingTicks_ = 0;
     // Reactions still waiting when the program goes are destroyed before anything they use.
     TaskScope reactions_;

@@ -85,6 +85,9 @@ void MailboxForm::Form_Load() {
 }
 
 void MailboxForm::beginNew() {
+    if (keepOpenEdit()) {
+        return;
+    }
     key_.clear();
     storedPassword_ = false;
     window.setCaption("メールボックスの追加");
@@ -99,6 +102,9 @@ void MailboxForm::beginNew() {
 }
 
 void MailboxForm::beginEdit(const net::Mailbox& mailbox) {
+    if (keepOpenEdit()) {
+        return;
+    }
     key_ = mailbox.key;
     storedPassword_ = !mailbox.bearer();
     window.setCaption("メールボックスの編集");
@@ -114,6 +120,14 @@ void MailboxForm::beginEdit(const net::Mailbox& mailbox) {
     FolderText.setText(folders);
     showPasswordHint();
     window.show();
+}
+
+bool MailboxForm::keepOpenEdit() {
+    if (!window.visible()) {
+        return false;
+    }
+    window.show();
+    return true;
 }
 
 bool MailboxForm::passwordWanted() const {
@@ -157,7 +171,7 @@ void MailboxForm::OKCommand_Click() {
     }
     net::Mailbox mailbox;
     const bool added = key_.empty();
-    mailbox.key = added ? NewMailboxKey(context_.furtherMailboxes()) : key_;
+    mailbox.key = added ? context_.newMailboxKey() : key_;
     mailbox.server = Trimmed(ServerText.text());
     mailbox.address = net::ServerAddress::parse(mailbox.server);
     mailbox.name = Trimmed(NameText.text());

@@ -22,7 +22,8 @@ public:
 
     /// Load step: hidden and empty, until the list asks for a new mailbox or an edit.
     void Form_Load();
-    /// Empties the fields for a new mailbox and shows the dialog.
+    /// Empties the fields for a new mailbox and shows the dialog. While the dialog is open
+    /// already, as for beginEdit, it only comes forward: what was typed in it is not lost.
     void beginNew();
     /// Fills the fields from a saved mailbox (the password left empty: kept unless retyped).
     void beginEdit(const net::Mailbox& mailbox);
@@ -36,6 +37,7 @@ public:
     const std::string& key() const { return key_; }
     /// Whether the server name typed signs in with a password (not a token).
     bool passwordWanted() const;
+
     /// Whether the server name typed is IMAP, whose folders can be chosen.
     bool foldersWanted() const;
 
@@ -58,6 +60,8 @@ public:
     CommandButton CancelCommand{{}, "中止"};
 
 private:
+    /// Brings the open dialog forward; false when it is not open.
+    bool keepOpenEdit();
     void showPasswordHint();
     /// The first unusable field's message; empty when all can be saved.
     std::string problem() const;

@@ -39,11 +39,10 @@ std::string ResultText(const std::map<std::string, MailboxResult>& results,
 Task<> AddDesktopAccounts(FormContext& context) {
     const Services& services = context.services();
     const std::vector<DesktopAccount> accounts = co_await services.desktopAccounts.mailAccounts();
-    std::vector<net::Mailbox> mailboxes = context.furtherMailboxes();
-    std::vector<net::Mailbox> known = mailboxes;
+    std::vector<net::Mailbox> known = context.furtherMailboxes();
     known.push_back(context.savedFirstMailbox());
+    std::vector<net::Mailbox> adding;
     std::string names;
-    std::size_t added = 0;
     for (const DesktopAccount& account : accounts) {
         const std::string server = std::string(account.imapTls ? "imaps://" : "imap://") +
                                    (account.oauth2 ? ";AUTH=XOAUTH2@" : "") + account.imapHost;
@@ -56,7 +55,7 @@ Task<> AddDesktopAccounts(FormContext& context) {
         if (!mailbox.address || named) {
             continue;
         }
-        mailbox.key = NewMailboxKey(mailboxes);
+        mailbox.key = context.newMailboxKey();
         mailbox.name = account.email.empty() ? account.name : account.email;
         mailbox.secretSource = net::SecretSource::Keyring;
         // Appended piece by piece: "literal" + std::string trips GCC 12's -Wrestrict at -O3.
@@ -66,10 +65,9 @@ Task<> AddDesktopAccounts(FormContext& context) {
         names += OneLine(server);
         names += ')';
         known.push_back(mailbox);
-        mailboxes.push_back(std::move(mailbox));
-        ++added;
+        adding.push_back(std::move(mailbox));
     }
-    if (added == 0) {
+    if (adding.empty()) {
         services.messages.showOk(
             "デスクトップのオンラインアカウントに、まだ一覧にないメールのアカウントはありません。",
             "メールボックス", MessageBox::Icon::None, [] {});
@@ -82,6 +80,9 @@ Task<> AddDesktopAccounts(FormContext& context) {
     if (!yes) {
         co_return;
     }
+    // Read again: the list may have changed while the question was open.
+    std::vector<net::Mailbox> mailboxes = context.furtherMailboxes();
+    mailboxes.insert(mailboxes.end(), adding.begin(), adding.end());
     if (!SaveMailboxes(context.mailboxesFile(), mailboxes)) {
         services.messages.showOk(
             "メールボックスを加えられませんでした。★MailData "

@@ -80,6 +80,32 @@ TEST_F(MailboxesTest, AnAddedMailboxKeepsItsPasswordInTheStoreOnly) {
     EXPECT_EQ(secrets_.calls.size(), 1u) << "nothing kept for the token";
 }
 
+// What the user types or adds is not lost to a second click or a slow keyring.
+TEST_F(MailboxesTest, ASecondClickKeepsWhatWasTypedAndAddsDuringASlowKeyringGetKeysOfTheirOwn) {
+    MailboxListForm& list = openList();
+    list.AddCommand.click();
+    program_->mailboxForm().NameText.setText("仕事");
+    list.AddCommand.click();
+    EXPECT_EQ(program_->mailboxForm().NameText.text(), "仕事");
+
+    secrets_.timers = &timers_;
+    secrets_.saveMs = 5000;
+    const auto add = [&](const std::string& id) {
+        program_->mailboxForm().ServerText.setText("pop.example.com");
+        program_->mailboxForm().IdText.setText(id);
+        program_->mailboxForm().PassText.setText(id + "-pw");
+        program_->mailboxForm().OKCommand.click();
+    };
+    add("taro");
+    list.AddCommand.click();
+    add("hanako");
+    timers_.advance(5000);
+    EXPECT_THAT(secrets_.calls, ElementsAre("save mailbox-2 taro-pw", "save mailbox-3 hanako-pw"));
+    EXPECT_THAT(mailboxesText(), HasSubstr("[mailbox-2]\nname=仕事\nserver=pop.example.com\nid=taro"));
+    EXPECT_THAT(mailboxesText(), HasSubstr("[mailbox-3]\nname=pop.example.com\n"
+                                           "server=pop.example.com\nid=hanako"));
+}
+
 TEST_F(MailboxesTest, AnEditKeepsTheStoredPasswordUnlessRetypedAndForgetsItForATokenSignIn) {
     struct Row {
         const char* server;

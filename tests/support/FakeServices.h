@@ -21,6 +21,7 @@
 #include "platform/ProgramLauncher.h"
 #include "platform/RandomSource.h"
 #include "platform/SecretStore.h"
+#include "platform/Wait.h"
 #include "platform/SignIn.h"
 #include "platform/SoundDevice.h"
 #include "platform/SystemEvents.h"
@@ -145,8 +146,10 @@ public:
     }
     Task<> save(std::string key, Secret password) override {
         calls.push_back("save " + key + " " + password.reveal());
+        if (timers != nullptr) {
+            co_await After(*timers, saveMs);
+        }
         kept_[key] = std::move(password);
-        co_return;
     }
     Task<> forget(std::string key) override {
         calls.push_back("forget " + key);
@@ -156,6 +159,9 @@ public:
     bool holds(const std::string& key) const { return kept_.count(key) != 0; }
 
     CallLog calls;
+    /// A slow keyring: each save waits saveMs on timers.
+    TimerDriver* timers = nullptr;
+    std::int64_t saveMs = 0;
 
 private:
     std::map<std::string, Secret> kept_;
