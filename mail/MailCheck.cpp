@@ -78,6 +78,10 @@ Task<> MailCheck::CheckCounted(std::string key, int count) {
         std::vector<net::Mailbox> further = furtherTakingPart();
         if (further.empty()) {
             co_await follow(count);
+        } else if (count >= 0 && !everyCountKnown(further)) {
+            // A mailbox never counted yet would leave the total short: this news costs one
+            // whole check instead.
+            co_await follow(co_await countAll(false));
         } else {
             // News on one mailbox: the board shows the new total of all.
             if (count >= 0) {
@@ -313,12 +317,27 @@ Task<MailCheck::MailboxCount> MailCheck::countFirst(bool mayAsk, int& handle) {
     co_return result;
 }
 
+void MailCheck::noteCount(const std::string& key, int count) {
+    if (count >= 0) {
+        record(key, MailboxCount{count, {}, false, true});
+    }
+}
+
 void MailCheck::record(const std::string& key, const MailboxCount& result) {
     MailboxResult& kept = context_.mailboxResults()[key];
     kept.count = std::max(result.count, 0);
     kept.failure = result.failure;
     kept.when = context_.services().desktop.localDateTimeText();
     context_.mailboxResultsChanged.notify();
+}
+
+bool MailCheck::everyCountKnown(const std::vector<net::Mailbox>& further) {
+    const auto& results = context_.mailboxResults();
+    if (!context_.settings().Pop3Server.empty() && results.count({}) == 0) {
+        return false;
+    }
+    return std::all_of(further.begin(), further.end(),
+                       [&](const net::Mailbox& m) { return results.count(m.key) != 0; });
 }
 
 int MailCheck::knownTotal(const std::vector<net::Mailbox>& further) {

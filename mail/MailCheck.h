@@ -45,6 +45,12 @@ public:
     Task<> CheckCounted(std::string key, int count);
     /// Whether a check runs.
     bool running() const { return running_; }
+    /// Whether further mailboxes take part: the board then shows a total, which needs every
+    /// mailbox's count.
+    bool countsSeveral() const { return !furtherTakingPart().empty(); }
+    /// A count learnt without news (a push connection's as it opens): kept for the list and
+    /// the board's total, not announced.
+    void noteCount(const std::string& key, int count);
 
     /// A check logged in: the server and the account are good now.
     Signal<> loggedIn;
@@ -113,6 +119,8 @@ private:
     Task<MailboxCount> logInAndCount(net::Mailbox mailbox, int& handle, bool mayAsk);
     /// Keeps what a mailbox's look came to, for the list and the board's tip.
     void record(const std::string& key, const MailboxCount& result);
+    /// Whether every mailbox that takes part has been counted or has failed since the start.
+    bool everyCountKnown(const std::vector<net::Mailbox>& further);
     /// The sum of the last counts of the mailboxes that take part.
     int knownTotal(const std::vector<net::Mailbox>& further);
     /// Each mailbox's count, a line each; empty with one mailbox.

@@ -158,6 +158,10 @@ Task<> PushWatch::watch(net::Mailbox account) {
             lastCount_.reset();
             if (missed) {
                 co_await announce();
+            } else if (check_.countsSeveral()) {
+                // The total on the board and the list need this mailbox's count from the start,
+                // not only from its first news.
+                check_.noteCount(key_, co_await session_->countUnseen());
             }
             PushNews news = co_await session_->waitForNews();
             while (news == PushNews::NewMail) {

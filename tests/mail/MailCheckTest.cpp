@@ -457,5 +457,27 @@ TEST_F(MailCheckTest, SeveralMailboxesShareOneBoardWithTheTotalAndOneBoxForTheir
     EXPECT_EQ(program.msgForm().Text2.text(), "7") << "1 + 1 + the slow one's last 5";
 }
 
+// News while another mailbox was never counted costs one whole check, so that the board's
+// total is not short; once every count is known, news is counted alone.
+TEST_F(MailCheckTest, NewsBeforeEveryMailboxWasCountedChecksThemAll) {
+    Program& program = configured();
+    WriteFileAtomically(dataFolder() / "mailboxes.ini",
+                        "[mailbox-2]\nname=仕事\nserver=imaps://imap.work\nid=taro\n");
+    program_->spawn(secrets_.save("mailbox-2", "wpw"));
+    mail_.countsOnlyResult = true;
+    mail_.loginResults = {3, 4};
+    program_->spawn(program.mailCheck().CheckCounted("mailbox-2", 4));
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "connect pop.example"), 1);
+    ASSERT_TRUE(program.hasMsgForm());
+    EXPECT_EQ(program.msgForm().Text2.text(), "7");
+
+    log_.clear();
+    program.closeMsgForm();
+    program_->spawn(program.mailCheck().CheckCounted("mailbox-2", 5));
+    EXPECT_EQ(std::count(log_.begin(), log_.end(), "connect pop.example"), 0);
+    ASSERT_TRUE(program.hasMsgForm());
+    EXPECT_EQ(program.msgForm().Text2.text(), "8");
+}
+
 }  // namespace
 }  // namespace breezel

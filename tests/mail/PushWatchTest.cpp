@@ -329,26 +329,32 @@ TEST_F(PushWatchTest, ARefusedLoginRestsUntilTheSettingsChangeOrACheckLogsIn) {
     EXPECT_EQ(push_.calls.size(), 3u);
 }
 
-// Every mailbox pushes on a connection of its own; news on one recounts it there and the board
-// shows the total; a mailbox taken out of the file logs its connection out.
+// Every mailbox pushes on a connection of its own, counted as it opens for the list and the
+// total without a board; news on one recounts it there and the board shows the total; a mailbox
+// taken out of the file logs its connection out.
 TEST_F(PushWatchTest, EachFurtherMailboxWatchesOnItsOwnConnection) {
     WriteFileAtomically(dataFolder() / "mailboxes.ini",
                         "[mailbox-2]\nname=仕事\nserver=imaps://imap.work\nid=taro\n"
                         "[mailbox-3]\nname=off\nserver=imaps://imap.off\nid=x\non=0\n");
+    push_.unseen = 2;
     Program& program = startWatching();
     // Its password comes only now: the window's OK tells, and the resting watch tries again.
-    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "wait", "close"));
+    EXPECT_THAT(push_.calls, ElementsAre(kOpen, "count", "wait", "close"));
+    EXPECT_EQ(program.mailboxResults()[""].count, 2);
     program_->spawn(secrets_.save("mailbox-2", "wpw"));
     push_.openings = {Opened(Result::Watching)};
     push_.calls.clear();
+    push_.unseen = 1;
     program.mailboxChanged.notify();
-    EXPECT_THAT(push_.calls, ElementsAre("open imaps://imap.work taro wpw", "wait"));
+    EXPECT_THAT(push_.calls, ElementsAre("open imaps://imap.work taro wpw", "count", "wait"));
+    EXPECT_EQ(program.mailboxResults()["mailbox-2"].count, 1);
+    EXPECT_FALSE(program.hasMsgForm()) << "what was there is no news";
 
     push_.unseen = 4;
     ASSERT_TRUE(push_.tell(PushNews::NewMail));
     EXPECT_EQ(checks(), 0);
     ASSERT_TRUE(program.hasMsgForm());
-    EXPECT_EQ(program.msgForm().Text2.text(), "4");
+    EXPECT_EQ(program.msgForm().Text2.text(), "6") << "the first's 2 and the news' 4";
     EXPECT_EQ(program.mailboxResults()["mailbox-2"].count, 4);
 
     push_.calls.clear();
