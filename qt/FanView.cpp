@@ -1,5 +1,9 @@
 #include "qt/FanView.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <QImageReader>
 #include <QPaintEvent>
 #include <QPainter>
@@ -111,6 +115,11 @@ void FanView::setDeferred(bool deferred) {
         for (Frame& frame : frames_) {
             frame.picture = QPixmap();
         }
+#if defined(__GLIBC__)
+        // The frames lay among live blocks, where the allocator keeps freed pages for itself:
+        // hand them back, as the program may now rest hidden for hours.
+        malloc_trim(0);
+#endif
     } else if (!frames_.empty() && frames_.front().picture.isNull()) {
         read(true);
         update();
