@@ -162,10 +162,11 @@ int main(int argc, char** argv) {
         total += std::atol(counts[n].c_str());
     }
     const Times together = TimeChecks(all, runs, std::to_string(total));
-    std::printf("all %zu in one check:   %.3f s (processor %.3f s) = %.2fx the slowest alone"
-                "   target <= 1.3x: %s\n",
-                all.servers.size(), together.wall, together.cpu, together.wall / slowest,
-                together.wall <= 1.3 * slowest ? "met" : "MISSED");
+    std::printf(
+        "all %zu in one check:   %.3f s (processor %.3f s) = %.2fx the slowest alone"
+        "   target <= 1.3x: %s\n",
+        all.servers.size(), together.wall, together.cpu, together.wall / slowest,
+        together.wall <= 1.3 * slowest ? "met" : "MISSED");
     if (!dead.empty()) {
         Setup withDead = all;
         withDead.servers.push_back(dead + " nobody");

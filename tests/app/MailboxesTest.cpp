@@ -101,7 +101,8 @@ TEST_F(MailboxesTest, ASecondClickKeepsWhatWasTypedAndAddsDuringASlowKeyringGetK
     add("hanako");
     timers_.advance(5000);
     EXPECT_THAT(secrets_.calls, ElementsAre("save mailbox-2 taro-pw", "save mailbox-3 hanako-pw"));
-    EXPECT_THAT(mailboxesText(), HasSubstr("[mailbox-2]\nname=仕事\nserver=pop.example.com\nid=taro"));
+    EXPECT_THAT(mailboxesText(),
+                HasSubstr("[mailbox-2]\nname=仕事\nserver=pop.example.com\nid=taro"));
     EXPECT_THAT(mailboxesText(), HasSubstr("[mailbox-3]\nname=pop.example.com\n"
                                            "server=pop.example.com\nid=hanako"));
 }

@@ -21,11 +21,11 @@
 #include "platform/ProgramLauncher.h"
 #include "platform/RandomSource.h"
 #include "platform/SecretStore.h"
-#include "platform/Wait.h"
 #include "platform/SignIn.h"
 #include "platform/SoundDevice.h"
 #include "platform/SystemEvents.h"
 #include "platform/TrayIcon.h"
+#include "platform/Wait.h"
 
 namespace breezel {
 
