@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """The floor for bench/mailboxes: a bare client checking each mailbox, first each alone, then all
-at once. pop3 reads every message (USER, PASS, STAT, then every RETR in one write); imap counts
-the unseen (LOGIN, STATUS and LOGOUT in one write). Prints "alone SECONDS" for the slowest alone
+at once. pop3 reads every message (USER, PASS, STAT, then every RETR in one write); pop3-walk
+asks for each message what Breezel's walk asks (TOP n 0, LIST n, RETR n), all in one write;
+imap counts the unseen (LOGIN, STATUS and LOGOUT in one write). Prints "alone SECONDS" for the slowest alone
 (median of RUNS) and "together SECONDS" (median).
 
-Usage: bare_checks.py pop3|imap HOST PORT PASSWORD RUNS USER...
+Usage: bare_checks.py pop3|pop3-walk|imap HOST PORT PASSWORD RUNS USER...
 """
 import socket
 import statistics
@@ -22,20 +23,27 @@ def count(host, port, user, password):
             pass
 
 
-def walk(host, port, user, password):
+def walk(host, port, user, password, each=(b"RETR %d\r\n",)):
     with socket.create_connection((host, port)) as sock, sock.makefile("rb") as lines:
         lines.readline()
         sock.sendall(b"USER %s\r\nPASS %s\r\nSTAT\r\n" % (user.encode(), password.encode()))
         lines.readline()
         lines.readline()
         count = int(lines.readline().split()[1])
-        sock.sendall(b"".join(b"RETR %d\r\n" % n for n in range(1, count + 1)))
+        sock.sendall(b"".join(command % n for n in range(1, count + 1) for command in each))
         for _ in range(count):
-            lines.readline()
-            while lines.readline() != b".\r\n":
-                pass
+            for command in each:
+                # LIST n answers in one line; TOP and RETR end with a lone dot.
+                lines.readline()
+                if not command.startswith(b"LIST"):
+                    while lines.readline() != b".\r\n":
+                        pass
         sock.sendall(b"QUIT\r\n")
         lines.readline()
+
+
+def walk_as_breezel(host, port, user, password):
+    walk(host, port, user, password, (b"TOP %d 0\r\n", b"LIST %d\r\n", b"RETR %d\r\n"))
 
 
 def timed(work):
@@ -54,7 +62,7 @@ def together(check, host, port, users, password):
 
 def main():
     protocol, host, port, password, runs, *users = sys.argv[1:]
-    check = walk if protocol == "pop3" else count
+    check = {"pop3": walk, "pop3-walk": walk_as_breezel, "imap": count}[protocol]
     port, runs = int(port), int(runs)
     slowest = max(statistics.median(timed(lambda: check(host, port, user, password))
                                     for _ in range(runs)) for user in users)
