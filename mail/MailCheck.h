@@ -41,7 +41,8 @@ public:
     /// follows any check's count follows it. When a check runs already, one more whole check
     /// follows that one instead, however often the server tells meanwhile. A count below 0 (the
     /// link failed) has nothing to follow but the hang-up.
-    /// With several mailboxes, key names the one that told, and the board shows the new total.
+    /// With several mailboxes, key names the one that told, and the board shows the new total;
+    /// while some mailbox was never counted, one whole check runs instead.
     Task<> CheckCounted(std::string key, int count);
     /// Whether a check runs.
     bool running() const { return running_; }
