@@ -13,6 +13,7 @@
 #include "controls/CommandButton.h"
 #include "controls/Label.h"
 #include "controls/TextBox.h"
+#include "qt/Fonts.h"
 
 namespace breezel {
 
@@ -119,6 +120,8 @@ void Bindings::button(QAbstractButton* widget, CommandButton& control) {
 
 void FillMenu(QMenu& menu, const std::vector<std::string>& captions,
               const std::function<void(int)>& chosen) {
+    // A menu is a window of its own and takes no font from the one it pops up for.
+    menu.setFont(DefaultFont());
     for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
         if (captions[i] == "-") {
             menu.addSeparator();

@@ -97,6 +97,9 @@ MainWindowView::MainWindowView(MainForm& form, TimerDriver& timers, std::functio
 QMenuBar* MainWindowView::buildMenuBar(MainForm& form) {
     auto* bar = new QMenuBar;
     QMenu* file = bar->addMenu(ToQString(form.mfile));
+    // A menu is a window of its own: the stand-in for the system's menu font is the window's,
+    // so that one Japanese font serves all the program shows.
+    file->setFont(DefaultFont());
     for (CommandButton* item : form.fileMenu()) {
         if (item == nullptr) {
             file->addSeparator();
