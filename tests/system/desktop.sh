@@ -77,6 +77,20 @@ make_program_folder() {
     cp -r "$built/Sound" "$built/画像データ" "$1/"
 }
 
+# Adds a further mailbox to the program folder DIR: its section KEY in mailboxes.ini (named as
+# its ID) and its password in mailbox-secrets.ini at 0600, where Breezel keeps it while no
+# keyring answers. A program run so should have no session bus
+# (DBUS_SESSION_BUS_ADDRESS=$no_session_bus): a keyring without a default collection yet would
+# otherwise ask, on screen, to make one when the password moves into it.
+add_further_mailbox() {
+    local dir=$1 key=$2 server=$3 id=$4 password=$5
+    printf '[%s]\nname=%s\nserver=%s\nid=%s\n' "$key" "$id" "$server" "$id" \
+        >>"$dir/★MailData/mailboxes.ini"
+    printf '[mailbox/%s]\nrefresh=%s\n' "$key" "$password" >>"$dir/★MailData/mailbox-secrets.ini"
+    chmod 600 "$dir/★MailData/mailbox-secrets.ini"
+}
+no_session_bus=unix:path=/nonexistent
+
 failures=0
 passes=0
 check() {
