@@ -8,6 +8,8 @@
 #                                            modified UTF-7 name), with COUNT unseen messages
 #   dovecot_deliver NAME [SUBJECT]           delivers one new message into NAME's INBOX, the
 #                                            maildir way (written into tmp/, renamed into new/)
+#   dovecot_idling NAME                      true while one of NAME's IMAP connections waits in
+#                                            IDLE (from the mail process's title)
 #   dovecot_oauth2 ISSUER                    before dovecot_start: XOAUTH2 and OAUTHBEARER too,
 #                                            their bearer tokens checked at the OpenID provider
 #                                            ISSUER (its userinfo, /me: the token's sub must be
@@ -153,6 +155,8 @@ os.rename(tmp, os.path.join(maildir, "new", unique))
 EOF
 }
 
+dovecot_idling() { pgrep -f "imap \\[$1 [^]]* IDLE\\]" >/dev/null; }
+
 dovecot_oauth2() { dovecot_oauth2_issuer=$1; }
 
 dovecot_start() {
@@ -202,6 +206,8 @@ $ssl_settings
 auth_mechanisms = $mechanisms
 first_valid_uid = 1
 pop3_no_flag_updates = yes
+# The mail processes name their command in their title: tests see a connection in IDLE.
+verbose_proctitle = yes
 mail_location = maildir:~
 # NOTIFY (RFC 5465) comes with the mailbox list index.
 mailbox_list_index = yes
