@@ -184,6 +184,7 @@ Task<> MailCheck::lookAt(std::shared_ptr<Round> round) {
         inFlight_.insert(mailbox.key);
         int handle = -1;
         round->looks[index].session = &handle;
+        looks_.spawn(awaitAnswer(round, index));
         MailboxCount result;
         if (mailbox.first()) {
             result = co_await countFirst(round->mayAsk, handle);
@@ -210,6 +211,12 @@ Task<> MailCheck::lookAt(std::shared_ptr<Round> round) {
     }
 }
 
+Task<> MailCheck::awaitAnswer(std::shared_ptr<Round> round, std::size_t index) {
+    co_await After(context_.services().timers, kSilentMs);
+    round->looks[index].waited = true;
+    settleWithoutTheSilent(*round);
+}
+
 void MailCheck::settleWithoutTheSilent(Round& round) {
     if (round.settled || round.next < round.looks.size()) {
         return;
@@ -218,8 +225,8 @@ void MailCheck::settleWithoutTheSilent(Round& round) {
     for (const Look& look : round.looks) {
         if (look.done) {
             anyDone = true;
-        } else if (look.session == nullptr || *look.session != -1) {
-            return;  // still talking, or not started
+        } else if (!look.waited || look.session == nullptr || *look.session != -1) {
+            return;  // still talking, or not yet given its time
         }
     }
     // With nothing to tell yet there is nothing to hurry for.

@@ -76,6 +76,8 @@ private:
         bool done = false;
         // While it runs, its session's handle: -1 until its server has answered.
         const int* session = nullptr;
+        // Its server has had kSilentMs to answer.
+        bool waited = false;
     };
     /// The looks of one check of several mailboxes, shared with the lookers, which may outlive
     /// the check when a server is slow.
@@ -94,6 +96,10 @@ private:
     /// How long after the first mailbox answered a check waits for the others before it
     /// announces what it has; a slow one is announced when it ends.
     static constexpr std::int64_t kStragglerMs = 3000;
+    /// A server that has said nothing this long is not waited for once every other mailbox is
+    /// done. Shorter, and a server still in its TLS handshake would be left behind, its last
+    /// count in the total and its mail announced a second time moments later.
+    static constexpr std::int64_t kSilentMs = 1000;
 
     /// The further mailboxes that take part now.
     std::vector<net::Mailbox> furtherTakingPart() const;
@@ -103,8 +109,11 @@ private:
     Task<> lookAt(std::shared_ptr<Round> round);
     /// Goes on with the check kStragglerMs after round's first answer.
     Task<> awaitStragglers(std::shared_ptr<Round> round);
-    /// Goes on with the check when every look has ended but those whose server has not yet
-    /// said a word: a dead server delays nobody's mail, and is told about when it ends.
+    /// Marks round's look at index as waited for once its server has had kSilentMs.
+    Task<> awaitAnswer(std::shared_ptr<Round> round, std::size_t index);
+    /// Goes on with the check when every look has ended but those whose server has said
+    /// nothing for kSilentMs: a dead server delays nobody's mail for long, and is told about
+    /// when it ends.
     void settleWithoutTheSilent(Round& round);
     void settle(Round& round);
     /// A look that ended after its check went on: told as news, or as its own failure.
