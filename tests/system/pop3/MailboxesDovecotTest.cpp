@@ -2,10 +2,12 @@
 // imaps, IMAP with STARTTLS) and real push: one board with the total and each mailbox's count,
 // a stopped server named in the one box while the others are still announced, and push on two
 // mailboxes at once.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
-#include <QTcpServer>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -32,12 +34,33 @@ void Deliver(const std::string& user) {
     std::filesystem::rename(tmp, maildir / "new" / name);
 }
 
-// A port where nobody listens: a server that stopped.
-int DeadPort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    return server.serverPort();
-}
+// A port where nobody listens, a server that stopped, and that no other test's server can take
+// meanwhile: bound for as long as it lives, never listening, so every connection is refused.
+class DeadPort {
+public:
+    DeadPort() : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (socket_ >= 0 && ::bind(socket_, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+            ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
+    }
+    ~DeadPort() {
+        if (socket_ >= 0) {
+            ::close(socket_);
+        }
+    }
+    DeadPort(const DeadPort&) = delete;
+    DeadPort& operator=(const DeadPort&) = delete;
+    int port() const { return port_; }
+
+private:
+    int socket_;
+    int port_ = 0;
+};
 
 class MailboxesDovecotTest : public DovecotProgramFixture {
 protected:
@@ -92,7 +115,9 @@ TEST_F(MailboxesDovecotTest, ThreeMailboxesOneBoardWithTheTotalAndEachCount) {
 
     // Home's server stops: the others are still announced, and one box names it.
     log_.clear();
-    writeMailboxes(std::to_string(DeadPort()));
+    const DeadPort dead;
+    ASSERT_NE(dead.port(), 0);
+    writeMailboxes(std::to_string(dead.port()));
     program.mailboxChanged.notify();
     check(program);
     EXPECT_EQ(board(program), "7") << "old 2 and work 5";
